@@ -1,0 +1,60 @@
+#pragma once
+// The program's spine: event routing, the current state and the fixed-step main loop.
+#include <irrlicht.h>
+
+#include <cstdint>
+
+class GameState;
+class Renderer2D;
+
+class Application : public irr::IEventReceiver {
+public:
+    explicit Application(irr::IrrlichtDevice* device);
+    ~Application() override;
+
+    // Routes mouse presses, releases, motion, wheel and key events to the current state.
+    bool OnEvent(const irr::SEvent& event) override;
+    // Takes the driver and scene manager, creates the renderer, resets the clock.
+    virtual bool init(irr::IrrlichtDevice* device);
+    // The main loop: runs while the device runs and isRunning().
+    virtual void run();
+    // Hook called after each drawn frame.
+    virtual void afterRender() {}
+    // Leaves the old state, enters the new one (may be null), resets the clock.
+    virtual void setState(GameState* state);
+    // The window caption once start-up succeeded.
+    virtual const wchar_t* caption() { return L"TUMELORA"; }
+    // Advances the state in fixed steps; false when nothing should be drawn.
+    virtual bool fixedUpdate();
+
+    bool isRunning() const { return running; }
+    void setRunning(bool value) { running = value; }
+    Renderer2D* renderer() const { return renderer_; }
+    irr::IrrlichtDevice* device() const { return device_; }
+    irr::video::IVideoDriver* driver() const { return driver_; }
+    int screenWidth() const;
+    int screenHeight() const;
+    GameState* state() const { return state_; }
+
+    // One iteration's clock smoothing: closes half of the lag behind the tick clock.
+    void smoothClock();
+    // Sets both clocks to 0 and remembers the current tick.
+    void resetClock();
+
+    // FixedStepClock.
+    int smoothedTimeMs = 0;
+    uint32_t startTick = 0;
+    double simulatedTimeMs = 0.0;
+    int maxStepsPerFrame = 4;
+
+private:
+    bool running = true;
+    GameState* state_ = nullptr;
+    Renderer2D* renderer_ = nullptr;
+    irr::IrrlichtDevice* device_;
+    irr::video::IVideoDriver* driver_ = nullptr;
+    irr::scene::ISceneManager* sceneManager = nullptr;
+};
+
+// The one application (set by init).
+Application* theApplication();

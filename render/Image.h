@@ -1,0 +1,45 @@
+#pragma once
+// A picture turned into a texture that draws itself as one quad through the renderer.
+#include <irrlicht.h>
+
+#include "render/Drawable.h"
+
+class Renderer2D;
+
+class Image : public Drawable {
+public:
+    // Grabs texture (when not null); texCoords are the used area's corners in the texture.
+    Image(Renderer2D* renderer, irr::u32 width, irr::u32 height, irr::u32 flags,
+          irr::video::ITexture* texture, const irr::core::vector2df texCoords[2]);
+    ~Image() override;
+
+    void setColor(const ColorRGBA* col) override;
+    void setSize(float w, float h) override;
+    void resetSize() override;
+    void setRotation(float radians) override;
+    void setScale(float sx, float sy) override;
+    void setScale(float s) override;
+    void draw(irr::s32 blend, irr::u32 drawFlags, float x, float y, const ColorRGBA* col,
+              const RectF* rect) override;
+    void draw(irr::s32 blend, irr::u32 drawFlags, float x, float y, const RectF* rect) override;
+    void draw(float x, float y) override;
+
+    irr::video::ITexture* texture() const { return texture_; }
+    const irr::core::vector2df* texCoords() const { return texCoords_; }
+    Renderer2D* renderer() const { return renderer_; }
+
+private:
+    // The one drawing routine behind the three draws.
+    void drawQuad(irr::s32 blend, irr::u32 drawFlags, float x, float y, irr::video::SColor col,
+                  const RectF* rect);
+
+    Renderer2D* renderer_;
+    irr::video::ITexture* texture_;
+    irr::core::vector2df texCoords_[2];
+    irr::core::vector2df halfSize;
+    irr::video::SColor color{0xFFFFFFFF};
+    irr::core::vector2df drawSize;
+    float rotation = 0.f;
+    irr::core::vector2df scale{1.f, 1.f};
+    bool sizeSet = false;
+};
