@@ -3,9 +3,20 @@
 #include "app/Application.h"
 #include "app/GameState.h"
 #include "app/ShowError.h"
+#include "platform/X11Display.h"
 #include "platform/X11Errors.h"
 
 using namespace irr;
+
+namespace {
+
+// Sets the window caption and sends it at once, so it shows while start-up is busy.
+void showCaption(IrrlichtDevice* device, const wchar_t* caption) {
+    device->setWindowCaption(caption);
+    flushWindowRequests(device);
+}
+
+}  // namespace
 
 std::string joinArguments(int argc, const char* const* argv) {
     std::string line;
@@ -35,13 +46,13 @@ int runProgram(const char* commandLine, StateFactory makeState, DeviceFactory ma
         showError("Error", "Cannot initialize engine with given video driver & parameters.");
         return 1;
     }
-    device->setWindowCaption(L"Loading...");
+    showCaption(device, L"Loading...");
     device->getVideoDriver()->setTextureCreationFlag(video::ETCF_OPTIMIZED_FOR_QUALITY, true);
 
     Application* application = new Application(device);
     if (application->init(device)) {
         device->setEventReceiver(application);
-        device->setWindowCaption(application->caption());
+        showCaption(device, application->caption());
         GameState* state = makeState ? makeState() : nullptr;
         if (state && state->init()) {
             application->setState(state);

@@ -1,0 +1,7 @@
+#pragma once
+// Talking to the X server behind the engine's window.
+#include <irrlicht.h>
+
+// Sends the window's pending X requests (a caption change, say) to the server now; the
+// engine only sends them while its run() processes events. No-op without an X display.
+void flushWindowRequests(irr::IrrlichtDevice* device);
