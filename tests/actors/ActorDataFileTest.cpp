@@ -104,6 +104,12 @@ TEST_F(ActorDataFile, SaveReplacesALongerFileAndUsesNormalPermissions) {
     struct stat st {};
     ASSERT_EQ(stat("data/actors/a.data", &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0644u);
+    // An existing file keeps its permissions.
+    ASSERT_EQ(chmod("data/actors/a.data", 0600), 0);
+    ASSERT_TRUE(a.saveData());
+    ASSERT_EQ(stat("data/actors/a.data", &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(readFile("data/actors/a.data").size(), 4814u);
 }
 
 TEST_F(ActorDataFile, OldVersionsLoadWithoutFlags) {
