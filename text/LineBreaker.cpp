@@ -78,16 +78,13 @@ bool LineBreaker::nextLine(const char** start, int* length, float* width) {
             if (!overflow && !end && lineWidth_ + spaceWidth_ >= maxWidth_) brk = true;
             if (overflow) {
                 produce(lineStart_, lineLen_ - wordLen_, lineWidth_);
+                // The overflowed word opens the next line; the character that ended it is
+                // looked at once more there, so a blank counts its real width and a newline
+                // still ends that line.
                 lineStart_ = wordStart_;
-                if (c == '\n') {
-                    // The newline still ends the overflowed word's line: look at it again.
-                    lineLen_ = wordLen_;
-                    lineWidth_ = w + scaledTracking_;
-                    again = true;
-                } else {
-                    lineLen_ = wordLen_ + bytes;
-                    lineWidth_ = w + scaledTracking_ + 1.f;
-                }
+                lineLen_ = wordLen_;
+                lineWidth_ = w + scaledTracking_;
+                again = true;
                 ++lineCount_;
             } else if (brk) {
                 produce(lineStart_, lineLen_ + bytes, lineWidth_);
