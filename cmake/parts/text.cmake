@@ -13,3 +13,9 @@ add_test(NAME text_font_data_regenerates
     ${TUMELORA_FONT_FACE} ${CMAKE_SOURCE_DIR}/data)
 
 tumelora_add_fuzzer(font fuzz/font_fuzzer.cpp ${CMAKE_SOURCE_DIR}/fuzz/corpus/font)
+
+# The text tests read the frame buffer back with glReadPixels.
+find_package(OpenGL REQUIRED)
+if(TARGET test_text)
+  target_link_libraries(test_text PRIVATE OpenGL::GL)
+endif()
