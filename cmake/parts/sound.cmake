@@ -1,0 +1,14 @@
+# The sound layer reads Ogg pages itself (libogg), beside libvorbisfile.
+pkg_check_modules(OGG REQUIRED IMPORTED_TARGET ogg)
+target_link_libraries(tumelora_core PUBLIC PkgConfig::OGG)
+
+# The music generator and the check that the committed music is exactly what it makes.
+pkg_check_modules(VORBISENC REQUIRED IMPORTED_TARGET vorbisenc vorbis ogg)
+add_executable(make_music ${CMAKE_SOURCE_DIR}/tools/make_music.cpp)
+target_link_libraries(make_music PRIVATE PkgConfig::VORBISENC)
+target_compile_options(make_music PRIVATE ${TUMELORA_WARNINGS})
+# The synthesis is heavy: optimise it in every build type (the output does not depend on it).
+target_compile_options(make_music PRIVATE -O2)
+add_test(NAME music_regenerates_exactly
+  COMMAND ${CMAKE_SOURCE_DIR}/tools/check_music.sh $<TARGET_FILE:make_music> ${CMAKE_SOURCE_DIR}/data)
+set_tests_properties(music_regenerates_exactly PROPERTIES TIMEOUT 300)
