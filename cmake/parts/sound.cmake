@@ -12,3 +12,8 @@ target_compile_options(make_music PRIVATE -O2)
 add_test(NAME music_regenerates_exactly
   COMMAND ${CMAKE_SOURCE_DIR}/tools/check_music.sh $<TARGET_FILE:make_music> ${CMAKE_SOURCE_DIR}/data)
 set_tests_properties(music_regenerates_exactly PROPERTIES TIMEOUT 300)
+
+# The sound tests write their own Ogg Vorbis test files.
+if(TARGET test_sound)
+  target_link_libraries(test_sound PRIVATE PkgConfig::VORBISENC)
+endif()
