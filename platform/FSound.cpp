@@ -345,13 +345,22 @@ signed char F_API FSOUND_StopSound(int channel) {
     return true;
 }
 
-FSOUND_STREAM* F_API FSOUND_Stream_Open(const char* name_or_data, unsigned int, int offset, int length) {
+FSOUND_STREAM* F_API FSOUND_Stream_Open(const char* name_or_data, unsigned int mode, int offset, int length) {
     if (name_or_data == nullptr || offset < 0 || length < 0) {
         fail(FSOUND_ERR_INVALID_PARAM);
         return nullptr;
     }
     std::vector<unsigned char> bytes;
-    if (!readFile(name_or_data, offset, length, bytes)) return nullptr;
+    if ((mode & FSOUND_LOADMEMORY) != 0) {
+        if (length <= 0 || length > kMaxFileBytes) {
+            fail(length <= 0 ? FSOUND_ERR_INVALID_PARAM : FSOUND_ERR_MEMORY);
+            return nullptr;
+        }
+        const auto* data = reinterpret_cast<const unsigned char*>(name_or_data) + offset;
+        bytes.assign(data, data + length);
+    } else if (!readFile(name_or_data, offset, length, bytes)) {
+        return nullptr;
+    }
     if (!isIntactOgg(bytes)) {
         fail(FSOUND_ERR_FILE_FORMAT);
         return nullptr;

@@ -145,3 +145,29 @@ TEST(FSoundErrors, BadFilesGiveNoStream) {
     EXPECT_EQ(FSOUND_Stream_GetLengthMs(stream), 1000);
     FSOUND_Stream_Close(stream);
 }
+
+// Opening from memory gives the same music as from the file; bad memory gives no stream.
+TEST(FSoundErrors, OpenFromMemory) {
+    TempDir dir;
+    const std::string ogg = dir.file("tone.ogg");
+    ASSERT_TRUE(writeTone(ogg, 32000, {440.0, 550.0}, 0.5, 0.5));
+    const std::vector<unsigned char> good = readBytes(ogg);
+    FSOUND_STREAM* fromFile = FSOUND_Stream_Open(ogg.c_str(), 0, 0, 0);
+    ASSERT_NE(fromFile, nullptr);
+    std::vector<unsigned char> memory(16, 0xee);
+    memory.insert(memory.end(), good.begin(), good.end());
+    const char* data = reinterpret_cast<const char*>(memory.data());
+    FSOUND_STREAM* fromMemory = FSOUND_Stream_Open(data, FSOUND_LOADMEMORY, 16, static_cast<int>(good.size()));
+    ASSERT_NE(fromMemory, nullptr);
+    ASSERT_EQ(tumeloraStreamLengthFrames(fromMemory), tumeloraStreamLengthFrames(fromFile));
+    EXPECT_EQ(tumeloraStreamLengthFrames(fromFile), 22050);
+    EXPECT_TRUE(std::equal(tumeloraStreamSamples(fromFile),
+                           tumeloraStreamSamples(fromFile) + tumeloraStreamLengthFrames(fromFile) * 2,
+                           tumeloraStreamSamples(fromMemory)));
+    FSOUND_Stream_Close(fromFile);
+    FSOUND_Stream_Close(fromMemory);
+    EXPECT_EQ(FSOUND_Stream_Open(data, FSOUND_LOADMEMORY, 0, static_cast<int>(memory.size())), nullptr);
+    EXPECT_EQ(FSOUND_Stream_Open(data, FSOUND_LOADMEMORY, 16, 0), nullptr);
+    EXPECT_EQ(FSOUND_GetError(), FSOUND_ERR_INVALID_PARAM);
+    EXPECT_EQ(FSOUND_Stream_Open(data, FSOUND_LOADMEMORY, 16, static_cast<int>(good.size()) - 10), nullptr);
+}
