@@ -33,3 +33,8 @@ if(TUMELORA_FUZZ)
   tumelora_add_fuzzer(sound_stream_open ${CMAKE_SOURCE_DIR}/fuzz/sound_stream_open.cpp ${sound_seeds})
   add_dependencies(fuzz_sound_stream_open sound_seeds)
 endif()
+
+# Benchmark of the sound layer (not a test): bench_sound [MUSIC.ogg].
+add_executable(bench_sound ${CMAKE_SOURCE_DIR}/bench/sound_bench.cpp)
+target_link_libraries(bench_sound PRIVATE tumelora_core)
+target_compile_options(bench_sound PRIVATE ${TUMELORA_WARNINGS})
