@@ -26,6 +26,12 @@
 //   but FSOUND_Stream_Play fails.
 // - The calling thread is one thread (the main thread); the functions are not meant to be called
 //   from several threads at once.
+// - Observing it without sound hardware: set SDL_AUDIODRIVER=disk and SDL_DISKAUDIOFILE=path
+//   before FSOUND_Init, and SDL writes every buffer handed to the device to that file (raw
+//   interleaved native 16-bit stereo frames at 44,100 Hz; complete once FSOUND_Close returns);
+//   SDL_DISKAUDIODELAY=ms sets the pause after each 1024-frame buffer (default about 23 ms, real
+//   time; smaller runs faster). SDL_AUDIODRIVER=dummy consumes buffers in real time and keeps
+//   nothing. Either way the introspection functions at the end of this file report what went out.
 
 #include <cstdint>
 
@@ -83,7 +89,7 @@ FSOUND_STREAM* F_API FSOUND_Stream_Open(const char* name_or_data, unsigned int m
 // Stops and frees the stream; its pending end callback is cancelled. True unless null.
 signed char F_API FSOUND_Stream_Close(FSOUND_STREAM* stream);
 // Starts the stream on channel (0..31 or FSOUND_FREE) from its current position (from the start
-// if it stands at its end). Returns the channel, or -1 on failure.
+// if it stands at its end), replacing what played there. Returns the channel, or -1 on failure.
 int F_API FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream);
 // Halts the stream where it stands; its pending end callback is cancelled. True unless null.
 signed char F_API FSOUND_Stream_Stop(FSOUND_STREAM* stream);
