@@ -1,2 +1,17 @@
-// Entry point (being built).
-int main() { return 0; }
+// The program's entry point: everything but the choice of the main state is in runProgram.
+#include <string>
+
+#include "app/GameState.h"
+#include "app/Program.h"
+
+namespace {
+
+// The state the program runs; none exists yet, so start-up reports that it cannot be made.
+GameState* makeMainState() { return nullptr; }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string commandLine = joinArguments(argc, argv);
+    return runProgram(commandLine.c_str(), makeMainState);
+}

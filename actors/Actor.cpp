@@ -1,0 +1,99 @@
+#include "actors/Actor.h"
+
+#include <algorithm>
+#include <fstream>
+
+#include "actors/ActorDataFile.h"
+#include "render/Image.h"
+
+namespace {
+
+// A squared distance (scene units) from which followPose jumps instead of easing: 3 units.
+constexpr float kFollowJumpDistanceSq = 9.f;
+// Share of the old value kept by one easing step.
+constexpr float kFollowKeep = 0.75f;
+
+}  // namespace
+
+irr::core::vector2df screenToScene(const irr::core::vector2df& p, const irr::core::dimension2du& screen) {
+    const irr::core::vector2df margin((float(screen.Width) - kStageWidthPixels) / 2.f,
+                                      (float(screen.Height) - kStageHeightPixels) / 2.f);
+    return (p - margin) / kSceneUnitPixels;
+}
+
+irr::core::vector2df sceneToScreen(const irr::core::vector2df& s, const irr::core::dimension2du& screen) {
+    const irr::core::vector2df margin((float(screen.Width) - kStageWidthPixels) / 2.f,
+                                      (float(screen.Height) - kStageHeightPixels) / 2.f);
+    return s * kSceneUnitPixels + margin;
+}
+
+std::string actorNameFromFileName(const std::string& fileName) {
+    const std::size_t dot = fileName.rfind('.');
+    return dot == std::string::npos ? fileName : fileName.substr(0, dot);
+}
+
+std::string actorPicturePath(const std::string& fileName) { return kActorFolder + fileName; }
+
+std::string actorDataPath(const std::string& name) { return kActorFolder + name + kActorDataSuffix; }
+
+Actor::Actor(const std::string& name_, Image* image_, bool load) : name(name_), image(image_) {
+    if (load) loadData();
+    if (poses.empty()) poses.push_back(ActorPose::defaultPose());
+    if (image) {
+        size.set(float(image->pixelWidth()) / kSceneUnitPixels, float(image->pixelHeight()) / kSceneUnitPixels);
+    }
+    current = poses.front();
+}
+
+ActorPose& Actor::poseAt(int frame) {
+    const std::size_t last = poses.size() - 1;
+    return poses[frame <= 0 ? 0 : std::min(std::size_t(frame), last)];
+}
+
+const ActorPose& Actor::poseAt(int frame) const { return const_cast<Actor*>(this)->poseAt(frame); }
+
+void Actor::offsetPoses(int frame, const ActorPose& delta, bool toEnd) {
+    // Frames before the first one do not exist: an edit there starts at frame 0.
+    const std::size_t first = frame < 0 ? 0 : std::size_t(frame);
+    if (first >= poses.size()) {
+        const ActorPose last = poses.back();
+        poses.resize(first + 1, last);
+    }
+    const std::size_t end = toEnd ? poses.size() : first + 1;
+    for (std::size_t i = first; i < end; ++i) {
+        poses[i].position += delta.position;
+        poses[i].rotation += delta.rotation;
+        poses[i].scale += delta.scale;
+    }
+}
+
+void Actor::followPose(int frame) {
+    const ActorPose& t = poseAt(frame);
+    const irr::core::vector2df d = current.position - t.position;
+    if (d.X * d.X + d.Y * d.Y >= kFollowJumpDistanceSq) {
+        current = t;
+        return;
+    }
+    const float ease = 1.f - kFollowKeep;
+    current.position = current.position * kFollowKeep + t.position * ease;
+    current.rotation = t.rotation;  // rotation is never eased
+    current.scale = current.scale * kFollowKeep + t.scale * ease;
+}
+
+int Actor::loadData() {
+    std::ifstream in(dataPath(), std::ios::binary);
+    if (!in) return -1;
+    ActorData data;
+    if (!actorDataAccepted(readActorData(in, data))) return -1;
+    poses = std::move(data.poses);
+    if (data.version >= kActorDataFlagsVersion) {
+        bindScale = data.bindScale;
+        wobble = data.wobble;
+    }
+    return int(poses.size());
+}
+
+bool Actor::saveData() const {
+    if (poses.size() > kActorDataMaxRecords) return false;
+    return replaceFileSafely(dataPath(), encodeActorData(poses, bindScale, wobble));
+}

@@ -1,0 +1,81 @@
+#pragma once
+// An actor: one cut-out picture with its track of one pose per animation frame.
+#include <irrlicht.h>
+
+#include <string>
+#include <vector>
+
+class Image;
+
+// One pose: position in scene units, rotation in radians (clockwise), scale factors.
+// A value-initialised pose is all zeros (handy as an edit delta); the actor's starting pose
+// is ActorPose::defaultPose().
+struct ActorPose {
+    irr::core::vector2df position{0.f, 0.f};
+    float rotation = 0.f;
+    irr::core::vector2df scale{0.f, 0.f};
+
+    // The pose of an actor without a track: position (-1, -1), rotation 0, scale (1, 1).
+    static ActorPose defaultPose() { return ActorPose{{-1.f, -1.f}, 0.f, {1.f, 1.f}}; }
+};
+
+// Scene coordinates: units of 80 pixels; the 1280 x 720 stage is centred on the screen and
+// scene (0, 0) is its top-left corner, y downwards.
+constexpr float kSceneUnitPixels = 80.f;
+constexpr float kStageWidthPixels = 1280.f;
+constexpr float kStageHeightPixels = 720.f;
+
+// Screen pixels to scene units for a screen of the given size (no rounding of the margins).
+irr::core::vector2df screenToScene(const irr::core::vector2df& p, const irr::core::dimension2du& screen);
+// Scene units to screen pixels for a screen of the given size.
+irr::core::vector2df sceneToScreen(const irr::core::vector2df& s, const irr::core::dimension2du& screen);
+// Screen pixels to scene units, for the screen size of the application's video driver.
+irr::core::vector2df screenToScene(const irr::core::vector2df& p);
+// Scene units to screen pixels, for the screen size of the application's video driver.
+irr::core::vector2df sceneToScreen(const irr::core::vector2df& s);
+
+// Folder of the actor pictures and their data files, relative to the working directory.
+constexpr const char* kActorFolder = "data/actors/";
+// Extension of an actor's data file.
+constexpr const char* kActorDataSuffix = ".data";
+
+// The actor name of a picture file: the text before the last "." (all of it without a dot).
+std::string actorNameFromFileName(const std::string& fileName);
+// The path of a picture file in the actor folder: "data/actors/" + fileName.
+std::string actorPicturePath(const std::string& fileName);
+// The data file path of an actor: "data/actors/" + name + ".data" (any length).
+std::string actorDataPath(const std::string& name);
+
+class Actor {
+public:
+    // Copies the name, borrows the image; with load set, reads the data file first. The track
+    // is never empty afterwards and current starts at its first pose.
+    Actor(const std::string& name, Image* image, bool load);
+    // Frees the name and the track; the image stays with its owner.
+    ~Actor() = default;
+
+    // The pose at frame, clamped to the track (negative: first pose, past the end: last).
+    ActorPose& poseAt(int frame);
+    // The pose at frame, clamped to the track.
+    const ActorPose& poseAt(int frame) const;
+    // Adds delta to the poses from frame on (to the end with toEnd, else frame only), first
+    // growing the track with copies of its last pose so that frame exists.
+    void offsetPoses(int frame, const ActorPose& delta, bool toEnd);
+    // One smoothing step of current toward poseAt(frame).
+    void followPose(int frame);
+    // Reads the track and flags from the data file; the number of poses read, or -1 when the
+    // file is missing, unreadable or rejected (the actor is then untouched).
+    int loadData();
+    // Replaces the data file with the track and flags; false (old file intact) on failure.
+    bool saveData() const;
+    // This actor's data file path.
+    std::string dataPath() const { return actorDataPath(name); }
+
+    std::string name;
+    Image* image = nullptr;
+    std::vector<ActorPose> poses;
+    irr::core::vector2df size{0.f, 0.f};
+    ActorPose current = ActorPose::defaultPose();
+    bool bindScale = false;
+    bool wobble = false;
+};

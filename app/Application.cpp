@@ -1,0 +1,139 @@
+#include "app/Application.h"
+
+#include "app/GameState.h"
+#include "platform/Ticks.h"
+#include "render/Renderer2D.h"
+
+using namespace irr;
+
+namespace {
+
+// The one application, set as the first action of init.
+Application* currentApplication = nullptr;
+
+// Sleep when the engine's real-time clock did not move during an iteration.
+constexpr u32 IDLE_SLEEP_MS = 2;
+// Sleep after an iteration during which the real-time clock moved.
+constexpr u32 BUSY_SLEEP_MS = 1;
+
+}  // namespace
+
+Application* theApplication() { return currentApplication; }
+
+Application::Application(IrrlichtDevice* device) : device_(device) {}
+
+Application::~Application() {
+    // The application created the renderer, so it deletes it: nothing is left at exit.
+    delete renderer_;
+    if (currentApplication == this) currentApplication = nullptr;
+}
+
+bool Application::init(IrrlichtDevice* device) {
+    currentApplication = this;
+    device_ = device;
+    if (!device_) return false;
+    driver_ = device_->getVideoDriver();
+    if (!driver_) return false;
+    sceneManager = device_->getSceneManager();
+    if (!sceneManager) return false;
+    delete renderer_;  // a second init replaces the renderer instead of leaking it
+    renderer_ = new Renderer2D(device_, DEFAULT_QUAD_CAPACITY);
+    resetClock();
+    return true;
+}
+
+void Application::setState(GameState* state) {
+    if (state_) state_->leave();
+    state_ = state;
+    if (state_) state_->enter();
+    resetClock();
+}
+
+void Application::resetClock() {
+    simulatedTimeMs = 0.0;
+    startTick = GetTickCount();
+    smoothedTimeMs = 0;
+}
+
+void Application::smoothClock() {
+    // Signed 32-bit arithmetic (wrapping, computed unsigned to stay defined); the
+    // division truncates toward zero.
+    const int32_t elapsed = int32_t(GetTickCount() - startTick);
+    const int32_t sum = int32_t(uint32_t(smoothedTimeMs) + uint32_t(elapsed));
+    smoothedTimeMs = sum / 2;
+}
+
+bool Application::fixedUpdate() {
+    // The fixed-step clock: the state is advanced in steps of 1000 / updateRate ms until
+    // the simulated time reaches the smoothed clock, at most maxStepsPerFrame steps per
+    // call; a larger backlog is kept and caught up in later calls.
+    const double now = double(smoothedTimeMs);
+    if (simulatedTimeMs > now) return false;
+    if (!state_) {
+        simulatedTimeMs = now;
+        return false;
+    }
+    int steps = 0;
+    while (now > simulatedTimeMs) {
+        if (++steps > maxStepsPerFrame) break;
+        const int rate = state_->updateRate();
+        // A state without a positive rate has no step length: it is not advanced.
+        if (rate <= 0) break;
+        const double previous = simulatedTimeMs;
+        simulatedTimeMs += 1000.0 / rate;
+        state_->update(int(simulatedTimeMs - previous));
+    }
+    return true;
+}
+
+void Application::run() {
+    while (device_->run() && running) {
+        ITimer* timer = device_->getTimer();
+        const u32 t0 = timer->getRealTime();
+        smoothClock();
+        if (fixedUpdate()) {
+            if (state_) state_->render(device_);
+            afterRender();
+        }
+        const u32 t1 = timer->getRealTime();
+        device_->sleep(t0 == t1 ? IDLE_SLEEP_MS : BUSY_SLEEP_MS, false);
+    }
+}
+
+bool Application::OnEvent(const SEvent& event) {
+    if (!state_) return false;
+    switch (event.EventType) {
+        case EET_MOUSE_INPUT_EVENT: {
+            const SEvent::SMouseInput* mouse = &event.MouseInput;
+            switch (mouse->Event) {
+                case EMIE_LMOUSE_PRESSED_DOWN:
+                case EMIE_RMOUSE_PRESSED_DOWN:
+                case EMIE_MMOUSE_PRESSED_DOWN:
+                    return state_->mouseDown(mouse);
+                case EMIE_LMOUSE_LEFT_UP:
+                case EMIE_RMOUSE_LEFT_UP:
+                case EMIE_MMOUSE_LEFT_UP:
+                    return state_->mouseUp(mouse);
+                case EMIE_MOUSE_MOVED:
+                    return state_->mouseMove(mouse);
+                case EMIE_MOUSE_WHEEL:
+                    return state_->mouseWheel(mouse);
+                default:  // double and triple clicks
+                    return false;
+            }
+        }
+        case EET_KEY_INPUT_EVENT:
+            return event.KeyInput.PressedDown ? state_->keyDown(&event.KeyInput)
+                                              : state_->keyUp(&event.KeyInput);
+        default:
+            return false;
+    }
+}
+
+int Application::screenWidth() const {
+    return driver_ ? int(driver_->getScreenSize().Width) : 0;
+}
+
+int Application::screenHeight() const {
+    return driver_ ? int(driver_->getScreenSize().Height) : 0;
+}

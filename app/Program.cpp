@@ -1,0 +1,63 @@
+#include "app/Program.h"
+
+#include "app/Application.h"
+#include "app/GameState.h"
+#include "app/ShowError.h"
+#include "platform/X11Errors.h"
+
+using namespace irr;
+
+std::string joinArguments(int argc, const char* const* argv) {
+    std::string line;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) line += ' ';
+        line += argv[i];
+    }
+    return line;
+}
+
+bool wantsFullscreen(const char* commandLine) {
+    return !(commandLine && commandLine[0] == 'w');
+}
+
+IrrlichtDevice* createProgramDevice(bool fullscreen) {
+    return createDevice(video::EDT_OPENGL,
+                        core::dimension2d<u32>(PROGRAM_WINDOW_WIDTH, PROGRAM_WINDOW_HEIGHT),
+                        PROGRAM_COLOR_BITS, fullscreen, true, true, nullptr);
+}
+
+int runProgram(const char* commandLine, StateFactory makeState, DeviceFactory makeDevice) {
+    const bool fullscreen = wantsFullscreen(commandLine);
+    // Some OpenGL drivers raise harmless X errors while the device starts (vsync).
+    installNonFatalXErrorHandler();
+    IrrlichtDevice* device = makeDevice(fullscreen);
+    if (!device) {
+        showError("Error", "Cannot initialize engine with given video driver & parameters.");
+        return 1;
+    }
+    device->setWindowCaption(L"Loading...");
+    device->getVideoDriver()->setTextureCreationFlag(video::ETCF_OPTIMIZED_FOR_QUALITY, true);
+
+    Application* application = new Application(device);
+    if (application->init(device)) {
+        device->setEventReceiver(application);
+        device->setWindowCaption(application->caption());
+        GameState* state = makeState ? makeState() : nullptr;
+        if (state && state->init()) {
+            application->setState(state);
+            application->run();
+            application->setState(nullptr);
+        } else {
+            showError("Error", "Couldn't initialize MainState.");
+        }
+        if (state) {
+            // Also after a failed init, so a half-loaded state releases what it loaded.
+            state->shutdown();
+            delete state;
+        }
+        device->setEventReceiver(nullptr);
+    }
+    delete application;
+    device->drop();
+    return 0;
+}

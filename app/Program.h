@@ -1,0 +1,28 @@
+#pragma once
+// The start-up sequence of the program, kept out of main so that tests can run it.
+#include <irrlicht.h>
+
+#include <string>
+
+class GameState;
+
+// Window size the program asks the engine for.
+constexpr irr::u32 PROGRAM_WINDOW_WIDTH = 1280;
+constexpr irr::u32 PROGRAM_WINDOW_HEIGHT = 720;
+// Colour depth the program asks the engine for.
+constexpr irr::u8 PROGRAM_COLOR_BITS = 32;
+
+// Makes a new state for the program to run (null when it cannot be made).
+using StateFactory = GameState* (*)();
+// Makes the engine device (null on failure) with the given full-screen choice.
+using DeviceFactory = irr::IrrlichtDevice* (*)(bool fullscreen);
+
+// The program's arguments after its name, joined by single spaces.
+std::string joinArguments(int argc, const char* const* argv);
+// Full screen unless the command line starts with a lower-case 'w'.
+bool wantsFullscreen(const char* commandLine);
+// The program's device: OpenGL, 1280 x 720, 32 bits, stencil and vsync on, no receiver.
+irr::IrrlichtDevice* createProgramDevice(bool fullscreen);
+// Opens the device, runs the application with the state from makeState, returns the exit code.
+int runProgram(const char* commandLine, StateFactory makeState,
+               DeviceFactory makeDevice = createProgramDevice);

@@ -1,0 +1,218 @@
+// The fixed-step clock, the smoothed clock and the loop, driven by an injected tick source.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "app/Application.h"
+#include "platform/Ticks.h"
+#include "RecordingState.h"
+
+namespace {
+
+// Installs a tick source the test sets by hand; restores SDL's tick afterwards.
+class ClockTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setTickSource([this] { return tick; });
+    }
+    void TearDown() override { setTickSource(nullptr); }
+
+    uint32_t tick = 5000;
+    Application app{nullptr};
+    RecordingState state;
+};
+
+TEST_F(ClockTest, ResetSetsBothClocksToZeroAndRemembersTheTick) {
+    app.smoothedTimeMs = 77;
+    app.simulatedTimeMs = 12.5;
+    app.setState(&state);
+    EXPECT_EQ(app.smoothedTimeMs, 0);
+    EXPECT_EQ(app.simulatedTimeMs, 0.0);
+    EXPECT_EQ(app.startTick, 5000u);
+    // Right after the reset no step is due, yet the frame is drawn.
+    EXPECT_TRUE(app.fixedUpdate());
+    EXPECT_TRUE(state.steps.empty());
+}
+
+TEST_F(ClockTest, HundredMillisecondsOfLagGiveFourStepsNowAndTheRestLater) {
+    app.setState(&state);
+    app.smoothedTimeMs = 100;
+    EXPECT_TRUE(app.fixedUpdate());
+    EXPECT_EQ(state.steps, (std::vector<int>{16, 16, 16, 16}));
+    EXPECT_NEAR(app.simulatedTimeMs, 4000.0 / 60.0, 1e-9);
+    // The backlog is kept: the next iteration catches up with the same clock.
+    EXPECT_TRUE(app.fixedUpdate());
+    EXPECT_GE(state.steps.size(), 6u);
+    EXPECT_LE(state.steps.size(), 7u);
+    for (int s : state.steps) EXPECT_EQ(s, 16);
+    EXPECT_GE(app.simulatedTimeMs, 100.0 - 1e-9);
+    // Caught up: at most one step ahead, so either nothing is drawn or nothing is stepped.
+    const size_t taken = state.steps.size();
+    app.fixedUpdate();
+    EXPECT_EQ(state.steps.size(), taken);
+}
+
+TEST_F(ClockTest, LargeBacklogIsCaughtUpFourStepsPerIteration) {
+    app.setState(&state);
+    app.smoothedTimeMs = 1000;
+    for (int i = 1; i <= 3; ++i) {
+        EXPECT_TRUE(app.fixedUpdate());
+        EXPECT_EQ(state.steps.size(), size_t(4 * i));
+    }
+    EXPECT_NEAR(app.simulatedTimeMs, 12 * 1000.0 / 60.0, 1e-9);
+}
+
+TEST_F(ClockTest, SimulatedTimeAheadOfTheClockDrawsNothing) {
+    app.setState(&state);
+    app.simulatedTimeMs = 20.0;
+    app.smoothedTimeMs = 19;
+    EXPECT_FALSE(app.fixedUpdate());
+    EXPECT_TRUE(state.steps.empty());
+    EXPECT_EQ(app.simulatedTimeMs, 20.0);
+}
+
+TEST_F(ClockTest, WithoutStateTheSimulatedTimeFollowsTheClock) {
+    app.smoothedTimeMs = 250;
+    EXPECT_FALSE(app.fixedUpdate());
+    EXPECT_EQ(app.simulatedTimeMs, 250.0);
+}
+
+TEST_F(ClockTest, SmoothingClosesHalfTheLag) {
+    app.setState(&state);
+    app.smoothedTimeMs = 1000;
+    tick = app.startTick + 1100;
+    app.smoothClock();
+    EXPECT_EQ(app.smoothedTimeMs, 1050);
+    app.smoothClock();
+    EXPECT_EQ(app.smoothedTimeMs, 1075);
+    // An odd sum is truncated.
+    tick = app.startTick + 1080;
+    app.smoothClock();
+    EXPECT_EQ(app.smoothedTimeMs, 1077);
+}
+
+TEST_F(ClockTest, SmoothingTruncatesTowardZeroAndSurvivesTickWrap) {
+    app.setState(&state);
+    // A tick behind the reset gives a negative elapsed time: -3 / 2 is -1, not -2.
+    tick = app.startTick - 3;
+    app.smoothClock();
+    EXPECT_EQ(app.smoothedTimeMs, -1);
+    // The 32-bit tick wraps: the difference still counts the elapsed milliseconds.
+    tick = 0xFFFFFFF0u;
+    app.setState(&state);
+    tick = 0x10u;
+    app.smoothClock();
+    EXPECT_EQ(app.smoothedTimeMs, 16);
+}
+
+TEST_F(ClockTest, SixtyBaseStepsAddUpTo960Milliseconds) {
+    PlainState plain;
+    app.setState(&plain);
+    app.smoothedTimeMs = 5000;
+    for (int i = 0; i < 15; ++i) app.fixedUpdate();  // four steps each
+    EXPECT_EQ(plain.elapsed(), 960);
+    EXPECT_NEAR(app.simulatedTimeMs, 1000.0, 1e-9);
+    // Entering again restarts the state's clock.
+    app.setState(&plain);
+    EXPECT_EQ(plain.elapsed(), 0);
+}
+
+TEST_F(ClockTest, UpdateRateIsReadAtEveryStep) {
+    state.rateAfterFirstStep = 100;
+    app.setState(&state);
+    app.smoothedTimeMs = 1000;
+    app.fixedUpdate();
+    EXPECT_EQ(state.steps, (std::vector<int>{16, 10, 10, 10}));
+    EXPECT_NEAR(app.simulatedTimeMs, 1000.0 / 60.0 + 30.0, 1e-9);
+}
+
+TEST_F(ClockTest, StateWithoutPositiveRateIsNotAdvanced) {
+    state.setRate(0);
+    app.setState(&state);
+    app.smoothedTimeMs = 100;
+    EXPECT_TRUE(app.fixedUpdate());
+    EXPECT_TRUE(state.steps.empty());
+    EXPECT_EQ(app.simulatedTimeMs, 0.0);
+    state.setRate(-5);
+    EXPECT_TRUE(app.fixedUpdate());
+    EXPECT_TRUE(state.steps.empty());
+}
+
+TEST_F(ClockTest, SetStateLeavesTheOldStateAndEntersTheNew) {
+    RecordingState other;
+    app.setState(&state);
+    app.setState(&other);
+    EXPECT_EQ(state.calls, (std::vector<std::string>{"enter", "leave"}));
+    EXPECT_EQ(other.calls, (std::vector<std::string>{"enter"}));
+    tick = 9000;
+    app.setState(nullptr);
+    EXPECT_EQ(other.calls, (std::vector<std::string>{"enter", "leave"}));
+    EXPECT_EQ(app.state(), nullptr);
+    EXPECT_EQ(app.startTick, 9000u);
+}
+
+// The loop on a real engine device without a window (the null driver).
+class LoopTest : public ClockTest {
+protected:
+    void SetUp() override {
+        ClockTest::SetUp();
+        device = irr::createDevice(irr::video::EDT_NULL, irr::core::dimension2d<irr::u32>(640, 480));
+        ASSERT_NE(device, nullptr);
+    }
+    void TearDown() override {
+        if (device) device->drop();
+        ClockTest::TearDown();
+    }
+    irr::IrrlichtDevice* device = nullptr;
+};
+
+TEST_F(LoopTest, FrozenClockStillDrawsEveryIteration) {
+    Application loop(device);
+    ASSERT_TRUE(loop.init(device));
+    state.stopAfterRenders = 3;
+    loop.setState(&state);
+    loop.run();
+    EXPECT_EQ(state.renders, 3);
+    EXPECT_TRUE(state.steps.empty());
+    EXPECT_FALSE(loop.isRunning());
+}
+
+TEST_F(LoopTest, LoopStepsAsTheTicksAdvance) {
+    Application loop(device);
+    ASSERT_TRUE(loop.init(device));
+    loop.setState(&state);
+    // Every tick read moves the clock on by 100 ms: the loop falls behind and catches up
+    // at most four steps per iteration.
+    setTickSource([this] { return tick += 100; });
+    state.stopAfterRenders = 5;
+    loop.run();
+    ASSERT_EQ(state.renders, 5);
+    // Each iteration steps at most four times; once behind, exactly four.
+    size_t before = 0;
+    for (size_t taken : state.stepsAtRender) {
+        EXPECT_LE(taken - before, 4u);
+        before = taken;
+    }
+    EXPECT_EQ(state.stepsAtRender[4] - state.stepsAtRender[3], 4u);
+    EXPECT_LE(loop.simulatedTimeMs, double(loop.smoothedTimeMs) + 1000.0 / 60.0);
+    EXPECT_GT(loop.smoothedTimeMs, 0);
+}
+
+TEST_F(LoopTest, InitSetsTheApplicationAndMakesTheRenderer) {
+    Application first(nullptr);
+    EXPECT_FALSE(first.init(nullptr));
+    EXPECT_EQ(theApplication(), &first);
+    EXPECT_EQ(first.renderer(), nullptr);
+    EXPECT_EQ(first.screenWidth(), 0);
+
+    Application loop(device);
+    ASSERT_TRUE(loop.init(device));
+    EXPECT_EQ(theApplication(), &loop);
+    ASSERT_NE(loop.renderer(), nullptr);
+    EXPECT_EQ(loop.driver(), device->getVideoDriver());
+    EXPECT_EQ(loop.screenWidth(), 640);
+    EXPECT_EQ(loop.screenHeight(), 480);
+    EXPECT_EQ(std::wstring(loop.caption()), L"TUMELORA");
+}
+
+}  // namespace
