@@ -9,6 +9,7 @@
 #include "actors/Actor.h"
 #include "app/Application.h"
 #include "render/Image.h"
+#include "render/Renderer.h"
 #include "states/MainState.h"
 #include "text/BitmapFont.h"
 #include "ui/ButtonSkin.h"
