@@ -20,8 +20,10 @@ constexpr int kBytesPerFrame = kOutputChannels * static_cast<int>(sizeof(int16_t
 constexpr int kDeviceBufferFrames = 1024;
 // Largest music file read into memory.
 constexpr long long kMaxFileBytes = 64ll << 20;
-// Longest music accepted, in seconds (at most ~150 MB of PCM at 44,100 Hz stereo).
-constexpr long long kMaxStreamSeconds = 15 * 60;
+// Longest music accepted, in seconds (at most ~100 MB of PCM at 44,100 Hz stereo).
+constexpr long long kMaxStreamSeconds = 10 * 60;
+// Largest decoded music before conversion, in bytes (converted in one piece, so below 2 GB).
+constexpr long long kMaxSourceBytes = 256ll << 20;
 // Source formats accepted: channel counts and sample rates.
 constexpr int kMaxSourceChannels = 8;
 constexpr long kMinSourceRate = 1000;
@@ -215,6 +217,31 @@ bool readFile(const char* path, long long offset, long long length, std::vector<
     return ok ? true : fail(FSOUND_ERR_FILE_NOTFOUND);
 }
 
+// Converts interleaved 16-bit PCM of the given rate and channel count to 44,100 Hz stereo.
+// SDL's resampler drifts when fed in pieces and keeps back its last few milliseconds even when
+// flushed, so the whole music goes in at once, followed by silence, and exactly the converted
+// length of the music is kept.
+bool convert(const std::vector<int16_t>& source, int channels, int rate, std::vector<int16_t>& pcm) {
+    SDL_AudioStream* converter = SDL_NewAudioStream(AUDIO_S16SYS, static_cast<Uint8>(channels), rate,
+                                                    AUDIO_S16SYS, kOutputChannels, kOutputRate);
+    if (converter == nullptr) return fail(FSOUND_ERR_FILE_BAD);
+    const long long sourceFrames = static_cast<long long>(source.size()) / channels;
+    std::vector<int16_t> padded(source);
+    padded.resize(padded.size() + static_cast<size_t>(std::max(4096, rate / 10) * channels), 0);
+    bool ok = SDL_AudioStreamPut(converter, padded.data(), static_cast<int>(padded.size() * sizeof(int16_t))) == 0 &&
+              SDL_AudioStreamFlush(converter) == 0;
+    if (ok) {
+        const long long wantedFrames = (sourceFrames * kOutputRate + rate / 2) / rate;
+        const long long frames =
+            std::min<long long>(SDL_AudioStreamAvailable(converter) / kBytesPerFrame, wantedFrames);
+        pcm.resize(static_cast<size_t>(frames) * kOutputChannels);
+        const int bytes = static_cast<int>(pcm.size() * sizeof(int16_t));
+        ok = bytes == 0 || SDL_AudioStreamGet(converter, pcm.data(), bytes) == bytes;
+    }
+    SDL_FreeAudioStream(converter);
+    return ok ? true : fail(FSOUND_ERR_FILE_BAD);
+}
+
 // Decodes the whole file and converts it to 44,100 Hz stereo 16-bit; false with the error set.
 bool decode(const std::vector<unsigned char>& bytes, std::vector<int16_t>& pcm) {
     MemoryFile file{bytes.data(), bytes.size(), 0};
@@ -237,54 +264,29 @@ bool decode(const std::vector<unsigned char>& bytes, std::vector<int16_t>& pcm) 
         if (info == nullptr || info->channels != channels || info->rate != rate)
             return fail(FSOUND_ERR_FILE_FORMAT);
     }
-    const long long maxFrames = kMaxStreamSeconds * rate;
+    const long long maxFrames = std::min(kMaxStreamSeconds * rate, kMaxSourceBytes / (2LL * channels));
     const ogg_int64_t total = ov_pcm_total(&vf, -1);
     if (total < 0) return fail(FSOUND_ERR_FILE_FORMAT);
     if (total > maxFrames) return fail(FSOUND_ERR_MEMORY);
 
     const bool direct = rate == kOutputRate && channels == kOutputChannels;
-    SDL_AudioStream* converter = nullptr;
-    if (!direct) {
-        converter = SDL_NewAudioStream(AUDIO_S16SYS, static_cast<Uint8>(channels), rate, AUDIO_S16SYS,
-                                       kOutputChannels, kOutputRate);
-        if (converter == nullptr) return fail(FSOUND_ERR_FILE_BAD);
-    }
-    struct ConverterFree {
-        SDL_AudioStream* s;
-        ~ConverterFree() {
-            if (s != nullptr) SDL_FreeAudioStream(s);
-        }
-    } converterFree{converter};
-
+    std::vector<int16_t> source;
+    std::vector<int16_t>& target = direct ? pcm : source;
+    target.reserve(static_cast<size_t>(total) * static_cast<size_t>(channels));
     const int bigEndian = SDL_BYTEORDER == SDL_BIG_ENDIAN ? 1 : 0;
     std::vector<char> chunk(kChunkBytes);
-    long long decodedFrames = 0;
-    if (direct) pcm.reserve(static_cast<size_t>(total) * kOutputChannels);
+    const long frameBytes = 2L * channels;
     for (;;) {
         int link = 0;
         const long n = ov_read(&vf, chunk.data(), kChunkBytes, bigEndian, 2, 1, &link);
         if (n == 0) break;
-        if (n < 0) return fail(FSOUND_ERR_FILE_BAD);
-        const long frameBytes = 2L * channels;
-        if (n % frameBytes != 0) return fail(FSOUND_ERR_FILE_BAD);
-        decodedFrames += n / frameBytes;
-        if (decodedFrames > maxFrames) return fail(FSOUND_ERR_MEMORY);
-        if (direct) {
-            const auto* s = reinterpret_cast<const int16_t*>(chunk.data());
-            pcm.insert(pcm.end(), s, s + n / 2);
-        } else if (SDL_AudioStreamPut(converter, chunk.data(), static_cast<int>(n)) != 0) {
-            return fail(FSOUND_ERR_FILE_BAD);
-        }
+        if (n < 0 || n % frameBytes != 0) return fail(FSOUND_ERR_FILE_BAD);
+        if (static_cast<long long>(target.size() / static_cast<size_t>(channels)) + n / frameBytes > maxFrames)
+            return fail(FSOUND_ERR_MEMORY);
+        const auto* samples = reinterpret_cast<const int16_t*>(chunk.data());
+        target.insert(target.end(), samples, samples + n / 2);
     }
-    if (!direct) {
-        if (SDL_AudioStreamFlush(converter) != 0) return fail(FSOUND_ERR_FILE_BAD);
-        const int available = SDL_AudioStreamAvailable(converter);
-        pcm.resize(static_cast<size_t>(available / kBytesPerFrame) * kOutputChannels);
-        const int wanted = static_cast<int>(pcm.size() * sizeof(int16_t));
-        if (wanted > 0 && SDL_AudioStreamGet(converter, pcm.data(), wanted) != wanted)
-            return fail(FSOUND_ERR_FILE_BAD);
-    }
-    return true;
+    return direct ? true : convert(source, channels, rate, pcm);
 }
 
 } // namespace
@@ -343,13 +345,22 @@ signed char F_API FSOUND_StopSound(int channel) {
     return true;
 }
 
-FSOUND_STREAM* F_API FSOUND_Stream_Open(const char* name_or_data, unsigned int, int offset, int length) {
+FSOUND_STREAM* F_API FSOUND_Stream_Open(const char* name_or_data, unsigned int mode, int offset, int length) {
     if (name_or_data == nullptr || offset < 0 || length < 0) {
         fail(FSOUND_ERR_INVALID_PARAM);
         return nullptr;
     }
     std::vector<unsigned char> bytes;
-    if (!readFile(name_or_data, offset, length, bytes)) return nullptr;
+    if ((mode & FSOUND_LOADMEMORY) != 0) {
+        if (length <= 0 || length > kMaxFileBytes) {
+            fail(length <= 0 ? FSOUND_ERR_INVALID_PARAM : FSOUND_ERR_MEMORY);
+            return nullptr;
+        }
+        const auto* data = reinterpret_cast<const unsigned char*>(name_or_data) + offset;
+        bytes.assign(data, data + length);
+    } else if (!readFile(name_or_data, offset, length, bytes)) {
+        return nullptr;
+    }
     if (!isIntactOgg(bytes)) {
         fail(FSOUND_ERR_FILE_FORMAT);
         return nullptr;

@@ -42,6 +42,9 @@ typedef signed char(F_CALLBACKAPI* FSOUND_STREAMCALLBACK)(FSOUND_STREAM* stream,
 
 // Stream open mode: sample-accurate positioning (always the case in this layer).
 constexpr unsigned int FSOUND_MPEGACCURATE = 0x20000;
+// Stream open mode: name_or_data points to the file's bytes in memory and length is their
+// count (offset is added to the pointer); the bytes are copied, the caller keeps them.
+constexpr unsigned int FSOUND_LOADMEMORY = 0x8000;
 // Channel number meaning "the first free channel" for FSOUND_Stream_Play.
 constexpr int FSOUND_FREE = -1;
 // Channel number meaning "every channel" for FSOUND_StopSound.
@@ -74,7 +77,8 @@ int F_API FSOUND_GetError();
 signed char F_API FSOUND_StopSound(int channel);
 
 // Opens an Ogg Vorbis file (name_or_data is a path) from byte offset for length bytes (0 = to the
-// end of the file), fully decoded and converted up front; mode is ignored. Null on failure.
+// end of the file), or from memory with FSOUND_LOADMEMORY; fully decoded and converted up
+// front; other mode bits are ignored. Null on failure.
 FSOUND_STREAM* F_API FSOUND_Stream_Open(const char* name_or_data, unsigned int mode, int offset, int length);
 // Stops and frees the stream; its pending end callback is cancelled. True unless null.
 signed char F_API FSOUND_Stream_Close(FSOUND_STREAM* stream);

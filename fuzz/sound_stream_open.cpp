@@ -1,0 +1,20 @@
+// Fuzzes the music stream loader: any bytes must give a stream or the null stream, never a crash,
+// a hang or unbounded memory.
+#include "platform/FSound.h"
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    constexpr size_t kMaxInput = 1 << 20;
+    if (size == 0 || size > kMaxInput) return 0;
+    FSOUND_STREAM* stream =
+        FSOUND_Stream_Open(reinterpret_cast<const char*>(data), FSOUND_LOADMEMORY, 0, static_cast<int>(size));
+    if (stream != nullptr) {
+        FSOUND_Stream_SetTime(stream, 10);
+        const int64_t length = tumeloraStreamLengthFrames(stream);
+        if (length > 0 && tumeloraStreamSamples(stream) == nullptr) __builtin_trap();
+        FSOUND_Stream_Close(stream);
+    }
+    return 0;
+}
