@@ -22,7 +22,9 @@ public:
     ButtonSkin(Font* font, Image* normal, Image* hot, Image* active, Image* hotActive);
     ~ButtonSkin() override = default;
 
+    // True unless set otherwise with setFocusable.
     bool acceptsFocus() const override { return focusable; }
+    // True unless set otherwise with setClickOnRelease.
     bool clickOnRelease() const override { return releaseClicks; }
     // Hit when the mouse is in the explicit rectangle or else in the content area at its corner.
     bool hitTest(const UiContext& ctx, float mouseX, float mouseY, const RectF& rect,
@@ -50,8 +52,11 @@ public:
     void setShadow(bool on) { shadow = on; }
     // Shadow displacement before scaling.
     void setShadowOffset(float x, float y) { shadowOffset = {x, y}; }
+    // Colour of icon and text shadows.
     void setShadowColour(const ColorRGBA& colour) { shadowColour = colour; }
+    // Tint of the state pictures.
     void setImageColour(const ColorRGBA& colour) { imageColour = colour; }
+    // Tint of the icon.
     void setIconColour(const ColorRGBA& colour) { iconColour = colour; }
     // Added to the text anchor.
     void setTextOffset(float x, float y) { textOffset = {x, y}; }
@@ -61,14 +66,18 @@ public:
     void setTextAlign(int flags) { textAlign = flags; }
     // Alignment bits of the icon.
     void setIconAlign(int flags) { iconAlign = flags; }
+    // Blend mode the text is drawn with.
     void setTextBlendMode(int mode) { textBlendMode = mode; }
+    // Blend mode the icon is drawn with.
     void setIconBlendMode(int mode) { iconBlendMode = mode; }
     // Whether widgets with this skin take the keyboard focus.
     void setFocusable(bool on) { focusable = on; }
     // True: click on release (the default); false: click on press.
     void setClickOnRelease(bool on) { releaseClicks = on; }
 
+    // Current extra text factor.
     float textScaleValue() const { return textScale; }
+    // Current text colour.
     const ColorRGBA& textColourValue() const { return textColour; }
 
 protected:

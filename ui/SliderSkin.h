@@ -25,11 +25,14 @@ public:
                Image* thumbNormal, Image* thumbHot, Image* thumbActive, Image* thumbHotActive);
     ~SliderSkin() override = default;
 
+    // True unless set otherwise with setFocusable.
     bool acceptsFocus() const override { return focusable; }
     // Hit when the mouse is on the track (the picture's area, or rect without a track picture).
     bool hitTest(const UiContext& ctx, float mouseX, float mouseY,
                  const RectF& rect) const override;
+    // Gives (5, 20).
     void intStepFactors(int& shiftFactor, int& controlFactor) const override;
+    // Gives (5.0, 20.0).
     void floatStepFactors(float& shiftFactor, float& controlFactor) const override;
     // Value whose thumb centre is at the mouse; every value owns an equal share of the span.
     int intValueAt(const UiContext& ctx, int orientation, int min, int max, float mouseX,
@@ -37,21 +40,29 @@ public:
     // Value whose thumb centre is at the mouse, clamped to [min, max].
     float floatValueAt(const UiContext& ctx, int orientation, float min, float max,
                        float mouseX, float mouseY, const RectF& rect) const override;
+    // Draws track and thumb at the value's fraction of [min, max] (an empty range: at min).
     RectF drawFloat(const UiContext& ctx, int state, int orientation, float value, float min,
                     float max, float x, float y, float w, float h) override;
+    // As drawFloat, for int values.
     RectF drawInt(const UiContext& ctx, int state, int orientation, int value, int min, int max,
                   float x, float y, float w, float h) override;
 
     // Factor on the picture-derived sizes.
     void setScale(float s) { scale = s; }
+    // Tint of the track pictures.
     void setTrackColour(const ColorRGBA& colour) { trackColour = colour; }
+    // Tint of the thumb pictures.
     void setThumbColour(const ColorRGBA& colour) { thumbColour = colour; }
     // Whether sliders with this skin take the keyboard focus.
     void setFocusable(bool on) { focusable = on; }
 
+    // Track picture width (or the default).
     unsigned trackWidthValue() const { return trackWidth; }
+    // Track picture height (or the default).
     unsigned trackHeightValue() const { return trackHeight; }
+    // Thumb picture width (or the default).
     unsigned thumbWidthValue() const { return thumbWidth; }
+    // Thumb picture height (or the default).
     unsigned thumbHeightValue() const { return thumbHeight; }
 
 protected:

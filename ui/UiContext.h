@@ -58,6 +58,7 @@ struct UiKeyEvent {
 
 class UiContext {
 public:
+    // Nothing hot, active or focused; no pending key.
     UiContext() = default;
     virtual ~UiContext() = default;
 
@@ -123,7 +124,9 @@ public:
     int lastKeyConsumedTime() const { return lastKeyTime; }
     // True while a mouse button is held.
     bool isMouseDown() const { return mouseDown; }
+    // Mouse x in screen pixels.
     int mousePositionX() const { return mouseX; }
+    // Mouse y in screen pixels.
     int mousePositionY() const { return mouseY; }
 
 protected:

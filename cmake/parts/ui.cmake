@@ -11,3 +11,9 @@ set(TUMELORA_SKIN_PICTURES button.png button-hot.png button-active.png button-ho
 add_test(NAME skin_pictures_regenerate
   COMMAND ${CMAKE_SOURCE_DIR}/tools/check-generated $<TARGET_FILE:make_skins>
     ${CMAKE_SOURCE_DIR}/data ${TUMELORA_SKIN_PICTURES})
+
+# The skin render test reads the frame back with glReadPixels.
+find_package(OpenGL REQUIRED)
+if(TARGET test_ui)
+  target_link_libraries(test_ui PRIVATE OpenGL::GL)
+endif()
