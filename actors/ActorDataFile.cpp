@@ -144,10 +144,18 @@ bool replaceFileSafely(const std::string& path, const std::vector<uint8_t>& byte
     if (fd < 0) return false;
     tmp.assign(tmpName.data());
 
-    // mkstemp makes the file private; give it the permissions a newly created file gets.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    bool ok = ::fchmod(fd, 0666 & ~mask) == 0;
+    // mkstemp makes the file private: give it the old file's permissions, or those a newly
+    // created file gets.
+    mode_t mode;
+    struct stat old {};
+    if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+        mode = old.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    bool ok = ::fchmod(fd, mode) == 0;
     ok = ok && writeAll(fd, bytes.data(), bytes.size());
     ok = ok && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;

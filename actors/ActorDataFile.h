@@ -55,6 +55,6 @@ ActorDataStatus readActorData(std::istream& in, ActorData& out);
 // kActorDataMaxRecords).
 std::vector<uint8_t> encodeActorData(const std::vector<ActorPose>& poses, bool bindScale, bool wobble);
 // Replaces the file at path with bytes: writes a temporary file in the same folder, flushes it
-// to disk and renames it over the old one. False on any failure; the old file is then intact
-// and the temporary file removed.
+// to disk and renames it over the old one, keeping the old permissions. False on any failure; the
+// old file is then intact and the temporary file removed.
 bool replaceFileSafely(const std::string& path, const std::vector<uint8_t>& bytes);

@@ -50,12 +50,12 @@ protected:
     // A 240-pose track with awkward floats, and its bytes built independently of the writer.
     static std::vector<ActorPose> awkwardTrack(Bytes& expected, bool bindScale, bool wobble) {
         const float nan = std::numeric_limits<float>::quiet_NaN();
-        const float specials[] = {-0.f, nan, -nan, std::numeric_limits<float>::infinity(),
+        const float oddValues[] = {-0.f, nan, -nan, std::numeric_limits<float>::infinity(),
                                   std::numeric_limits<float>::denorm_min(), -1e30f, 1.f / 3.f};
         std::vector<ActorPose> track;
         expected = Bytes::header(2, 240);
         for (int i = 0; i < 240; ++i) {
-            const float v[5] = {specials[i % 7], float(i) * 0.37f, specials[(i + 3) % 7], -float(i), specials[(i + 5) % 7]};
+            const float v[5] = {oddValues[i % 7], float(i) * 0.37f, oddValues[(i + 3) % 7], -float(i), oddValues[(i + 5) % 7]};
             track.push_back(ActorPose{{v[0], v[1]}, v[2], {v[3], v[4]}});
             expected.rec(v[0], v[1], v[2], v[3], v[4]);
         }
@@ -104,6 +104,12 @@ TEST_F(ActorDataFile, SaveReplacesALongerFileAndUsesNormalPermissions) {
     struct stat st {};
     ASSERT_EQ(stat("data/actors/a.data", &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0644u);
+    // An existing file keeps its permissions.
+    ASSERT_EQ(chmod("data/actors/a.data", 0600), 0);
+    ASSERT_TRUE(a.saveData());
+    ASSERT_EQ(stat("data/actors/a.data", &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(readFile("data/actors/a.data").size(), 4814u);
 }
 
 TEST_F(ActorDataFile, OldVersionsLoadWithoutFlags) {
