@@ -3,11 +3,12 @@
 
 #include "app/GameState.h"
 #include "app/Program.h"
+#include "states/MainState.h"
 
 namespace {
 
-// The state the program runs; none exists yet, so start-up reports that it cannot be made.
-GameState* makeMainState() { return nullptr; }
+// The state the program runs.
+GameState* makeMainState() { return new MainState; }
 
 }  // namespace
 

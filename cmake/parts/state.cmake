@@ -1,0 +1,13 @@
+# The main state's tests: the test music writer needs libvorbisenc, and the end-to-end tests
+# run the real program under a private Xvfb, driven by xdotool.
+pkg_check_modules(STATE_VORBISENC REQUIRED IMPORTED_TARGET vorbisenc vorbis ogg)
+if(TARGET test_state)
+  target_link_libraries(test_state PRIVATE PkgConfig::STATE_VORBISENC)
+  target_include_directories(test_state PRIVATE ${CMAKE_SOURCE_DIR})
+endif()
+
+# make_tone PATH SECONDS [HZ]: the short test music of the end-to-end tests.
+add_executable(make_tone ${CMAKE_SOURCE_DIR}/tools/make_tone.cpp)
+target_include_directories(make_tone PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(make_tone PRIVATE PkgConfig::STATE_VORBISENC)
+target_compile_options(make_tone PRIVATE ${TUMELORA_WARNINGS})

@@ -1,0 +1,131 @@
+#pragma once
+// The program's one game state: it loads the font, the skin pictures, the skins, every
+// actor and the music, advances the animation one frame per fixed step (playing or
+// recording), draws the scene, and runs the invisible editor panel from the mouse.
+//
+// Split by concern: MainStateResources.cpp (loading, release, stepping, keys),
+// MainStateScene.cpp (drawing and the waving strip), MainStatePanel.cpp (the editor panel
+// and the mouse handlers).
+#include <irrlicht.h>
+
+#include <atomic>
+#include <vector>
+
+#include "app/GameState.h"
+#include "platform/FSound.h"
+#include "ui/UiContext.h"
+
+class Actor;
+class Application;
+class BitmapFont;
+class ButtonSkin;
+class Image;
+class SliderSkin;
+
+// Files the state loads, relative to the working directory.
+constexpr const char* MUSIC_FILE = "data/lumokari2_tumelora_voices.ogg";
+constexpr const char* FONT_FILE = "data/droid30.fnt";
+constexpr const char* ACTOR_DIRECTORY = "data/actors/";
+
+// Skin pictures, loaded in this order into the first entries of the image list.
+enum SkinPicture : int {
+    SKIN_BUTTON = 0,
+    SKIN_BUTTON_HOT = 1,
+    SKIN_BUTTON_ACTIVE = 2,
+    SKIN_BUTTON_HOT_ACTIVE = 3,
+    SKIN_SLIDER_BASE = 4,          // drawn by the panel behind its sliders
+    SKIN_SLIDER_THUMB = 5,         // its height sets the panel's slider rows
+    SKIN_SLIDER_THUMB_ACTIVE = 6,
+    SKIN_CHECKBOX = 7,
+    SKIN_CHECKBOX_ACTIVE = 8,
+    SKIN_CHECKBOX_CHECK = 9,       // the check mark, the icon of every check box
+    SKIN_PICTURE_COUNT = 10,
+};
+// File of each skin picture, by SkinPicture index.
+extern const char* const SKIN_PICTURE_FILES[SKIN_PICTURE_COUNT];
+
+// Sound set-up: mixing rate, channels, and the channel the music plays on.
+constexpr int SOUND_MIX_RATE = 44100;
+constexpr int SOUND_CHANNELS = 32;
+constexpr int MUSIC_CHANNEL = 0;
+// Pause between loading and the start of playback.
+constexpr irr::u32 ENTER_PAUSE_MS = 2000;
+// Animation frames per second; frame n belongs to the music time n * 1000 / 60 ms.
+constexpr int FRAMES_PER_SECOND = 60;
+
+// The music stream, null when it could not be opened.
+extern FSOUND_STREAM* musicStream;
+// Set by the music's end callback (on the audio thread), read by update; never cleared.
+extern std::atomic<bool> musicEnded;
+// End-of-stream callback of the music: sets musicEnded; returns false.
+signed char onMusicEnd(FSOUND_STREAM* stream, void* buffer, int length, void* userData);
+// Music position in whole milliseconds of an animation frame (integer, truncated).
+int musicTimeOfFrame(int frame);
+
+class MainState : public GameState {
+public:
+    MainState();
+    // Frees only the lists' storage; shutdown releases what they point to.
+    ~MainState() override;
+
+    // Sets up sound and music, loads font, skin pictures, skins and actors; false without a font.
+    bool init() override;
+    // Deletes skins, font, pictures and actors, closes the music and the sound system.
+    void shutdown() override;
+    // One fixed step: playback or recording advances the frame, actors ease toward it.
+    bool update(int stepMs) override;
+    // Clears to light blue and draws every actor at its pose (wobbling ones as a strip).
+    void render(irr::IrrlichtDevice* device) override;
+    // Pauses two seconds, hides the pointer, starts the music and playback from frame 0.
+    void enter() override;
+    // Hands the key to the panel as a keyboard command; Escape also ends the program.
+    bool keyDown(const irr::SEvent::SKeyInput* key) override;
+    // Does nothing.
+    bool keyUp(const irr::SEvent::SKeyInput* key) override;
+    // Runs the panel for the press; without a widget taking it, starts dragging the selection.
+    bool mouseDown(const irr::SEvent::SMouseInput* mouse) override;
+    // Runs the panel for the release; a click outside the panel selects the next actor under it.
+    bool mouseUp(const irr::SEvent::SMouseInput* mouse) override;
+    // Moves the dragged actor by the motion from the current frame on (not while playing).
+    bool mouseMove(const irr::SEvent::SMouseInput* mouse) override;
+    // Does nothing.
+    bool mouseWheel(const irr::SEvent::SMouseInput* mouse) override;
+
+    // Loads data/actors/<fileName> and appends its picture and a new actor; nothing on failure.
+    void createActor(const char* fileName);
+    // One pass over every widget of the editor panel (drawing only when drawPass).
+    void runPanel(bool drawPass);
+
+protected:
+    // Loads every ".jpg" then every ".png" picture of the actor directory, in file-list order.
+    void scanActors();
+    // Starts the music at the time of the current frame.
+    void startMusicAtCurrentFrame();
+    // The property rows of the selected actor and its "Reset>>" row.
+    void runPropertyRows(float ox, float oy, float thumbH, float rowH, float rowStep);
+    // Draws a panel text line (the skin pictures' font may be missing text: then nothing).
+    void panelText(float x, float y, const char* text, int flags, float scale, irr::u32 argb);
+    // Draws the slider base picture behind a slider row at (x, y).
+    void drawSliderBase(float x, float y);
+    // Selects the next actor under the pointer at the clicked pixel.
+    void pickAt(int x, int y);
+
+    Application* app = nullptr;
+    UiContext ui;
+    ButtonSkin* buttonSkin = nullptr;
+    SliderSkin* sliderSkin = nullptr;
+    ButtonSkin* checkBoxSkin = nullptr;
+    BitmapFont* font = nullptr;
+    std::vector<Image*> images;
+    irr::core::vector2di mousePosition{0, 0};
+    irr::core::vector2di pressPosition{0, 0};
+    std::vector<Actor*> actors;
+    std::vector<Actor*> pickList;
+    Actor* draggedActor = nullptr;
+    Actor* selectedActor = nullptr;
+    int currentFrame = 0;
+    int frameCount = 1;
+    bool recording = false;
+    bool playing = false;
+    bool uiOwnsMouse = false;
+};

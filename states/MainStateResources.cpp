@@ -1,0 +1,206 @@
+// The main state's resources and music, its per-step advance and its keyboard handlers.
+#include <cstring>
+#include <string>
+
+#include "actors/Actor.h"
+#include "app/Application.h"
+#include "app/ShowError.h"
+#include "render/Image.h"
+#include "render/Renderer2D.h"
+#include "states/MainState.h"
+#include "text/BitmapFont.h"
+#include "ui/ButtonSkin.h"
+#include "ui/SliderSkin.h"
+
+using namespace irr;
+
+const char* const SKIN_PICTURE_FILES[SKIN_PICTURE_COUNT] = {
+    "data/button.png",       "data/button-hot.png",          "data/button-active.png",
+    "data/button-hot-active.png", "data/slider-base.png",    "data/slider-thumb.png",
+    "data/slider-thumb-active.png", "data/checkbox.png",     "data/checkbox-active.png",
+    "data/checkbox-check.png",
+};
+
+FSOUND_STREAM* musicStream = nullptr;
+std::atomic<bool> musicEnded{false};
+
+namespace {
+
+// Flags word -1: the renderer's default flags.
+constexpr u32 RENDERER_DEFAULT_FLAGS = 0xFFFFFFFFu;
+// Text scale of the panel's buttons.
+constexpr float BUTTON_TEXT_SCALE = 0.75f;
+// The check mark sinks a quarter pixel while its box is pressed.
+constexpr float CHECK_PRESSED_OFFSET_Y = 0.25f;
+
+// True when name ends in ext (from its last '.'), comparing A-Z without regard to case.
+bool hasExtension(const char* name, const char* ext) {
+    const char* dot = std::strrchr(name, '.');
+    if (!dot) return *ext == '\0';
+    for (; *dot && *ext; ++dot, ++ext) {
+        char a = *dot, b = *ext;
+        if (a >= 'A' && a <= 'Z') a = char(a - 'A' + 'a');
+        if (b >= 'A' && b <= 'Z') b = char(b - 'A' + 'a');
+        if (a != b) return false;
+    }
+    return *dot == '\0' && *ext == '\0';
+}
+
+}  // namespace
+
+signed char onMusicEnd(FSOUND_STREAM*, void*, int, void*) {
+    musicEnded = true;
+    return 0;
+}
+
+int musicTimeOfFrame(int frame) { return int(s64(frame) * 1000 / FRAMES_PER_SECOND); }
+
+MainState::MainState() = default;
+
+MainState::~MainState() = default;
+
+bool MainState::init() {
+    app = theApplication();
+    if (!app) return false;
+    Renderer2D* renderer = app->renderer();
+
+    if (!FSOUND_Init(SOUND_MIX_RATE, SOUND_CHANNELS, 0))
+        showError("Audio error", "Unable to initialize sound! (%d)", FSOUND_GetError());
+    musicStream = FSOUND_Stream_Open(MUSIC_FILE, FSOUND_MPEGACCURATE, 0, 0);
+    if (!musicStream) showError("Audio error", "Can't load music");
+    FSOUND_Stream_SetEndCallback(musicStream, onMusicEnd, nullptr);
+
+    font = new BitmapFont(renderer, FONT_FILE);
+    if (!font->load()) return false;
+
+    for (const char* file : SKIN_PICTURE_FILES)
+        images.push_back(renderer ? renderer->loadImage(file, RENDERER_DEFAULT_FLAGS) : nullptr);
+
+    buttonSkin = new ButtonSkin(font, images[SKIN_BUTTON], images[SKIN_BUTTON_HOT],
+                                images[SKIN_BUTTON_ACTIVE], images[SKIN_BUTTON_HOT_ACTIVE]);
+    buttonSkin->setTextScale(BUTTON_TEXT_SCALE);
+    sliderSkin = new SliderSkin(nullptr, nullptr, nullptr, nullptr, images[SKIN_SLIDER_THUMB],
+                                images[SKIN_SLIDER_THUMB], images[SKIN_SLIDER_THUMB_ACTIVE],
+                                images[SKIN_SLIDER_THUMB_ACTIVE]);
+    checkBoxSkin = new ButtonSkin(nullptr, images[SKIN_CHECKBOX], images[SKIN_CHECKBOX],
+                                  images[SKIN_CHECKBOX_ACTIVE], images[SKIN_CHECKBOX_ACTIVE]);
+    checkBoxSkin->setPressedIconOffset(0.f, CHECK_PRESSED_OFFSET_Y);
+
+    mousePosition.set(app->screenWidth() / 2, app->screenHeight() / 2);
+
+    scanActors();
+
+    for (const Actor* actor : actors)
+        if (int(actor->poses.size()) > frameCount) frameCount = int(actor->poses.size());
+
+    return font && buttonSkin;
+}
+
+void MainState::scanActors() {
+    IrrlichtDevice* device = app->device();
+    io::IFileSystem* fs = device ? device->getFileSystem() : nullptr;
+    if (!fs) return;
+    const io::path saved = fs->getWorkingDirectory();
+    // Without the folder there is nothing to list (the working directory's own files are not actors).
+    if (!fs->changeWorkingDirectoryTo(ACTOR_DIRECTORY)) return;
+    io::IFileList* list = fs->createFileList();
+    fs->changeWorkingDirectoryTo(saved);
+    if (!list) return;
+    // All JPEG pictures first, then all PNG pictures, each group in the list's order.
+    for (const char* ext : {".jpg", ".png"}) {
+        for (u32 i = 0; i < list->getFileCount(); ++i) {
+            const io::path& name = list->getFileName(i);
+            if (hasExtension(name.c_str(), ext)) createActor(name.c_str());
+        }
+    }
+    list->drop();
+}
+
+void MainState::createActor(const char* fileName) {
+    Renderer2D* renderer = app ? app->renderer() : nullptr;
+    if (!renderer || !fileName) return;
+    Image* image = renderer->loadImage(actorPicturePath(fileName).c_str(), RENDERER_DEFAULT_FLAGS);
+    if (!image) return;
+    images.push_back(image);
+    actors.push_back(new Actor(actorNameFromFileName(fileName), image, true));
+}
+
+void MainState::shutdown() {
+    delete buttonSkin;
+    buttonSkin = nullptr;
+    delete sliderSkin;
+    sliderSkin = nullptr;
+    delete checkBoxSkin;
+    checkBoxSkin = nullptr;
+    delete font;
+    font = nullptr;
+    for (Image* image : images) delete image;
+    images.clear();
+    pickList.clear();
+    draggedActor = nullptr;
+    selectedActor = nullptr;
+    for (Actor* actor : actors) delete actor;
+    actors.clear();
+    FSOUND_Stream_Stop(musicStream);
+    FSOUND_Stream_Close(musicStream);
+    musicStream = nullptr;
+    for (int channel = 0; channel < SOUND_CHANNELS; ++channel) FSOUND_StopSound(channel);
+    FSOUND_Close();
+}
+
+void MainState::enter() {
+    IrrlichtDevice* device = app ? app->device() : nullptr;
+    if (device) {
+        device->sleep(ENTER_PAUSE_MS, false);
+        if (gui::ICursorControl* cursor = device->getCursorControl()) cursor->setVisible(false);
+    }
+    GameState::enter();
+    FSOUND_Stream_Play(MUSIC_CHANNEL, musicStream);
+    playing = true;
+}
+
+bool MainState::update(int stepMs) {
+    GameState::update(stepMs);
+    if (playing) {
+        ++currentFrame;
+        if (currentFrame >= frameCount) {
+            playing = false;
+            FSOUND_Stream_Stop(musicStream);
+            currentFrame = frameCount - 1;
+        }
+    } else if (recording) {
+        if (currentFrame < frameCount) ++currentFrame;
+        if (currentFrame >= frameCount) ++frameCount;
+    }
+    for (Actor* actor : actors) actor->followPose(currentFrame);
+    if (musicEnded && app) app->setRunning(false);
+    return true;
+}
+
+bool MainState::keyDown(const SEvent::SKeyInput* key) {
+    if (!key) return false;
+    UiKeyEvent event;
+    switch (key->Key) {
+        case KEY_TAB:
+            event.command = key->Shift ? UiKeyCommand::FocusPrevious : UiKeyCommand::FocusNext;
+            break;
+        case KEY_RETURN: event.command = UiKeyCommand::Activate; break;
+        case KEY_LEFT: event.command = UiKeyCommand::Left; break;
+        case KEY_RIGHT: event.command = UiKeyCommand::Right; break;
+        case KEY_UP: event.command = UiKeyCommand::Up; break;
+        case KEY_DOWN: event.command = UiKeyCommand::Down; break;
+        default: event.command = UiKeyCommand::Character; break;
+    }
+    event.character = int(key->Char);
+    event.shift = key->Shift;
+    event.control = key->Control;
+    event.extra = false;
+    event.keyInput = key;
+    ui.setKeyEvent(event);
+    if (key->Key == KEY_ESCAPE && app) app->setRunning(false);
+    return false;
+}
+
+bool MainState::keyUp(const SEvent::SKeyInput*) { return false; }
+
+bool MainState::mouseWheel(const SEvent::SMouseInput*) { return false; }

@@ -1,0 +1,355 @@
+// Loading, the actor scan, the failure cases of start-up, stepping, music end and keys.
+#include <chrono>
+#include <thread>
+
+#include "StateTestSupport.h"
+
+namespace state_test {
+namespace {
+
+std::vector<std::string> namesOf(const std::vector<Actor*>& actors) {
+    std::vector<std::string> names;
+    for (const Actor* a : actors) names.push_back(a->name);
+    return names;
+}
+
+TEST_F(MainStateTest, InitLoadsFontSkinsActorsAndMusic) {
+    writeMusic(1.0);
+    addActor("dog", rampTrack(10));
+    addActor("cat", rampTrack(250));
+    addActor("owl", rampTrack(40));
+    ASSERT_TRUE(initState());
+    ASSERT_NE(state.font, nullptr);
+    ASSERT_NE(state.buttonSkin, nullptr);
+    ASSERT_NE(state.sliderSkin, nullptr);
+    ASSERT_NE(state.checkBoxSkin, nullptr);
+    EXPECT_EQ(state.app, app);
+    // Ten skin pictures, then one per actor, in load order.
+    ASSERT_EQ(state.images.size(), size_t(SKIN_PICTURE_COUNT + 3));
+    for (int i = 0; i < SKIN_PICTURE_COUNT; ++i) EXPECT_NE(state.images[size_t(i)], nullptr) << i;
+    for (size_t i = 0; i < state.actors.size(); ++i)
+        EXPECT_EQ(state.actors[i]->image, state.images[SKIN_PICTURE_COUNT + i]);
+    // The longest track sets the animation length.
+    EXPECT_EQ(state.frameCount, 250);
+    EXPECT_EQ(state.currentFrame, 0);
+    EXPECT_FALSE(state.playing);
+    EXPECT_FALSE(state.recording);
+    // The button rows are as high as the button picture, the check boxes as their picture.
+    EXPECT_EQ(state.buttonSkin->height(), state.images[SKIN_BUTTON]->height());
+    EXPECT_EQ(state.checkBoxSkin->height(), state.images[SKIN_CHECKBOX]->height());
+    EXPECT_FLOAT_EQ(state.buttonSkin->textScaleValue(), 0.75f);
+    EXPECT_EQ(state.mousePosition, core::vector2di(640, 360));
+    // The music is open, stopped, and as long as the file.
+    ASSERT_NE(musicStream, nullptr);
+    EXPECT_FALSE(tumeloraStreamIsPlaying(musicStream));
+    EXPECT_NEAR(FSOUND_Stream_GetLengthMs(musicStream), 1000, 30);
+    EXPECT_EQ(tumeloraSoundOutputRate(), SOUND_MIX_RATE);
+}
+
+TEST_F(MainStateTest, ScanLoadsJpegsBeforePngsAndIgnoresOtherFiles) {
+    writeMusic(0.5);
+    writePicture("a.JPG", 40, 40);
+    writePicture("b.png", 40, 40);
+    writePicture("c.jpg", 40, 40);
+    writePicture("x.jpeg", 40, 40);
+    std::ofstream(folder / "data" / "actors" / "readme") << "not a picture\n";
+    fs::create_directories(folder / "data" / "actors" / "folder.png");
+    ASSERT_TRUE(initState());
+    EXPECT_EQ(namesOf(state.actors), (std::vector<std::string>{"a", "c", "b"}));
+    EXPECT_EQ(state.images.size(), size_t(SKIN_PICTURE_COUNT + 3));
+    // Without data files every actor has the single default pose.
+    EXPECT_EQ(state.frameCount, 1);
+    for (const Actor* a : state.actors) {
+        EXPECT_EQ(a->poses.size(), 1u);
+        EXPECT_FLOAT_EQ(a->size.X, 0.5f);
+    }
+}
+
+TEST_F(MainStateTest, AnUndecodablePictureIsSkippedAndTheRestLoads) {
+    writeMusic(0.5);
+    addActor("good", rampTrack(30));
+    std::ofstream(folder / "data" / "actors" / "broken.png", std::ios::binary)
+        << "\x89PNG\r\n\x1a\n garbage that is no picture";
+    std::ofstream(folder / "data" / "actors" / "empty.jpg", std::ios::binary);
+    ASSERT_TRUE(initState());
+    EXPECT_EQ(namesOf(state.actors), (std::vector<std::string>{"good"}));
+    EXPECT_EQ(state.images.size(), size_t(SKIN_PICTURE_COUNT + 1));
+    EXPECT_EQ(state.frameCount, 30);
+}
+
+TEST_F(MainStateTest, WithoutActorFolderThereAreNoActorsAndOneFrame) {
+    writeMusic(0.5);
+    fs::remove_all(folder / "data" / "actors");
+    // Pictures in the working folder itself are not actors.
+    fs::copy_file(folder / "data" / "button.png", folder / "stray.png");
+    ASSERT_TRUE(initState());
+    EXPECT_TRUE(state.actors.empty());
+    EXPECT_EQ(state.frameCount, 1);
+    EXPECT_EQ(fs::current_path(), folder);
+}
+
+TEST_F(MainStateTest, WithoutFontInitFailsAfterTheSoundWasSetUp) {
+    writeMusic(0.5);
+    addActor("dog", rampTrack(3));
+    fs::remove(folder / "data" / "droid30.fnt");
+    EXPECT_FALSE(initState());
+    // Nothing after the font was loaded; sound and music were.
+    EXPECT_TRUE(state.images.empty());
+    EXPECT_TRUE(state.actors.empty());
+    EXPECT_EQ(state.buttonSkin, nullptr);
+    EXPECT_NE(musicStream, nullptr);
+    // shutdown (in TearDown) releases the half-loaded state: LeakSanitizer checks it.
+}
+
+TEST_F(MainStateTest, AMissingSkinPictureIsNullAndThePanelStillRuns) {
+    writeMusic(0.5);
+    addActor("dog", rampTrack(20));
+    for (int i : {SKIN_BUTTON, SKIN_SLIDER_BASE, SKIN_SLIDER_THUMB, SKIN_CHECKBOX_CHECK})
+        fs::remove(folder / SKIN_PICTURE_FILES[i]);
+    ASSERT_TRUE(initState());
+    EXPECT_EQ(state.images[SKIN_BUTTON], nullptr);
+    EXPECT_EQ(state.images[SKIN_SLIDER_BASE], nullptr);
+    EXPECT_NE(state.images[SKIN_BUTTON_HOT], nullptr);
+    // The button skin takes its size from the next picture.
+    EXPECT_EQ(state.buttonSkin->height(), state.images[SKIN_BUTTON_HOT]->height());
+    // With the actor selected, a press and a release run passes over every row.
+    state.selectedActor = state.actors[0];
+    state.currentFrame = 5;
+    moveTo(600, 730);
+    press(600, 730);
+    release(600, 730);
+    EXPECT_EQ(state.actors[0]->poses.size(), 20u);
+    // The buttons still work.
+    clickPlay();
+    EXPECT_TRUE(state.playing);
+}
+
+TEST_F(MainStateTest, WithoutMusicFileInitSucceedsWithoutStream) {
+    addActor("dog", rampTrack(5));
+    ASSERT_TRUE(initState());
+    EXPECT_EQ(musicStream, nullptr);
+    // Playback still runs to the end.
+    clickPlay();
+    ASSERT_TRUE(state.playing);
+    for (int i = 0; i < 10; ++i) state.update(16);
+    EXPECT_FALSE(state.playing);
+    EXPECT_EQ(state.currentFrame, 4);
+}
+
+TEST_F(MainStateTest, WithoutAudioDeviceInitSucceedsAndTheMusicCannotPlay) {
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    writeMusic(0.5);
+    addActor("dog", rampTrack(5));
+    ASSERT_TRUE(initState());
+    EXPECT_EQ(tumeloraSoundOutputRate(), 0);
+    // The stream still opens; playing it fails quietly and the animation runs.
+    clickPlay();
+    EXPECT_TRUE(state.playing);
+    EXPECT_FALSE(tumeloraStreamIsPlaying(musicStream));
+}
+
+TEST_F(MainStateTest, EnterPausesHidesThePointerAndStartsMusicAndPlayback) {
+    writeMusic(3.0);
+    addActor("dog", rampTrack(10));
+    ASSERT_TRUE(initState());
+    state.update(16);
+    const u32 before = device->getTimer()->getRealTime();
+    state.enter();
+    const u32 after = device->getTimer()->getRealTime();
+    EXPECT_GE(after - before, ENTER_PAUSE_MS - 5);
+    EXPECT_FALSE(device->getCursorControl()->isVisible());
+    EXPECT_EQ(state.elapsed(), 0);
+    EXPECT_TRUE(state.playing);
+    EXPECT_EQ(state.currentFrame, 0);
+    EXPECT_TRUE(tumeloraStreamIsPlaying(musicStream));
+}
+
+TEST_F(MainStateTest, PlaybackEndsAtTheLastFrameAndStopsTheMusic) {
+    writeMusic(6.0);
+    addActor("short", rampTrack(10));
+    addActor("long", rampTrack(250, 0.f, 0.01f));
+    addActor("mid", rampTrack(40));
+    ASSERT_TRUE(initState());
+    ASSERT_EQ(state.frameCount, 250);
+    clickPlay();
+    ASSERT_TRUE(state.playing);
+    ASSERT_TRUE(tumeloraStreamIsPlaying(musicStream));
+    for (int i = 0; i < 249; ++i) state.update(16);
+    EXPECT_EQ(state.currentFrame, 249);
+    EXPECT_TRUE(state.playing);
+    EXPECT_TRUE(tumeloraStreamIsPlaying(musicStream));
+    EXPECT_EQ(state.elapsed(), 249 * 16);
+    state.update(16);
+    EXPECT_FALSE(state.playing);
+    EXPECT_EQ(state.currentFrame, 249);
+    EXPECT_FALSE(tumeloraStreamIsPlaying(musicStream));
+    // Resting on the last frame: further steps change nothing.
+    state.update(16);
+    EXPECT_EQ(state.currentFrame, 249);
+    // Every actor eased toward the pose of the frame: the moving one is close behind it.
+    EXPECT_NEAR(state.actors[1]->current.position.X, 2.49f, 0.05f);
+}
+
+TEST_F(MainStateTest, RecordingAdvancesThenGrowsTheAnimation) {
+    writeMusic(2.0);
+    addActor("dog", rampTrack(20));
+    ASSERT_TRUE(initState());
+    state.currentFrame = 17;
+    clickRec();
+    ASSERT_TRUE(state.recording);
+    EXPECT_TRUE(tumeloraStreamIsPlaying(musicStream));
+    state.update(16);
+    EXPECT_EQ(state.currentFrame, 18);
+    EXPECT_EQ(state.frameCount, 20);
+    state.update(16);
+    // At the end: the frame equals the old length and the length grows by one.
+    EXPECT_EQ(state.currentFrame, 19);
+    EXPECT_EQ(state.frameCount, 20);
+    state.update(16);
+    EXPECT_EQ(state.currentFrame, 20);
+    EXPECT_EQ(state.frameCount, 21);
+    state.update(16);
+    EXPECT_EQ(state.currentFrame, 21);
+    EXPECT_EQ(state.frameCount, 22);
+}
+
+TEST_F(MainStateTest, StoppedStepsLeaveTheFrameButEaseTheActors) {
+    writeMusic(0.5);
+    std::vector<ActorPose> track = rampTrack(2);
+    track[0].position.set(0.f, 0.f);
+    track[1].position.set(2.f, 2.f);
+    addActor("dog", track);
+    ASSERT_TRUE(initState());
+    state.currentFrame = 1;
+    state.update(16);
+    EXPECT_EQ(state.currentFrame, 1);
+    EXPECT_FLOAT_EQ(state.actors[0]->current.position.X, 0.5f);
+    EXPECT_FLOAT_EQ(state.actors[0]->current.position.Y, 0.5f);
+}
+
+TEST_F(MainStateTest, TheEndOfTheMusicEndsTheProgramAtTheNextStep) {
+    writeMusic(0.25);
+    addActor("dog", rampTrack(600));
+    ASSERT_TRUE(initState());
+    clickPlay();
+    ASSERT_TRUE(tumeloraStreamIsPlaying(musicStream));
+    // The audio thread reports the end; wait for it (bounded).
+    for (int i = 0; i < 400 && !musicEnded; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(musicEnded) << "the end callback did not run";
+    EXPECT_TRUE(app->isRunning());
+    state.update(16);
+    EXPECT_FALSE(app->isRunning());
+}
+
+TEST_F(MainStateTest, MusicEndCallbackSetsTheFlagAndReturnsFalse) {
+    musicEnded = false;
+    EXPECT_EQ(onMusicEnd(nullptr, nullptr, 0, nullptr), 0);
+    EXPECT_TRUE(musicEnded);
+}
+
+TEST_F(MainStateTest, MusicTimeOfAFrameIsTruncatedMilliseconds) {
+    EXPECT_EQ(musicTimeOfFrame(0), 0);
+    EXPECT_EQ(musicTimeOfFrame(7), 116);
+    EXPECT_EQ(musicTimeOfFrame(120), 2000);
+    EXPECT_EQ(musicTimeOfFrame(1), 16);
+}
+
+// Key records as the engine builds them.
+SEvent::SKeyInput keyRecord(EKEY_CODE code, wchar_t ch = 0, bool shift = false, bool control = false) {
+    SEvent::SKeyInput k{};
+    k.Key = code;
+    k.Char = ch;
+    k.PressedDown = true;
+    k.Shift = shift;
+    k.Control = control;
+    return k;
+}
+
+TEST_F(MainStateTest, KeysBecomeUiCommands) {
+    writeMusic(0.5);
+    ASSERT_TRUE(initState());
+    struct Case {
+        EKEY_CODE key;
+        bool shift;
+        UiKeyCommand command;
+    };
+    const Case cases[] = {
+        {KEY_TAB, false, UiKeyCommand::FocusNext},  {KEY_TAB, true, UiKeyCommand::FocusPrevious},
+        {KEY_RETURN, false, UiKeyCommand::Activate}, {KEY_LEFT, false, UiKeyCommand::Left},
+        {KEY_RIGHT, true, UiKeyCommand::Right},      {KEY_UP, false, UiKeyCommand::Up},
+        {KEY_DOWN, false, UiKeyCommand::Down},       {KEY_KEY_A, false, UiKeyCommand::Character},
+        {KEY_SPACE, false, UiKeyCommand::Character},
+    };
+    for (const Case& c : cases) {
+        const SEvent::SKeyInput k = keyRecord(c.key, L'a', c.shift, !c.shift);
+        EXPECT_FALSE(state.keyDown(&k));
+        const UiKeyEvent& e = state.ui.pendingKey();
+        EXPECT_EQ(e.command, c.command) << int(c.key);
+        EXPECT_EQ(e.character, int(L'a'));
+        EXPECT_EQ(e.shift, c.shift);
+        EXPECT_EQ(e.control, !c.shift);
+        EXPECT_FALSE(e.extra);
+        EXPECT_TRUE(app->isRunning());
+    }
+    const SEvent::SKeyInput up = keyRecord(KEY_TAB);
+    EXPECT_FALSE(state.keyUp(&up));
+    EXPECT_EQ(state.ui.pendingKey().command, UiKeyCommand::Character);  // unchanged
+}
+
+TEST_F(MainStateTest, EscapeReachesTheUiAsACharacterThenEndsTheProgram) {
+    writeMusic(0.5);
+    ASSERT_TRUE(initState());
+    const SEvent::SKeyInput k = keyRecord(KEY_ESCAPE, 27);
+    EXPECT_FALSE(state.keyDown(&k));
+    EXPECT_EQ(state.ui.pendingKey().command, UiKeyCommand::Character);
+    EXPECT_EQ(state.ui.pendingKey().character, 27);
+    EXPECT_FALSE(app->isRunning());
+}
+
+TEST_F(MainStateTest, ReturnOnTheFocusedStopButtonStopsTheRecording) {
+    writeMusic(2.0);
+    addActor("dog", rampTrack(20));
+    ASSERT_TRUE(initState());
+    clickRec();
+    ASSERT_TRUE(state.recording);
+    EXPECT_EQ(state.ui.focusId(), 1);
+    const SEvent::SKeyInput k = keyRecord(KEY_RETURN);
+    state.keyDown(&k);
+    // The command waits for the next pass: the next press or release.
+    EXPECT_TRUE(state.recording);
+    press(600, 400);
+    EXPECT_FALSE(state.recording);
+    EXPECT_FALSE(tumeloraStreamIsPlaying(musicStream));
+    release(600, 400);
+}
+
+TEST_F(MainStateTest, TheWheelAndKeyReleasesDoNothing) {
+    writeMusic(0.5);
+    ASSERT_TRUE(initState());
+    SEvent::SMouseInput m{};
+    m.Event = EMIE_MOUSE_WHEEL;
+    m.Wheel = 1.f;
+    EXPECT_FALSE(state.mouseWheel(&m));
+    EXPECT_FALSE(state.playing);
+    EXPECT_EQ(state.currentFrame, 0);
+}
+
+TEST_F(MainStateTest, ShutdownReleasesEverythingAndClosesTheSound) {
+    writeMusic(0.5);
+    addActor("dog", rampTrack(5));
+    ASSERT_TRUE(initState());
+    state.selectedActor = state.actors[0];
+    state.shutdown();
+    EXPECT_TRUE(state.images.empty());
+    EXPECT_TRUE(state.actors.empty());
+    EXPECT_EQ(state.font, nullptr);
+    EXPECT_EQ(state.buttonSkin, nullptr);
+    EXPECT_EQ(state.selectedActor, nullptr);
+    EXPECT_EQ(musicStream, nullptr);
+    EXPECT_EQ(tumeloraSoundOutputRate(), 0);
+    // A second shutdown (TearDown) finds nothing left to release.
+}
+
+}  // namespace
+}  // namespace state_test
