@@ -462,7 +462,8 @@ int64_t tumeloraStreamPositionFrames(FSOUND_STREAM* stream) {
 }
 
 int tumeloraStreamPositionMs(FSOUND_STREAM* stream) {
-    return static_cast<int>(tumeloraStreamPositionFrames(stream) * 1000 / kOutputRate);
+    // Nearest millisecond, so a position set in whole milliseconds reads back unchanged.
+    return static_cast<int>((tumeloraStreamPositionFrames(stream) * 1000 + kOutputRate / 2) / kOutputRate);
 }
 
 int64_t tumeloraStreamLengthFrames(FSOUND_STREAM* stream) { return stream == nullptr ? 0 : stream->frames; }
