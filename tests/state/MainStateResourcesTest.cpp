@@ -187,7 +187,11 @@ TEST_F(MainStateTest, PlaybackEndsAtTheLastFrameAndStopsTheMusic) {
     state.update(16);
     EXPECT_EQ(state.currentFrame, 249);
     // Every actor eased toward the pose of the frame: the moving one is close behind it.
-    EXPECT_NEAR(state.actors[1]->current.position.X, 2.49f, 0.05f);
+    const Actor* moving = nullptr;
+    for (const Actor* a : state.actors)
+        if (a->name == "long") moving = a;
+    ASSERT_NE(moving, nullptr);
+    EXPECT_NEAR(moving->current.position.X, 2.49f, 0.05f);
 }
 
 TEST_F(MainStateTest, RecordingAdvancesThenGrowsTheAnimation) {
