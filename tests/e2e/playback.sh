@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# playback.sh TUMELORA E2E_TOOL MAKE_TONE SOURCE_DIR: the real program starts playing from
+# frame 0 together with the music (heard in SDL's disk audio file), Escape ends it with exit
+# code 0, and the end of the music ends it by itself.
+. "$(dirname "$0")/e2e_lib.sh"
+
+# Stereo frames per second of the captured audio.
+RATE=44100
+
+# loud_tenths: tenths of a second of the captured audio that carry the tone (not silence), in tenths.
+loud_tenths() {
+  "$tool" audio "$run/audio.raw" | awk '{print int($4 * 10 / '"$RATE"' + 0.5)}'
+}
+
+# 1. Escape. The actor stands at (4, 4) for frames 0 to 89 and at (12, 4) from frame 90 on:
+# the first frame drawn shows it at the start, 1.5 s later it has moved.
+new_run escape 30
+actor a.png 80 80 FF0000
+"$tool" segments "$run/data/actors/a.data" 90 4 4 510 12 4 || fail "cannot write track"
+start_drawn
+expect_colour "frame 0: the actor at its first pose" 320 320 FF0000
+sleep 2.5
+expect_colour "later frames: the first place is empty" 320 320 "$BACKGROUND"
+expect_colour "later frames: the actor moved on" 960 320 FF0000
+sleep 0.5
+escape_ends_it
+grep -q "^Audio error" "$run/err" && fail "audio error with a working disk device"
+# The music played: the captured audio holds the tone for about as long as the program played.
+loud=$(loud_tenths)
+echo "escape run: $loud tenths of a second of music heard"
+[ "$loud" -ge 20 ] || fail "the captured audio holds only $loud tenths of a second of music"
+
+# 2. The end of a 2-second music ends the program by itself, long before the 600 frames.
+new_run music-end 2
+actor a.png 80 80 FF0000 600 4 4
+start_drawn
+wait_exit 150 || fail "the program did not end with its music"
+[ "$rc" -eq 0 ] || fail "exit code $rc at the end of the music, expected 0"
+loud=$(loud_tenths)
+echo "music-end run: $loud tenths of a second of music heard"
+# The whole music was heard, from its start: 2 s of tone (the rest of the file is silence).
+[ "$loud" -ge 18 ] && [ "$loud" -le 22 ] || fail "heard $loud tenths of a second, expected 20"
+
+echo "playback with music, Escape and the end of the music as expected"

@@ -1,0 +1,192 @@
+// e2e_tool: the end-to-end tests' helper around the real program. It writes their test
+// data and reads back what the program produced:
+//   picture PATH W H RRGGBB              a flat-coloured PNG or JPEG (by the extension)
+//   track PATH N X0 Y0 [DX DY ROT SX SY VERSION]
+//                                        a data file of N poses, x = X0 + DX * i, y = Y0 + DY * i
+//                                        (VERSION 1 has no flag bytes; default 2)
+//   segments PATH N X Y [N X Y ...]      a data file of N poses at (X, Y), then the next N at
+//                                        the next place, and so on (rotation 0, scale 1)
+//   dump PATH                            "status version count bindScale wobble", then one line
+//                                        "i x y rotation scaleX scaleY" per pose
+//   pixels WINDOW X Y [X Y ...]          the colour (RRGGBB) of each window pixel, one a line
+//   audio RAW                            statistics of 16-bit stereo samples (SDL's disk audio):
+//                                        "frames F loud L peak P"
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <irrlicht.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "actors/ActorDataFile.h"
+
+using namespace irr;
+
+namespace {
+
+// A stereo frame is loud when one of its samples reaches this level (of 32767).
+constexpr int LOUD_SAMPLE = 1000;
+constexpr int STEREO = 2;
+
+int usage() {
+    std::fprintf(stderr,
+                 "usage: e2e_tool picture PATH W H RRGGBB | track PATH N X0 Y0 [DX DY ROT SX SY "
+                 "VERSION] | segments PATH N X Y... | dump PATH | pixels WINDOW X Y... | audio RAW\n");
+    return 2;
+}
+
+float arg(int argc, char** argv, int i, float fallback) {
+    return i < argc ? std::strtof(argv[i], nullptr) : fallback;
+}
+
+int writePicture(const char* path, u32 w, u32 h, u32 rgb) {
+    SIrrlichtCreationParameters p;
+    p.DriverType = video::EDT_NULL;
+    p.LoggingLevel = ELL_NONE;
+    IrrlichtDevice* device = createDeviceEx(p);
+    if (!device) return 1;
+    video::IVideoDriver* driver = device->getVideoDriver();
+    video::IImage* picture = driver->createImage(video::ECF_A8R8G8B8, core::dimension2d<u32>(w, h));
+    picture->fill(video::SColor(0xFF000000u | rgb));
+    const bool ok = driver->writeImageToFile(picture, path, 100);
+    picture->drop();
+    device->drop();
+    if (!ok) std::fprintf(stderr, "e2e_tool: cannot write %s\n", path);
+    return ok ? 0 : 1;
+}
+
+int writeTrack(int argc, char** argv) {
+    const char* path = argv[2];
+    const int n = std::atoi(argv[3]);
+    const float x0 = arg(argc, argv, 4, 0.f), y0 = arg(argc, argv, 5, 0.f);
+    const float dx = arg(argc, argv, 6, 0.f), dy = arg(argc, argv, 7, 0.f);
+    const float rot = arg(argc, argv, 8, 0.f);
+    const float sx = arg(argc, argv, 9, 1.f), sy = arg(argc, argv, 10, 1.f);
+    const int version = argc > 11 ? std::atoi(argv[11]) : kActorDataVersion;
+    std::vector<ActorPose> poses;
+    for (int i = 0; i < n; ++i)
+        poses.push_back(ActorPose{{x0 + dx * float(i), y0 + dy * float(i)}, rot, {sx, sy}});
+    std::vector<uint8_t> bytes = encodeActorData(poses, false, false);
+    if (version < kActorDataFlagsVersion) {
+        bytes.resize(bytes.size() - kActorDataFlagsSize);
+        const uint32_t v = uint32_t(version);
+        for (int i = 0; i < 4; ++i) bytes[size_t(4 + i)] = uint8_t(v >> (8 * i));
+    }
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    return out.good() ? 0 : 1;
+}
+
+int writeSegments(int argc, char** argv) {
+    std::vector<ActorPose> poses;
+    for (int i = 3; i + 2 < argc; i += 3) {
+        const int n = std::atoi(argv[i]);
+        const float x = std::strtof(argv[i + 1], nullptr), y = std::strtof(argv[i + 2], nullptr);
+        for (int k = 0; k < n; ++k) poses.push_back(ActorPose{{x, y}, 0.f, {1.f, 1.f}});
+    }
+    const std::vector<uint8_t> bytes = encodeActorData(poses, false, false);
+    std::ofstream out(argv[2], std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    return out.good() ? 0 : 1;
+}
+
+int dumpTrack(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        std::printf("missing\n");
+        return 1;
+    }
+    ActorData data;
+    const ActorDataStatus status = readActorData(in, data);
+    static const char* const names[] = {"complete", "truncated", "too-short", "wrong-magic",
+                                        "bad-version"};
+    std::printf("%s %d %zu %d %d\n", names[int(status)], int(data.version), data.poses.size(),
+                int(data.bindScale), int(data.wobble));
+    for (size_t i = 0; i < data.poses.size(); ++i) {
+        const ActorPose& p = data.poses[i];
+        std::printf("%zu %.6f %.6f %.6f %.6f %.6f\n", i, double(p.position.X), double(p.position.Y),
+                    double(p.rotation), double(p.scale.X), double(p.scale.Y));
+    }
+    return 0;
+}
+
+int printPixels(int argc, char** argv) {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) {
+        std::fprintf(stderr, "e2e_tool: no display\n");
+        return 1;
+    }
+    const Window window = Window(std::strtoul(argv[2], nullptr, 0));
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, window, &attributes)) {
+        XCloseDisplay(display);
+        return 1;
+    }
+    XImage* image = XGetImage(display, window, 0, 0, unsigned(attributes.width),
+                              unsigned(attributes.height), AllPlanes, ZPixmap);
+    if (!image) {
+        XCloseDisplay(display);
+        return 1;
+    }
+    int rc = 0;
+    for (int i = 3; i + 1 < argc; i += 2) {
+        const int x = std::atoi(argv[i]), y = std::atoi(argv[i + 1]);
+        if (x < 0 || y < 0 || x >= attributes.width || y >= attributes.height) {
+            std::printf("outside\n");
+            rc = 1;
+            continue;
+        }
+        const unsigned long pixel = XGetPixel(image, x, y);
+        auto channel = [pixel](unsigned long mask) {
+            int shift = 0;
+            while (mask && !(mask & 1)) {
+                mask >>= 1;
+                ++shift;
+            }
+            return unsigned((pixel >> shift) & mask) * 255u / unsigned(mask ? mask : 1);
+        };
+        std::printf("%02X%02X%02X\n", channel(image->red_mask), channel(image->green_mask),
+                    channel(image->blue_mask));
+    }
+    XDestroyImage(image);
+    XCloseDisplay(display);
+    return rc;
+}
+
+int audioStats(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return 1;
+    long frames = 0, loud = 0;
+    int peak = 0;
+    int16_t frame[STEREO];
+    while (in.read(reinterpret_cast<char*>(frame), sizeof frame)) {
+        ++frames;
+        const int level = std::max(std::abs(int(frame[0])), std::abs(int(frame[1])));
+        if (level > peak) peak = level;
+        if (level >= LOUD_SAMPLE) ++loud;
+    }
+    std::printf("frames %ld loud %ld peak %d\n", frames, loud, peak);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) return usage();
+    const std::string command = argv[1];
+    if (command == "picture" && argc == 6)
+        return writePicture(argv[2], u32(std::atoi(argv[3])), u32(std::atoi(argv[4])),
+                            u32(std::strtoul(argv[5], nullptr, 16)));
+    if (command == "track" && argc >= 6) return writeTrack(argc, argv);
+    if (command == "segments" && argc >= 6 && (argc - 3) % 3 == 0) return writeSegments(argc, argv);
+    if (command == "dump") return dumpTrack(argv[2]);
+    if (command == "pixels" && argc >= 5) return printPixels(argc, argv);
+    if (command == "audio") return audioStats(argv[2]);
+    return usage();
+}
