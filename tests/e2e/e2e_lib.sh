@@ -100,10 +100,15 @@ actor() {
   if [ $# -gt 0 ]; then "$tool" track "$run/data/actors/${file%.*}.data" "$@" || fail "cannot write track"; fi
 }
 
+# The sanitizer test stage's preload (the sanitizer runtime and the OpenGL driver, so that the
+# driver stays loaded until the leak check): for the program only, never for the tools.
+program_env=()
+[ -n "${TUMELORA_SANITIZER_PRELOAD:-}" ] && program_env=("LD_PRELOAD=$TUMELORA_SANITIZER_PRELOAD")
+
 # start [VAR=VALUE...]: runs the program in a window in $run (disk audio into $run/audio.raw,
 # stderr into $run/err, error boxes printed only); sets pid.
 start() {
-  (cd "$run" && exec env TUMELORA_NO_ERROR_BOX=1 SDL_AUDIODRIVER=disk \
+  (cd "$run" && exec env "${program_env[@]}" TUMELORA_NO_ERROR_BOX=1 SDL_AUDIODRIVER=disk \
      SDL_DISKAUDIOFILE="$run/audio.raw" "$@" "$bin" w 2>"$run/err" >"$run/out") &
   pid=$!
 }
