@@ -45,9 +45,11 @@ fail() {
 }
 
 # A private X server on a display number it picks itself (race-free with parallel tests).
+# -noreset: by default the server resets whenever its last client leaves, and a program that
+# connects during the reset finds no display.
 start_display() {
   local fifo="$work/displayfd" n=
-  Xvfb -displayfd 3 -screen 0 1920x1200x24 -nolisten tcp +extension GLX 3>"$fifo" \
+  Xvfb -displayfd 3 -noreset -screen 0 1920x1200x24 -nolisten tcp +extension GLX 3>"$fifo" \
     >"$work/xvfb.log" 2>&1 &
   xvfb=$!
   for _ in $(seq 100); do
