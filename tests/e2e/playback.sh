@@ -12,6 +12,11 @@ loud_tenths() {
   "$tool" audio "$run/audio.raw" | awk '{print int($4 * 10 / '"$RATE"' + 0.5)}'
 }
 
+# lead_tenths: tenths of a second of silence before the tone in the captured audio.
+lead_tenths() {
+  "$tool" audio "$run/audio.raw" | awk '{print int($8 * 10 / '"$RATE"')}'
+}
+
 # 1. Escape. The actor stands at (4, 4) for frames 0 to 89 and at (12, 4) from frame 90 on:
 # the first frame drawn shows it at the start, 1.5 s later it has moved.
 new_run escape 30
@@ -40,5 +45,10 @@ loud=$(loud_tenths)
 echo "music-end run: $loud tenths of a second of music heard"
 # The whole music was heard, from its start: 2 s of tone (the rest of the file is silence).
 [ "$loud" -ge 18 ] && [ "$loud" -le 22 ] || fail "heard $loud tenths of a second, expected 20"
+# It began after the two-second pause that follows loading: the device plays silence from the
+# moment it opens (during loading) until then.
+lead=$(lead_tenths)
+echo "music-end run: the music began after $lead tenths of a second"
+[ "$lead" -ge 15 ] && [ "$lead" -le 80 ] || fail "the music began after $lead tenths of a second"
 
 echo "playback with music, Escape and the end of the music as expected"

@@ -10,7 +10,8 @@
 //                                        "i x y rotation scaleX scaleY" per pose
 //   pixels WINDOW X Y [X Y ...]          the colour (RRGGBB) of each window pixel, one a line
 //   audio RAW                            statistics of 16-bit stereo samples (SDL's disk audio):
-//                                        "frames F loud L peak P"
+//                                        "frames F loud L peak P first I" (I: the first loud
+//                                        frame, -1 if none)
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <irrlicht.h>
@@ -162,16 +163,19 @@ int printPixels(int argc, char** argv) {
 int audioStats(const char* path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return 1;
-    long frames = 0, loud = 0;
+    long frames = 0, loud = 0, first = -1;
     int peak = 0;
     int16_t frame[STEREO];
     while (in.read(reinterpret_cast<char*>(frame), sizeof frame)) {
         ++frames;
         const int level = std::max(std::abs(int(frame[0])), std::abs(int(frame[1])));
         if (level > peak) peak = level;
-        if (level >= LOUD_SAMPLE) ++loud;
+        if (level >= LOUD_SAMPLE) {
+            if (first < 0) first = frames - 1;
+            ++loud;
+        }
     }
-    std::printf("frames %ld loud %ld peak %d\n", frames, loud, peak);
+    std::printf("frames %ld loud %ld peak %d first %ld\n", frames, loud, peak, first);
     return 0;
 }
 
