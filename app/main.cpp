@@ -14,6 +14,13 @@ constexpr int EXIT_USAGE = 2;
 // The state the program runs.
 GameState* makeMainState() { return new MainState; }
 
+// The state of the editing mode.
+GameState* makeEditorState() {
+    MainState* state = new MainState;
+    state->enableEditing();
+    return state;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -26,5 +33,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tumelora: %s\n%s", options.error.c_str(), programUsage());
         return EXIT_USAGE;
     }
+    if (options.edit)
+        return runProgram(options.commandLine.c_str(), makeEditorState, createEditorDevice);
     return runProgram(options.commandLine.c_str(), makeMainState);
 }

@@ -149,6 +149,10 @@ void MainState::shutdown() {
 }
 
 void MainState::enter() {
+    if (editing) {
+        enterEditor();
+        return;
+    }
     IrrlichtDevice* device = app ? app->device() : nullptr;
     if (device) {
         device->sleep(ENTER_PAUSE_MS, false);
@@ -173,12 +177,19 @@ bool MainState::update(int stepMs) {
         if (currentFrame >= frameCount) ++frameCount;
     }
     for (Actor* actor : actors) actor->followPose(currentFrame);
-    if (musicEnded && app) app->setRunning(false);
+    if (musicEnded && app) {
+        // The editor goes on when the music runs out: its edits may not be saved yet.
+        if (editing)
+            musicEnded = false;
+        else
+            app->setRunning(false);
+    }
     return true;
 }
 
 bool MainState::keyDown(const SEvent::SKeyInput* key) {
     if (!key) return false;
+    if (editing && editorKey(key)) return false;
     UiKeyEvent event;
     switch (key->Key) {
         case KEY_TAB:
