@@ -133,8 +133,11 @@ protected:
     void enterEditor();
     // The editing mode's keys (undo, redo, Space); true when the key was one of them.
     bool editorKey(const irr::SEvent::SKeyInput* key);
-    // Draws over the scene: the selected actor's outline, then the panel in its drawing pass.
+    // Draws over the scene: the stage's frame, the selected actor's outline, then the panel
+    // in its drawing pass.
     void drawEditor();
+    // Frames the stage with a thin line just outside it.
+    void drawStageFrame();
     // Outlines the selected actor's hit area on the stage.
     void drawSelectionOutline();
     // Opens an edit (a copy of every track) unless one is open.

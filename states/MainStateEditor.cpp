@@ -18,6 +18,9 @@ namespace {
 // Outline of the selected actor: width in pixels and colour (0xAARRGGBB).
 constexpr float OUTLINE_WIDTH = 2.f;
 constexpr u32 OUTLINE_COLOUR = 0xFFFF00FF;
+// Frame drawn just outside the stage, so that the stage stands out from the panel's room.
+constexpr float STAGE_FRAME_WIDTH = 1.f;
+constexpr u32 STAGE_FRAME_COLOUR = 0xFF5A6E8C;
 
 // Appends a solid, untextured rectangle to the renderer's batch.
 void solidRect(Renderer2D* renderer, float x, float y, float w, float h, u32 argb) {
@@ -78,10 +81,22 @@ void MainState::togglePlayback() {
 }
 
 void MainState::drawEditor() {
+    drawStageFrame();
     drawSelectionOutline();
     runPanel(true);
     scrubMusic();
     settleEdit();
+}
+
+void MainState::drawStageFrame() {
+    Renderer2D* renderer = app ? app->renderer() : nullptr;
+    if (!renderer) return;
+    const core::vector2df a = sceneToScreen(core::vector2df(0.f, 0.f));
+    const float w = kStageWidthPixels, h = kStageHeightPixels, t = STAGE_FRAME_WIDTH;
+    solidRect(renderer, a.X - t, a.Y - t, w + 2.f * t, t, STAGE_FRAME_COLOUR);
+    solidRect(renderer, a.X - t, a.Y + h, w + 2.f * t, t, STAGE_FRAME_COLOUR);
+    solidRect(renderer, a.X - t, a.Y, t, h, STAGE_FRAME_COLOUR);
+    solidRect(renderer, a.X + w, a.Y, t, h, STAGE_FRAME_COLOUR);
 }
 
 void MainState::drawSelectionOutline() {
