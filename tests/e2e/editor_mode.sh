@@ -309,6 +309,15 @@ keys Escape
 wait_exit 100 || fail "Escape did not end the player"
 [ "$rc" -eq 0 ] || fail "exit code $rc of the player"
 
+# --edit alone opens the editor's window too.
+before=$(xdotool search --name '^TUMELORA$' 2>/dev/null | tr '\n' ' ')
+"$bin" --edit 2>"$work/err" &
+pid=$!
+win=$(find_window "$before") || fail "no window with --edit alone"
+xwininfo -id "$win" | grep -q "Width: $W\$" || fail "--edit alone: the window is not $W wide"
+keys Escape
+wait_exit 100 || fail "Escape did not end the editor started with --edit alone"
+
 # Keep the selected-actor picture for the README when asked to.
 if [ -n "${TUMELORA_EDITOR_SHOT:-}" ]; then
   t png-of-xwd "$work/selected.xwd" "$TUMELORA_EDITOR_SHOT" || fail "cannot write $TUMELORA_EDITOR_SHOT"

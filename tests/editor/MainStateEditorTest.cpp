@@ -143,6 +143,25 @@ TEST_F(EditorTest, SliderCheckBoxAndResetEditsAreOneStepEach) {
     EXPECT_EQ(bits(a), start);
 }
 
+TEST_F(EditorTest, KeyboardStepsOfTheFocusedSliderAreOneStepEach) {
+    startWithSelectedActor(30);
+    Actor* a = state.actors[0];
+    const std::vector<uint8_t> start = bits(a);
+    // The X slider: the first widget after the timeline.
+    state.ui.setFocus(TIMELINE_WIDGET_ID + 1);
+    key(KEY_RIGHT);
+    drawFrame();  // the drawn pass takes the key at once
+    const std::vector<uint8_t> once = bits(a);
+    EXPECT_NEAR(a->poses[0].position.X, 2.01f, 1e-5);
+    key(KEY_RIGHT, false, true);  // Shift: five steps
+    drawFrame();
+    EXPECT_NEAR(a->poses[0].position.X, 2.06f, 1e-5);
+    undo();
+    EXPECT_EQ(bits(a), once);
+    undo();
+    EXPECT_EQ(bits(a), start);
+}
+
 TEST_F(EditorTest, AWholeTakeIsOneStepAndSpaceEndsIt) {
     startWithSelectedActor(30, 3.0);
     Actor* a = state.actors[0];
