@@ -59,6 +59,9 @@ constexpr int FRAMES_PER_SECOND = 60;
 constexpr int PANEL_ID_BLOCK = 1000;
 // Id of the timeline slider: the first widget of that block (present with two frames or more).
 constexpr int TIMELINE_WIDGET_ID = PANEL_ID_BLOCK + 1;
+// Text scales of the panel's buttons: every button but "Reset>>", and "Reset>>".
+constexpr float BUTTON_TEXT_SCALE = 0.75f;
+constexpr float RESET_TEXT_SCALE = 0.5f;
 
 // The music stream, null when it could not be opened.
 extern FSOUND_STREAM* musicStream;
