@@ -17,12 +17,17 @@ if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
   echo "skipped: no display" >&2
   exit 77
 fi
-for tool in xdotool xwd xwininfo perl; do
+for tool in xdotool xwd xwininfo xprop perl; do
   command -v "$tool" >/dev/null || { echo "$tool missing" >&2; exit 1; }
 done
 work=$(mktemp -d /tmp/tumelora-editor-XXXXXX)
 pid=
+# An X server resets when its last client leaves, and refuses connections meanwhile: one
+# client stays connected for the whole test, so each start of the program finds the server.
+xprop -root -spy >/dev/null 2>&1 &
+holder=$!
 cleanup() {
+  kill "$holder" 2>/dev/null
   # SDL turns SIGTERM into a quit event that the program does not read: end it for sure.
   [ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null
   rm -rf "$work"

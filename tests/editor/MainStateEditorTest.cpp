@@ -269,7 +269,7 @@ TEST_F(EditorTest, DrawnFramesOutlineTheSelectionAndShowThePanel) {
     EXPECT_EQ(app->renderer()->vertices().size(), 0u) << "nothing left pending";
 }
 
-TEST_F(MainStateTest, WithoutTheEditingModeThePanelAndOutlineAreNotDrawn) {
+TEST_F(EditorTest, WithoutTheModeThePanelAndOutlineAreNotDrawn) {
     writeMusic(1.0);
     addActor("a", rampTrack(20, 2.f, 0.f, 3.f));
     ASSERT_TRUE(initState());
@@ -280,7 +280,7 @@ TEST_F(MainStateTest, WithoutTheEditingModeThePanelAndOutlineAreNotDrawn) {
     EXPECT_EQ(pixelAt(device, 10, 10), 0xAACCEEu);
 }
 
-TEST_F(MainStateTest, WithoutTheEditingModeCtrlZChangesNothing) {
+TEST_F(EditorTest, WithoutTheModeCtrlZChangesNothing) {
     writeMusic(1.0);
     addActor("a", rampTrack(20, 2.f, 0.f, 3.f));
     ASSERT_TRUE(initState());
@@ -290,11 +290,7 @@ TEST_F(MainStateTest, WithoutTheEditingModeCtrlZChangesNothing) {
     moveTo(680, 400);
     release(680, 400);
     const std::vector<ActorPose> moved = state.actors[0]->poses;
-    SEvent::SKeyInput k{};
-    k.Key = KEY_KEY_Z;
-    k.PressedDown = true;
-    k.Control = true;
-    state.keyDown(&k);
+    undo();
     EXPECT_FALSE(state.isEditing());
     EXPECT_EQ(std::memcmp(moved.data(), state.actors[0]->poses.data(),
                           moved.size() * sizeof(ActorPose)), 0);
