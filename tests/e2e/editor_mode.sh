@@ -5,7 +5,8 @@
 # music heard while the timeline thumb is held (SDL's disk audio driver); the panel's
 # pictures at their places in the window; what each visible control does, through the data
 # files "Save" writes; a recorded take undone and redone giving back the same files bit for
-# bit; Space and Escape. Without --edit the window keeps its old size. Exit 77 means skipped.
+# bit; Space and Escape; --edit alone. Without --edit the window keeps its old size. Exit 77
+# means skipped.
 set -uo pipefail
 bin=$(readlink -f "$1")
 tone=$(readlink -f "$2")
@@ -212,22 +213,27 @@ click $(( OX + 8 )) $(( $(row_y 5) + 8 ))
 save
 [ "$(t info "$actors/box.data")" = "$FRAMES 0 0" ] || fail "boxes cleared: $(t info "$actors/box.data")"
 
-# --- The X slider edits from the current frame (MID) on ----------------------------------------
-# x = -4 + (mouse - OX - 8) * 24 / 1264: 527 pixels in gives 6.006.
-click $(( OX + 8 + 527 )) $(( $(row_y 0) + 8 ))
-save
-shoot
-read -r x0 _ < <(t pose "$actors/box.data" 0)
-read -r xbefore _ < <(t pose "$actors/box.data" $(( MID - 1 )))
-read -r xmid _ < <(t pose "$actors/box.data" "$MID")
-read -r xlast _ < <(t pose "$actors/box.data" $(( FRAMES - 1 )))
-[ "$x0" = "4.0000" ] && [ "$xbefore" = "4.0000" ] || fail "X slider moved earlier frames: $x0 $xbefore"
-awk -v a="$xmid" -v b="$xlast" 'BEGIN { exit !(a > 5.99 && a < 6.02 && a == b) }' \
-  || fail "X slider: frame $MID at $xmid, the last at $xlast, expected 6.006"
-keys ctrl+z
-save
-shoot
-cmp -s "$actors/box.data" "$work/box.original" || fail "undo of the X slider"
+# --- Each slider edits its field from the current frame (MID) on; undo takes it back ---------
+# A click 527 of the 1264 pixels along a slider sets min + 527 / 1264 * (max - min):
+# X and Y (-4 to 20) 6.006, rot (-pi to 3 pi) 2.098, W and H (-10 to 10) -1.661.
+expected=(6.006 6.006 2.098 -1.661 -1.661)
+names=(X Y rot W H)
+for r in 0 1 2 3 4; do
+  click $(( OX + 8 + 527 )) $(( $(row_y $r) + 8 ))
+  save
+  first=$(t pose "$actors/box.data" 0)
+  earlier=$(t pose "$actors/box.data" $(( MID - 1 )))
+  [ "$first" = "4.0000 3.0000 0.0000 1.0000 1.0000" ] && [ "$earlier" = "$first" ] \
+    || fail "slider ${names[$r]} moved earlier frames: $earlier"
+  mid=($(t pose "$actors/box.data" "$MID"))
+  last=($(t pose "$actors/box.data" $(( FRAMES - 1 ))))
+  awk -v a="${mid[$r]}" -v b="${last[$r]}" -v e="${expected[$r]}" \
+    'BEGIN { d = a - e; exit !(d < 0.01 && d > -0.01 && a == b) }' \
+    || fail "slider ${names[$r]}: frame $MID at ${mid[$r]}, the last at ${last[$r]}, expected ${expected[$r]}"
+  keys ctrl+z
+  save
+  cmp -s "$actors/box.data" "$work/box.original" || fail "undo of the ${names[$r]} slider"
+done
 
 # --- Play, Stop, << ------------------------------------------------------------------------------
 rewind
