@@ -162,6 +162,21 @@ TEST_F(EditorTest, KeyboardStepsOfTheFocusedSliderAreOneStepEach) {
     EXPECT_EQ(bits(a), start);
 }
 
+TEST_F(EditorTest, TabAndReturnWorkTheButtonsAtTheNextDrawnFrame) {
+    startWithSelectedActor(30);
+    key(KEY_TAB);
+    drawFrame();  // the focus moves to the first widget, "Play"
+    key(KEY_RETURN);
+    EXPECT_FALSE(state.playing) << "keys act in the next pass";
+    drawFrame();
+    EXPECT_TRUE(state.playing);
+    EXPECT_TRUE(tumeloraStreamIsPlaying(musicStream));
+    // Now the first widget is "Stop", which keeps the focus.
+    key(KEY_RETURN);
+    drawFrame();
+    EXPECT_FALSE(state.playing);
+}
+
 TEST_F(EditorTest, AWholeTakeIsOneStepAndSpaceEndsIt) {
     startWithSelectedActor(30, 3.0);
     Actor* a = state.actors[0];
