@@ -95,6 +95,8 @@ public:
     void createActor(const char* fileName);
     // One pass over every widget of the editor panel (drawing only when drawPass).
     void runPanel(bool drawPass);
+    // Offline rendering: starts playback at frame 0 now, without the pause or the music; returns frameCount.
+    int startOffline();
 
 protected:
     // Loads every ".jpg" then every ".png" picture of the actor directory, in file-list order.
