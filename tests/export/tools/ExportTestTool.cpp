@@ -3,8 +3,9 @@
 //                         turn and scale during the first two thirds of FRAMES frames and
 //                         then hold still (so the player, resting on the last frame, shows
 //                         the same picture as the video's last frame)
-//   compare A B W H TOL   compares two raw RGB24 pictures of W x H pixels; exit 0 when at
-//                         most 0.5 % of the pixels differ by more than TOL in a channel
+//   compare A B W H TOL   compares two raw RGB24 pictures of W x H pixels the way video
+//                         keeps them: brightness per pixel, colour per 8 x 8 block; exit 0
+//                         when (nearly) all of both are within TOL
 #include <irrlicht.h>
 
 #include <algorithm>
@@ -23,8 +24,13 @@ using namespace irr;
 
 namespace {
 
-// Share of the pixels allowed beyond the tolerance (colour edges of subsampled video).
-constexpr double MAX_OUTLIER_SHARE = 0.005;
+// Share of the pixels whose brightness may differ by more than the tolerance (the ringing
+// of lossy video along sharp edges).
+constexpr double MAX_BRIGHTNESS_SHARE = 0.001;
+// Size of the blocks whose mean colours are compared, and the share of them that may differ
+// by more than the tolerance (colour edges that video smears at half resolution).
+constexpr int COLOUR_BLOCK = 8;
+constexpr double MAX_COLOUR_SHARE = 0.01;
 // Share of the animation during which the actors move.
 constexpr double MOVING_SHARE = 2.0 / 3.0;
 
@@ -88,27 +94,49 @@ std::vector<unsigned char> readAll(const char* path) {
     return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
 }
 
+// Brightness of pixel p (HD video weights), in 0 .. 255.
+double luma(const std::vector<unsigned char>& x, size_t p) {
+    return 0.2126 * x[p * 3] + 0.7152 * x[p * 3 + 1] + 0.0722 * x[p * 3 + 2];
+}
+
 int compare(const char* a, const char* b, int w, int h, int tolerance) {
     const std::vector<unsigned char> x = readAll(a), y = readAll(b);
     const size_t size = size_t(w) * size_t(h) * 3;
-    if (x.size() != size || y.size() != size) {
+    if (w <= 0 || h <= 0 || x.size() != size || y.size() != size) {
         std::fprintf(stderr, "compare: sizes %zu and %zu, expected %zu\n", x.size(), y.size(), size);
         return 2;
     }
-    long outliers = 0;
-    int worst = 0;
-    double sum = 0.0;
-    for (size_t p = 0; p < size; p += 3) {
-        int d = 0;
-        for (int c = 0; c < 3; ++c) d = std::max(d, std::abs(int(x[p + c]) - int(y[p + c])));
-        worst = std::max(worst, d);
-        sum += d;
-        if (d > tolerance) ++outliers;
+    // Brightness, pixel by pixel (video keeps it at full resolution).
+    long brightOff = 0;
+    for (size_t p = 0; p < size_t(w) * h; ++p)
+        if (std::fabs(luma(x, p) - luma(y, p)) > tolerance) ++brightOff;
+    // Colour, as the mean of each block (video keeps it at half resolution).
+    long blocks = 0, colourOff = 0;
+    for (int by = 0; by + COLOUR_BLOCK <= h; by += COLOUR_BLOCK) {
+        for (int bx = 0; bx + COLOUR_BLOCK <= w; bx += COLOUR_BLOCK) {
+            long sum[2][3] = {};
+            for (int py = by; py < by + COLOUR_BLOCK; ++py) {
+                for (int px = bx; px < bx + COLOUR_BLOCK; ++px) {
+                    const size_t p = (size_t(py) * w + px) * 3;
+                    for (int c = 0; c < 3; ++c) {
+                        sum[0][c] += x[p + c];
+                        sum[1][c] += y[p + c];
+                    }
+                }
+            }
+            int d = 0;
+            for (int c = 0; c < 3; ++c)
+                d = std::max(d, int(std::labs(sum[0][c] - sum[1][c]) / (COLOUR_BLOCK * COLOUR_BLOCK)));
+            ++blocks;
+            if (d > tolerance) ++colourOff;
+        }
     }
-    const double share = double(outliers) / (double(w) * h);
-    std::printf("compare: mean difference %.3f, largest %d, %.4f %% of pixels beyond %d\n",
-                sum / (double(w) * h), worst, share * 100.0, tolerance);
-    return share <= MAX_OUTLIER_SHARE ? 0 : 1;
+    const double brightShare = double(brightOff) / (double(w) * h);
+    const double colourShare = double(colourOff) / double(blocks);
+    std::printf("compare: %.4f %% of pixels differ in brightness, %.4f %% of %dx%d blocks in "
+                "colour, by more than %d\n",
+                brightShare * 100.0, colourShare * 100.0, COLOUR_BLOCK, COLOUR_BLOCK, tolerance);
+    return brightShare <= MAX_BRIGHTNESS_SHARE && colourShare <= MAX_COLOUR_SHARE ? 0 : 1;
 }
 
 }  // namespace
