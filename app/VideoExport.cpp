@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <irrlicht.h>
 
 #include "app/Application.h"
@@ -44,7 +45,7 @@ constexpr int MAX_FRAME_NUMBER_WIDTH = 9;
 // Exit status of a child whose exec failed.
 constexpr int EXEC_FAILED_STATUS = 127;
 
-// Set by SIGINT / SIGTERM during an export: the frame loop stops and cleans up.
+// Set by SIGINT / SIGTERM / SIGHUP during an export: the frame loop stops and cleans up.
 std::atomic<bool> exportInterrupted{false};
 
 void onInterrupt(int) { exportInterrupted = true; }
@@ -142,7 +143,8 @@ private:
 };
 
 // SIGPIPE ignored (a dead ffmpeg makes write fail with EPIPE instead of killing us) and
-// SIGINT / SIGTERM caught, for the scope of an export; the old handlers come back after.
+// SIGINT / SIGTERM / SIGHUP caught (the export stops and removes its temporary output),
+// for the scope of an export; the old handlers come back after.
 class ExportSignals {
 public:
     ExportSignals() {
@@ -155,16 +157,18 @@ public:
         sigemptyset(&stop.sa_mask);
         sigaction(SIGINT, &stop, &oldInt);
         sigaction(SIGTERM, &stop, &oldTerm);
+        sigaction(SIGHUP, &stop, &oldHup);
         exportInterrupted = false;
     }
     ~ExportSignals() {
         sigaction(SIGPIPE, &oldPipe, nullptr);
         sigaction(SIGINT, &oldInt, nullptr);
         sigaction(SIGTERM, &oldTerm, nullptr);
+        sigaction(SIGHUP, &oldHup, nullptr);
     }
 
 private:
-    struct sigaction oldPipe {}, oldInt {}, oldTerm {};
+    struct sigaction oldPipe {}, oldInt {}, oldTerm {}, oldHup {};
 };
 
 // Where ffmpeg writes until the export is complete: a hidden file beside the final one, or
@@ -209,8 +213,14 @@ public:
         const std::string folder = pathFolder(finalPath);
         for (int frame = 0; frame < frameCount; ++frame) {
             const std::string file = expandFrameNumber(name, frame);
-            if (std::rename((temporary + "/" + file).c_str(), (folder + "/" + file).c_str()) != 0)
+            if (std::rename((temporary + "/" + file).c_str(), (folder + "/" + file).c_str()) != 0) {
+                // No half sequence under the final names: the frames moved so far go again.
+                const int error = errno;
+                for (int moved = 0; moved < frame; ++moved)
+                    std::remove((folder + "/" + expandFrameNumber(name, moved)).c_str());
+                errno = error;
                 return false;
+            }
         }
         discard();
         return true;
@@ -220,13 +230,9 @@ public:
     void discard() {
         if (temporary.empty()) return;
         if (sequence) {
-            const std::string name = pathFileName(finalPath);
-            // Frames the run wrote, then the folder (it fails only if something else is left).
-            for (int frame = 0;; ++frame) {
-                if (std::remove((temporary + "/" + expandFrameNumber(name, frame)).c_str()) != 0)
-                    break;
-            }
-            rmdir(temporary.c_str());
+            // The folder was made for this run alone: whatever ffmpeg left in it goes.
+            std::error_code ignored;
+            std::filesystem::remove_all(temporary, ignored);
         } else {
             std::remove(temporary.c_str());
         }
@@ -351,7 +357,7 @@ int renderAndEncode(const std::string& path, ExportFormat format, const std::str
                     else if (!reader.read(*state, frame))
                         stopped = "reading the frame back from OpenGL failed";
                     else if (!process.write(frame.data(), frame.size()))
-                        stopped = "ffmpeg stopped reading frames";
+                        stopped = exportInterrupted ? "interrupted" : "ffmpeg stopped reading frames";
                     else
                         progress.update(playback.frame() + 1);
                 }

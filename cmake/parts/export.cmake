@@ -16,7 +16,7 @@ endif()
 # End-to-end: the real program exports a small test animation; ffprobe checks the files.
 set(TUMELORA_EXPORT_E2E_ARGS $<TARGET_FILE:tumelora> $<TARGET_FILE:export_test_tool>
   $<TARGET_FILE:make_tone> ${CMAKE_SOURCE_DIR})
-foreach(name video)
+foreach(name video player_frame errors)
   add_test(NAME e2e_export_${name}
     COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/export_${name}.sh ${TUMELORA_EXPORT_E2E_ARGS})
   set_tests_properties(e2e_export_${name} PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
