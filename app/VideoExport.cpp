@@ -332,8 +332,16 @@ int renderAndEncode(const std::string& path, ExportFormat format, const std::str
         job.height = height;
         job.frameCount = frameCount;
         job.musicPath = musicPath;
+        if (!musicPath.empty() && !musicStream) {
+            // The player cannot decode it either: the video is silent, as playback would be.
+            std::fprintf(stderr, "tumelora: the music %s cannot be read: the video will be silent\n",
+                         musicPath.c_str());
+            job.musicPath.clear();
+        }
         if (!reader.ready()) {
-            exportError("no off-screen frame buffer of %d x %d pixels", width, height);
+            exportError("no off-screen frame buffer of %d x %d pixels (the OpenGL driver lacks "
+                        "framebuffer objects)",
+                        width, height);
         } else if (!pending.reserve()) {
             exportError("cannot write in %s: %s", pathFolder(path).c_str(), std::strerror(errno));
         } else {
@@ -345,7 +353,7 @@ int renderAndEncode(const std::string& path, ExportFormat format, const std::str
                 std::fprintf(stderr, "tumelora: exporting %d frames (%.2f s) as %s to %s%s\n",
                              frameCount, double(frameCount) / EXPORT_FRAMES_PER_SECOND,
                              exportFormatName(format), path.c_str(),
-                             musicPath.empty() ? ", without sound" : " with the music");
+                             job.musicPath.empty() ? ", without sound" : " with the music");
                 std::vector<unsigned char> frame;
                 ProgressPrinter progress(frameCount);
                 const char* stopped = nullptr;
@@ -616,7 +624,9 @@ bool OfflinePlayback::nextFrame() {
 
 FrameReader::FrameReader(IrrlichtDevice* device, int width, int height)
     : device(device), width(width), height(height) {
-    if (device && width > 0 && height > 0)
+    // Without framebuffer objects the engine would draw into the window's back buffer.
+    if (device && width > 0 && height > 0 &&
+        device->getVideoDriver()->queryFeature(video::EVDF_FRAMEBUFFER_OBJECT))
         target = device->getVideoDriver()->addRenderTargetTexture(
             core::dimension2d<u32>(u32(width), u32(height)), "export-frame", video::ECF_A8R8G8B8);
 }
@@ -636,6 +646,9 @@ bool FrameReader::read(GameState& state, std::vector<unsigned char>& rgb) {
     const size_t stride = size_t(width) * EXPORT_PIXEL_BYTES;
     rows.resize(stride * size_t(height));
     rgb.resize(rows.size());
+    while (glGetError() != GL_NO_ERROR) {
+        // Errors left by earlier calls are not this read's.
+    }
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rows.data());
     if (glGetError() != GL_NO_ERROR) return false;

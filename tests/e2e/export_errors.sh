@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # export_errors.sh TUMELORA_BINARY EXPORT_TEST_TOOL MAKE_TONE SOURCE_DIR: failed exports. A
-# missing folder, an unknown extension, a missing ffmpeg, an ffmpeg that fails, dies halfway
+# missing folder, an unknown extension, no display, a missing ffmpeg, an ffmpeg that fails, dies halfway
 # or is killed: each gives a clear message and a non-zero exit code, and leaves neither a
 # file under the final name nor a temporary one (an existing file keeps its contents).
 . "$(dirname "$0")/export_common.sh"
@@ -32,6 +32,8 @@ expect_failure "the folder missing/sub does not exist" "$bin" --export missing/s
 expect_failure "unknown video format" "$bin" --export out.avi
 expect_failure "needs a frame-number field" "$bin" --export out.png
 expect_failure "export failed" "$bin" --export 'f-%s.png'
+
+expect_failure "cannot open an OpenGL window" env -u DISPLAY -u WAYLAND_DISPLAY "$bin" --export out.mp4
 
 # No ffmpeg: not on PATH, or a name that does not exist.
 expect_failure "ffmpeg not found on PATH" env PATH=/nonexistent "$bin" --export out.mp4

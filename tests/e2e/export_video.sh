@@ -3,7 +3,8 @@
 # animation (90 frames, a 1.5 s tone) and checks the files with ffprobe: an MP4 with exactly
 # 90 frames at 60 fps and a sound track that is there, not silent and as long as the music
 # to within one frame; a PNG sequence of frames 0 to 89 whose frames match the MP4's; a
-# WebM with its sound. Nothing but the finished files is left in the folder.
+# WebM with its sound; a silent video when the music is missing or undecodable. Nothing
+# but the finished files is left in the folder.
 . "$(dirname "$0")/export_common.sh"
 
 frames=90
@@ -71,5 +72,16 @@ n=$(probe out.webm v nb_read_frames)
 echo old > keep.mp4
 "$bin" --export keep.mp4 2>"$work/err" || fail "export over an existing file failed"
 [ "$(probe keep.mp4 v nb_read_frames)" = "$frames" ] || fail "the existing file was not replaced"
+
+# 5. Music that is missing or cannot be decoded: a silent video of every frame, and a word.
+mv data/lumokari2_tumelora_voices.ogg tone.ogg
+"$bin" --export silent.mp4 2>"$work/err" || fail "export without music failed"
+grep -q "no music at data/lumokari2_tumelora_voices.ogg" "$work/err" || fail "no word on the missing music"
+[ -z "$(probe silent.mp4 a codec_name)" ] || fail "a sound track without music"
+[ "$(probe silent.mp4 v nb_read_frames)" = "$frames" ] || fail "wrong frame count without music"
+head -c 3000 /dev/urandom >data/lumokari2_tumelora_voices.ogg
+"$bin" --export garbage.mp4 2>"$work/err" || fail "export with undecodable music failed"
+grep -q "cannot be read: the video will be silent" "$work/err" || fail "no word on the bad music"
+[ -z "$(probe garbage.mp4 a codec_name)" ] || fail "a sound track from undecodable music"
 
 echo "exported MP4, PNG sequence and WebM as expected ($frames frames, sound $audio s)"
