@@ -41,6 +41,7 @@ const char* programUsage() {
            "                 undo (Ctrl+Z) and redo (Ctrl+Shift+Z, Ctrl+Y); starts stopped\n"
            "  --export FILE  renders every frame offline and writes a video with the music\n"
            "                 (needs ffmpeg; the extension chooses the format: .mp4, .webm,\n"
-           "                 .gif, or a PNG sequence such as frames-%05d.png)\n"
+           "                 .gif, or a PNG sequence such as frames-%05d.png; GIF at 30 fps\n"
+           "                 and PNG frames have no sound); needs a display or Xvfb\n"
            "  --help         prints this text\n";
 }

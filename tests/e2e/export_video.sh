@@ -7,6 +7,8 @@
 # but the finished files is left in the folder.
 . "$(dirname "$0")/export_common.sh"
 
+"$bin" --help | grep -qF -- "--export FILE" || fail "--help does not list --export"
+
 frames=90
 make_data "$work" "$frames" 1.5
 cd "$work"
