@@ -3,8 +3,8 @@
 # animation (90 frames, a 1.5 s tone) and checks the files with ffprobe: an MP4 with exactly
 # 90 frames at 60 fps and a sound track that is there, not silent and as long as the music
 # to within one frame; a PNG sequence of frames 0 to 89 whose frames match the MP4's; a
-# WebM with its sound; a silent video when the music is missing or undecodable. Nothing
-# but the finished files is left in the folder.
+# WebM with its sound; a GIF of every second frame; a silent video when the music is
+# missing or undecodable. Nothing but the finished files is left in the folder.
 . "$(dirname "$0")/export_common.sh"
 
 "$bin" --help | grep -qF -- "--export FILE" || fail "--help does not list --export"
@@ -69,6 +69,12 @@ ffmpeg -v error -y -i seq/f-046.png -pix_fmt rgb24 -f rawvideo png46.rgb || fail
 [ "$(probe out.webm a codec_name)" = opus ] || fail "WebM sound codec is not Opus"
 n=$(probe out.webm v nb_read_frames)
 [ "$n" = "$frames" ] || fail "the WebM has $n frames, expected $frames"
+
+# GIF: every second frame (30 fps), no sound.
+"$bin" --export out.gif 2>"$work/err" || fail "GIF export failed"
+n=$(probe out.gif v nb_read_frames)
+[ "$n" = $((frames / 2)) ] || fail "the GIF has $n frames, expected $((frames / 2))"
+[ -z "$(probe out.gif a codec_name)" ] || fail "a GIF with sound"
 
 # 4. An existing file of the same name is replaced only by a finished export.
 echo old > keep.mp4
