@@ -42,20 +42,31 @@ constexpr int SECONDS_PER_MINUTE = 60;
 constexpr int MINUTES_PER_HOUR = 60;
 // Largest zero-padding width a frame-number field may ask for (one digit).
 constexpr int MAX_FRAME_NUMBER_WIDTH = 9;
+// Encoder settings: H.264 quality (lower is better) and speed, AAC rate; VP9 quality and
+// speed (the fastest: VP9 is slow), Opus rate.
+constexpr const char* MP4_QUALITY = "18";
+constexpr const char* MP4_PRESET = "veryfast";
+constexpr const char* AAC_BITRATE = "192k";
+constexpr const char* WEBM_QUALITY = "32";
+constexpr const char* WEBM_SPEED = "8";
+constexpr const char* OPUS_BITRATE = "160k";
 // Exit status of a child whose exec failed.
 constexpr int EXEC_FAILED_STATUS = 127;
 
 // Set by SIGINT / SIGTERM / SIGHUP during an export: the frame loop stops and cleans up.
 std::atomic<bool> exportInterrupted{false};
 
+// Signal handler of SIGINT / SIGTERM / SIGHUP during an export.
 void onInterrupt(int) { exportInterrupted = true; }
 
+// The text with A-Z turned to a-z.
 std::string lowerCase(std::string s) {
     for (char& c : s)
         if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
     return s;
 }
 
+// True when s ends in suffix.
 bool endsWith(const std::string& s, const char* suffix) {
     const size_t n = std::strlen(suffix);
     return s.size() >= n && s.compare(s.size() - n, n, suffix) == 0;
@@ -499,12 +510,12 @@ std::vector<std::string> ffmpegArguments(const FfmpegJob& job) {
     switch (job.format) {
         case ExportFormat::Mp4:
             a.insert(a.end(), yuvVideo.begin(), yuvVideo.end());
-            a.insert(a.end(), {"-c:v", "libx264", "-preset", "veryfast", "-crf", "18"});
+            a.insert(a.end(), {"-c:v", "libx264", "-preset", MP4_PRESET, "-crf", MP4_QUALITY});
             break;
         case ExportFormat::WebM:
             a.insert(a.end(), yuvVideo.begin(), yuvVideo.end());
-            a.insert(a.end(), {"-c:v", "libvpx-vp9", "-b:v", "0", "-crf", "32", "-deadline",
-                               "realtime", "-cpu-used", "8", "-row-mt", "1"});
+            a.insert(a.end(), {"-c:v", "libvpx-vp9", "-b:v", "0", "-crf", WEBM_QUALITY, "-deadline",
+                               "realtime", "-cpu-used", WEBM_SPEED, "-row-mt", "1"});
             break;
         case ExportFormat::Gif:
             // Every second frame (GIF delays are whole hundredths of a second, and players
@@ -532,9 +543,9 @@ std::vector<std::string> ffmpegArguments(const FfmpegJob& job) {
                                ",apad=whole_len=" + std::to_string(samples) +
                                ",atrim=end_sample=" + std::to_string(samples)});
         if (job.format == ExportFormat::Mp4)
-            a.insert(a.end(), {"-c:a", "aac", "-b:a", "192k"});
+            a.insert(a.end(), {"-c:a", "aac", "-b:a", AAC_BITRATE});
         else
-            a.insert(a.end(), {"-c:a", "libopus", "-b:a", "160k"});
+            a.insert(a.end(), {"-c:a", "libopus", "-b:a", OPUS_BITRATE});
     }
 
     switch (job.format) {
