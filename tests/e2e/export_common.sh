@@ -21,6 +21,8 @@ work=$(mktemp -d /tmp/tumelora-export-e2e-XXXXXX)
 cleanup_pid=
 cleanup() {
   [ -n "$cleanup_pid" ] && kill "$cleanup_pid" 2>/dev/null
+  # A test's own X server (xvfb_pid set before this file is sourced) ends with it.
+  [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
