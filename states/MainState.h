@@ -52,6 +52,9 @@ constexpr int MUSIC_CHANNEL = 0;
 constexpr irr::u32 ENTER_PAUSE_MS = 2000;
 // Animation frames per second; frame n belongs to the music time n * 1000 / 60 ms.
 constexpr int FRAMES_PER_SECOND = 60;
+// Text scales of the panel's buttons: every button but "Reset>>", and "Reset>>".
+constexpr float BUTTON_TEXT_SCALE = 0.75f;
+constexpr float RESET_TEXT_SCALE = 0.5f;
 
 // The music stream, null when it could not be opened.
 extern FSOUND_STREAM* musicStream;

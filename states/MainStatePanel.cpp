@@ -33,8 +33,6 @@ constexpr int STOP_BUTTON_ID = 1;
 // Scale of every panel text but the actor name.
 constexpr float LABEL_SCALE = 0.5f;
 constexpr float NAME_SCALE = 1.f;
-constexpr float RESET_TEXT_SCALE = 0.5f;
-constexpr float BUTTON_TEXT_SCALE = 0.75f;
 // Panel colours (0xAARRGGBB).
 constexpr u32 LIGHT_GREEN = 0xFFAAFFAA;
 constexpr u32 LIGHT_RED = 0xFFFFAAAA;

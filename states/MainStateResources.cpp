@@ -28,8 +28,6 @@ namespace {
 
 // Flags word -1: the renderer's default flags.
 constexpr u32 RENDERER_DEFAULT_FLAGS = 0xFFFFFFFFu;
-// Text scale of the panel's buttons.
-constexpr float BUTTON_TEXT_SCALE = 0.75f;
 // The check mark sinks a quarter pixel while its box is pressed.
 constexpr float CHECK_PRESSED_OFFSET_Y = 0.25f;
 
