@@ -2,9 +2,10 @@
 # export_video.sh TUMELORA_BINARY EXPORT_TEST_TOOL MAKE_TONE SOURCE_DIR: exports a small test
 # animation (90 frames, a 1.5 s tone) and checks the files with ffprobe: an MP4 with exactly
 # 90 frames at 60 fps and a sound track that is there, not silent and as long as the music
-# to within one frame; a PNG sequence of frames 0 to 89 whose frames match the MP4's; a
-# WebM with its sound; a GIF of every second frame; a silent video when the music is
-# missing or undecodable. Nothing but the finished files is left in the folder.
+# to within one frame (and cut or padded to the video for longer or shorter music); a PNG
+# sequence of frames 0 to 89 whose frames match the MP4's; a WebM with its sound; a GIF of
+# every second frame; a silent video when the music is missing or undecodable. Nothing but
+# the finished files is left in the folder.
 . "$(dirname "$0")/export_common.sh"
 
 "$bin" --help | grep -qF -- "--export FILE" || fail "--help does not list --export"
@@ -81,8 +82,20 @@ echo old > keep.mp4
 "$bin" --export keep.mp4 2>"$work/err" || fail "export over an existing file failed"
 [ "$(probe keep.mp4 v nb_read_frames)" = "$frames" ] || fail "the existing file was not replaced"
 
+# The sound is cut to the video when the music is longer, padded with silence when shorter.
+cp data/lumokari2_tumelora_voices.ogg tone.ogg
+for seconds in 3 1; do
+  "$make_tone" data/lumokari2_tumelora_voices.ogg "$seconds" || fail "cannot write the music"
+  "$bin" --export "music$seconds.mp4" 2>"$work/err" || fail "export with $seconds s of music failed"
+  audio=$(probe "music$seconds.mp4" a duration)
+  awk -v a="$audio" 'BEGIN { d = a - 1.5; if (d < 0) d = -d; exit !(d <= 1 / 60) }' \
+    || fail "with $seconds s of music the sound lasts $audio s, not the video's 1.5 s"
+  [ "$(probe "music$seconds.mp4" v nb_read_frames)" = "$frames" ] || fail "frame count changed"
+done
+cp tone.ogg data/lumokari2_tumelora_voices.ogg
+
 # 5. Music that is missing or cannot be decoded: a silent video of every frame, and a word.
-mv data/lumokari2_tumelora_voices.ogg tone.ogg
+rm data/lumokari2_tumelora_voices.ogg
 "$bin" --export silent.mp4 2>"$work/err" || fail "export without music failed"
 grep -q "no music at data/lumokari2_tumelora_voices.ogg" "$work/err" || fail "no word on the missing music"
 [ -z "$(probe silent.mp4 a codec_name)" ] || fail "a sound track without music"
