@@ -692,6 +692,11 @@ int exportVideo(const std::string& path) {
         exportError("the folder %s does not exist", folderPath.c_str());
         return EXPORT_FAILED;
     }
+    struct stat existing {};
+    if (stat(path.c_str(), &existing) == 0 && S_ISDIR(existing.st_mode)) {
+        exportError("%s is a folder", path.c_str());
+        return EXPORT_FAILED;
+    }
     const std::string ffmpeg = findFfmpeg(std::getenv(EXPORT_FFMPEG_VARIABLE), std::getenv("PATH"));
     if (ffmpeg.empty()) {
         exportError("ffmpeg not found on PATH (install the Debian package ffmpeg, or name the "

@@ -30,6 +30,10 @@ echo old >old.mp4
 
 expect_failure "the folder missing/sub does not exist" "$bin" --export missing/sub/out.mp4
 expect_failure "unknown video format" "$bin" --export out.avi
+mkdir data/folder.mp4
+expect_failure "data/folder.mp4 is a folder" "$bin" --export data/folder.mp4
+[ -z "$(ls -A data/folder.mp4)" ] || fail "something was written into the folder"
+rmdir data/folder.mp4
 expect_failure "needs a frame-number field" "$bin" --export out.png
 expect_failure "export failed" "$bin" --export 'f-%s.png'
 
