@@ -43,6 +43,7 @@ const char* programUsage() {
            "                 Ctrl+Z undoes an edit, Ctrl+Shift+Z or Ctrl+Y redoes it\n"
            "  --export FILE  renders every frame offline and writes a video with the music\n"
            "                 (needs ffmpeg; the extension chooses the format: .mp4, .webm,\n"
-           "                 .gif, or a PNG sequence such as frames-%05d.png)\n"
+           "                 .gif, or a PNG sequence such as frames-%05d.png; GIF at 30 fps\n"
+           "                 and PNG frames have no sound); needs a display or Xvfb\n"
            "  --help         prints this text\n";
 }

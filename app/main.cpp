@@ -4,6 +4,7 @@
 #include "app/GameState.h"
 #include "app/Program.h"
 #include "app/ProgramOptions.h"
+#include "app/VideoExport.h"
 #include "states/MainState.h"
 
 namespace {
@@ -33,6 +34,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tumelora: %s\n%s", options.error.c_str(), programUsage());
         return EXIT_USAGE;
     }
+    if (!options.exportPath.empty()) return exportVideo(options.exportPath);
     if (options.edit)
         return runProgram(options.commandLine.c_str(), makeEditorState, createEditorDevice);
     return runProgram(options.commandLine.c_str(), makeMainState);

@@ -105,6 +105,8 @@ public:
     void createActor(const char* fileName);
     // One pass over every widget of the editor panel (drawing only when drawPass).
     void runPanel(bool drawPass);
+    // Offline rendering: starts playback at frame 0 now, without the pause or the music; returns frameCount.
+    int startOffline();
 
     // Turns on the editing mode (before enter): enter shows the pointer and starts stopped
     // at frame 0, every drawn frame also draws the panel and marks the selected actor, and

@@ -161,6 +161,14 @@ void MainState::enter() {
     playing = true;
 }
 
+int MainState::startOffline() {
+    GameState::enter();
+    currentFrame = 0;
+    recording = false;
+    playing = true;
+    return frameCount;
+}
+
 bool MainState::update(int stepMs) {
     GameState::update(stepMs);
     if (playing) {
