@@ -22,6 +22,12 @@ for tool in xdotool xwd xwininfo xprop perl; do
   command -v "$tool" >/dev/null || { echo "$tool missing" >&2; exit 1; }
 done
 work=$(mktemp -d /tmp/tumelora-editor-XXXXXX)
+# In the sanitizer test stage the program starts through a launcher that preloads the OpenGL
+# driver for it (scripts/test, tests/e2e/sanitized-program).
+if [ -n "${TUMELORA_SANITIZER_PRELOAD:-}" ]; then
+  export TUMELORA_PROGRAM="$bin"
+  bin="$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")/sanitized-program"
+fi
 pid=
 # An X server resets when its last client leaves, and refuses connections meanwhile: one
 # client stays connected for the whole test, so each start of the program finds the server.

@@ -18,6 +18,12 @@ for p in ffmpeg ffprobe; do
   command -v "$p" >/dev/null || { echo "$p missing (scripts/setup installs the ffmpeg package)" >&2; exit 1; }
 done
 work=$(mktemp -d /tmp/tumelora-export-e2e-XXXXXX)
+# In the sanitizer test stage the program starts through a launcher that preloads the OpenGL
+# driver for it (scripts/test, tests/e2e/sanitized-program).
+if [ -n "${TUMELORA_SANITIZER_PRELOAD:-}" ]; then
+  export TUMELORA_PROGRAM="$bin"
+  bin="$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")/sanitized-program"
+fi
 cleanup_pid=
 cleanup() {
   [ -n "$cleanup_pid" ] && kill "$cleanup_pid" 2>/dev/null
