@@ -74,16 +74,6 @@ void placeTransformedByMatrix(core::vector3df pos[4], u32 drawFlags, f32 x, f32 
 
 namespace {
 
-// The bits of a float.
-inline u32 floatBits(f32 v) {
-    u32 b;
-    std::memcpy(&b, &v, sizeof b);
-    return b;
-}
-
-// True when v is finite and not a zero of either sign.
-inline bool isFiniteNonZero(f32 v) { return (floatBits(v) & 0x7FFFFFFFu) - 1u < 0x7F7FFFFFu; }
-
 // placeTransformed, in a form the drawing routine inlines: the local corners are the four
 // combinations of lx (left, right) and ly (top, bottom), in the order top-left, top-right,
 // bottom-left, bottom-right; the placed corners go to out[0..3].
@@ -119,15 +109,18 @@ inline void placeCorners(const f32 lx[2], const f32 ly[2], u32 drawFlags, f32 x,
     }
     const f32 ax[2] = {lx[0] * a, lx[1] * a}, dx[2] = {lx[0] * d, lx[1] * d};
     const f32 by[2] = {ly[0] * b, ly[1] * b}, ey[2] = {ly[0] * e, ly[1] * e};
-    f32 X[4], Y[4];
-    bool ok = true;
+    // Results as x, y pairs; checked all at once on their bits.
+    f32 xy[8];
     for (int i = 0; i < 4; ++i) {
-        X[i] = ax[i & 1] + by[i >> 1] + x;
-        Y[i] = dx[i & 1] + ey[i >> 1] + y;
-        ok &= isFiniteNonZero(X[i]) & isFiniteNonZero(Y[i]);
+        xy[2 * i] = ax[i & 1] + by[i >> 1] + x;
+        xy[2 * i + 1] = dx[i & 1] + ey[i >> 1] + y;
     }
-    if (ok) {
-        for (int i = 0; i < 4; ++i) out[i]->set(X[i], Y[i], 0.f);
+    u32 bits[8];
+    std::memcpy(bits, xy, sizeof bits);
+    u32 bad = 0;
+    for (u32 b : bits) bad |= u32((b & 0x7FFFFFFFu) - 1u >= 0x7F7FFFFFu);
+    if (!bad) {
+        for (int i = 0; i < 4; ++i) out[i]->set(xy[2 * i], xy[2 * i + 1], 0.f);
         return;
     }
     core::vector3df pos[4];
