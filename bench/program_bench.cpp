@@ -207,6 +207,16 @@ int runSync(double seconds) {
     for (size_t i = 1; i < samples.size(); ++i)
         musicStep = std::max(musicStep, samples[i].music - samples[i - 1].music);
     for (const Sample& s : samples) beyondFrame += std::fabs(s.music - s.picture) > FRAME_MS;
+    // Each side against the wall clock: the largest distance of (position - wall time) from
+    // its mean. The picture is the program's fixed-step clock; the music is the device's.
+    auto wander = [&](double Sample::*field) {
+        double mean = 0, worst = 0;
+        for (const Sample& s : samples) mean += s.*field - s.t;
+        mean /= double(samples.size());
+        for (const Sample& s : samples) worst = std::max(worst, std::fabs(s.*field - s.t - mean));
+        return worst;
+    };
+    const double pictureWander = wander(&Sample::picture), musicWander = wander(&Sample::music);
     std::printf("sync: %zu frames over %.1f s of playback, %d actors; music - picture: mean %+.2f "
                 "ms, largest |difference| %.2f ms; at the end music %.0f ms, picture %.0f ms\n",
                 samples.size(), played, actorCount, mean, worst, samples.back().music,
@@ -222,6 +232,9 @@ int runSync(double seconds) {
     bench::row("4 music / picture speed vs wall clock", bench::format("%.4f", musicRate),
                bench::format("%.4f", pictureRate), bench::format("%.4f", musicRate / pictureRate),
                "1", "-");
+    bench::row("4 largest wander from the wall clock: music / picture, ms",
+               bench::format("%.2f", musicWander), bench::format("%.2f", pictureWander), "-", "-",
+               "-");
     const long hwm = bench::statusKiB("VmHWM");
     std::printf("memory: peak resident %.1f MiB after start-up, %.1f MiB at the end\n",
                 double(hwmAfterInit) / 1024.0, double(hwm) / 1024.0);
