@@ -109,7 +109,8 @@ inline void placeCorners(const f32 lx[2], const f32 ly[2], u32 drawFlags, f32 x,
     }
     const f32 ax[2] = {lx[0] * a, lx[1] * a}, dx[2] = {lx[0] * d, lx[1] * d};
     const f32 by[2] = {ly[0] * b, ly[1] * b}, ey[2] = {ly[0] * e, ly[1] * e};
-    // Results as x, y pairs; checked all at once on their bits.
+    // Results as x, y pairs; checked all at once on their bits (finite and non-zero: the
+    // magnitude bits lie between 1 and the largest finite float's).
     f32 xy[8];
     for (int i = 0; i < 4; ++i) {
         xy[2 * i] = ax[i & 1] + by[i >> 1] + x;
@@ -118,7 +119,7 @@ inline void placeCorners(const f32 lx[2], const f32 ly[2], u32 drawFlags, f32 x,
     u32 bits[8];
     std::memcpy(bits, xy, sizeof bits);
     u32 bad = 0;
-    for (u32 b : bits) bad |= u32((b & 0x7FFFFFFFu) - 1u >= 0x7F7FFFFFu);
+    for (u32 word : bits) bad |= u32((word & 0x7FFFFFFFu) - 1u >= 0x7F7FFFFFu);
     if (!bad) {
         for (int i = 0; i < 4; ++i) out[i]->set(xy[2 * i], xy[2 * i + 1], 0.f);
         return;

@@ -152,8 +152,10 @@ void Renderer2D::makeRoom(u32 moreVertices, u32 moreIndices) {
 }
 
 void Renderer2D::addQuad(ITexture* texture, s32 blend, u32 flags, const S3DVertex corners[4]) {
+    // Copied first: the corners may lie in the pending array that appending can move.
+    const S3DVertex copy[4] = {corners[0], corners[1], corners[2], corners[3]};
     S3DVertex* v = appendQuad(texture, blend, flags);
-    for (int i = 0; i < 4; ++i) v[i] = corners[i];
+    for (int i = 0; i < 4; ++i) v[i] = copy[i];
 }
 
 void Renderer2D::addCounts(s32 vertexCount, s32 primitiveCount) {
