@@ -38,6 +38,8 @@ namespace {
 
 // One animation frame in milliseconds: the sync target.
 constexpr double FRAME_MS = 1000.0 / FRAMES_PER_SECOND;
+// Samples of the first second of playback are also left out of one sync figure.
+constexpr double SETTLE_MS = 1000.0;
 // Default durations: sync over 60 s of playback, endurance over ten minutes.
 constexpr double SYNC_SECONDS = 60.0;
 constexpr double ENDURANCE_SECONDS = 600.0;
@@ -187,6 +189,11 @@ int runSync(double seconds) {
         sum += s.music - s.picture;
     }
     const double mean = sum / double(samples.size());
+    // The same after the first second (the first frames also pay one-time costs, such as the
+    // OpenGL driver compiling its shaders on first use).
+    double worstLater = 0;
+    for (const Sample& s : samples)
+        if (s.t >= SETTLE_MS) worstLater = std::max(worstLater, std::fabs(s.music - s.picture));
     // Rates against the wall clock (least squares): a device that runs slow or fast shows
     // here, apart from how the program keeps the two in step.
     auto rate = [&](double Sample::*field) {
@@ -209,14 +216,29 @@ int runSync(double seconds) {
     for (const Sample& s : samples) beyondFrame += std::fabs(s.music - s.picture) > FRAME_MS;
     // Each side against the wall clock: the largest distance of (position - wall time) from
     // its mean. The picture is the program's fixed-step clock; the music is the device's.
+    // Also where the worst one was, and the longest gap between two drawn frames (a process
+    // that is not scheduled draws nothing).
+    double worstAt = 0, longestGap = 0;
     auto wander = [&](double Sample::*field) {
         double mean = 0, worst = 0;
         for (const Sample& s : samples) mean += s.*field - s.t;
         mean /= double(samples.size());
-        for (const Sample& s : samples) worst = std::max(worst, std::fabs(s.*field - s.t - mean));
+        for (const Sample& s : samples) {
+            const double w = std::fabs(s.*field - s.t - mean);
+            if (w > worst) {
+                worst = w;
+                worstAt = s.t;
+            }
+        }
         return worst;
     };
-    const double pictureWander = wander(&Sample::picture), musicWander = wander(&Sample::music);
+    for (size_t i = 1; i < samples.size(); ++i)
+        longestGap = std::max(longestGap, samples[i].t - samples[i - 1].t);
+    const double musicWander = wander(&Sample::music);
+    const double pictureWander = wander(&Sample::picture);
+    std::printf("sync: the picture strayed furthest from the wall clock (%.1f ms) at %.1f s; the "
+                "longest gap between two drawn frames was %.1f ms\n",
+                pictureWander, worstAt / 1000.0, longestGap);
     std::printf("sync: %zu frames over %.1f s of playback, %d actors; music - picture: mean %+.2f "
                 "ms, largest |difference| %.2f ms; at the end music %.0f ms, picture %.0f ms\n",
                 samples.size(), played, actorCount, mean, worst, samples.back().music,
@@ -229,6 +251,9 @@ int runSync(double seconds) {
     bench::row(bench::format("4 |music - frame| over %.0f s playback, ms", played),
                bench::format("%.2f", worst), bench::format("%.2f", FRAME_MS), "-", "<= 16.7",
                worst <= FRAME_MS ? "met" : "MISSED");
+    bench::row(bench::format("4 |music - frame| after the first second, ms"),
+               bench::format("%.2f", worstLater), bench::format("%.2f", FRAME_MS), "-", "<= 16.7",
+               worstLater <= FRAME_MS ? "met" : "MISSED");
     bench::row("4 music / picture speed vs wall clock", bench::format("%.4f", musicRate),
                bench::format("%.4f", pictureRate), bench::format("%.4f", musicRate / pictureRate),
                "1", "-");
