@@ -37,6 +37,12 @@ IrrlichtDevice* createProgramDevice(bool fullscreen) {
                         PROGRAM_COLOR_BITS, fullscreen, true, true, nullptr);
 }
 
+IrrlichtDevice* createEditorDevice(bool) {
+    return createDevice(video::EDT_OPENGL,
+                        core::dimension2d<u32>(EDITOR_WINDOW_WIDTH, EDITOR_WINDOW_HEIGHT),
+                        PROGRAM_COLOR_BITS, false, true, true, nullptr);
+}
+
 int runProgram(const char* commandLine, StateFactory makeState, DeviceFactory makeDevice) {
     const bool fullscreen = wantsFullscreen(commandLine);
     // Some OpenGL drivers raise harmless X errors while the device starts (vsync).

@@ -1,18 +1,41 @@
 // The program's entry point: everything but the choice of the main state is in runProgram.
-#include <string>
+#include <cstdio>
 
 #include "app/GameState.h"
 #include "app/Program.h"
+#include "app/ProgramOptions.h"
+#include "app/VideoExport.h"
 #include "states/MainState.h"
 
 namespace {
 
+// Exit code of a wrong command line.
+constexpr int EXIT_USAGE = 2;
+
 // The state the program runs.
 GameState* makeMainState() { return new MainState; }
+
+// The state of the editing mode.
+GameState* makeEditorState() {
+    MainState* state = new MainState;
+    state->enableEditing();
+    return state;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string commandLine = joinArguments(argc, argv);
-    return runProgram(commandLine.c_str(), makeMainState);
+    const ProgramOptions options = parseProgramOptions(argc, argv);
+    if (options.help) {
+        std::fputs(programUsage(), stdout);
+        return 0;
+    }
+    if (!options.error.empty()) {
+        std::fprintf(stderr, "tumelora: %s\n%s", options.error.c_str(), programUsage());
+        return EXIT_USAGE;
+    }
+    if (!options.exportPath.empty()) return exportVideo(options.exportPath);
+    if (options.edit)
+        return runProgram(options.commandLine.c_str(), makeEditorState, createEditorDevice);
+    return runProgram(options.commandLine.c_str(), makeMainState);
 }

@@ -5,7 +5,8 @@
 //
 // Split by concern: MainStateResources.cpp (loading, release, stepping, keys),
 // MainStateScene.cpp (drawing and the waving strip), MainStatePanel.cpp (the editor panel
-// and the mouse handlers).
+// and the mouse handlers), MainStateEditor.cpp (the visible editing mode: the panel drawn
+// every frame, the pointer shown, undo and redo).
 #include <irrlicht.h>
 
 #include <atomic>
@@ -13,6 +14,7 @@
 
 #include "app/GameState.h"
 #include "platform/FSound.h"
+#include "states/EditHistory.h"
 #include "ui/UiContext.h"
 
 class Actor;
@@ -52,6 +54,14 @@ constexpr int MUSIC_CHANNEL = 0;
 constexpr irr::u32 ENTER_PAUSE_MS = 2000;
 // Animation frames per second; frame n belongs to the music time n * 1000 / 60 ms.
 constexpr int FRAMES_PER_SECOND = 60;
+// The panel's widgets after its transport buttons take automatic ids from this block, so
+// they keep their ids whichever transport buttons are shown.
+constexpr int PANEL_ID_BLOCK = 1000;
+// Id of the timeline slider: the first widget of that block (present with two frames or more).
+constexpr int TIMELINE_WIDGET_ID = PANEL_ID_BLOCK + 1;
+// Text scales of the panel's buttons: every button but "Reset>>", and "Reset>>".
+constexpr float BUTTON_TEXT_SCALE = 0.75f;
+constexpr float RESET_TEXT_SCALE = 0.5f;
 
 // The music stream, null when it could not be opened.
 extern FSOUND_STREAM* musicStream;
@@ -95,6 +105,19 @@ public:
     void createActor(const char* fileName);
     // One pass over every widget of the editor panel (drawing only when drawPass).
     void runPanel(bool drawPass);
+    // Offline rendering: starts playback at frame 0 now, without the pause or the music; returns frameCount.
+    int startOffline();
+
+    // Turns on the editing mode (before enter): enter shows the pointer and starts stopped
+    // at frame 0, every drawn frame also draws the panel and marks the selected actor, and
+    // edits can be undone and redone.
+    void enableEditing() { editing = true; }
+    // True in the editing mode.
+    bool isEditing() const { return editing; }
+    // Takes back the newest edit (not while recording or while a mouse button is held).
+    bool undoEdit();
+    // Makes the newest undone edit again (not while recording or while a button is held).
+    bool redoEdit();
 
 protected:
     // Loads every ".jpg" then every ".png" picture of the actor directory, in file-list order.
@@ -109,6 +132,27 @@ protected:
     void drawSliderBase(float x, float y);
     // Selects the next actor under the pointer at the clicked pixel.
     void pickAt(int x, int y);
+
+    // Editing mode (MainStateEditor.cpp).
+    // enter in the editing mode: pointer shown, no pause, stopped at frame 0, music silent.
+    void enterEditor();
+    // The editing mode's keys (undo, redo, Space); true when the key was one of them.
+    bool editorKey(const irr::SEvent::SKeyInput* key);
+    // Draws over the scene: the stage's frame, the selected actor's outline, then the panel
+    // in its drawing pass.
+    void drawEditor();
+    // Frames the stage with a thin line just outside it.
+    void drawStageFrame();
+    // Outlines the selected actor's hit area on the stage.
+    void drawSelectionOutline();
+    // Opens an edit (a copy of every track) unless one is open.
+    void beginEdit();
+    // Ends the open edit once nothing is held and nothing is being recorded.
+    void settleEdit();
+    // Plays the music from the timeline thumb while it is dragged; stops it when let go.
+    void scrubMusic();
+    // "Play" when stopped, "Stop" when playing or recording.
+    void togglePlayback();
 
     Application* app = nullptr;
     UiContext ui;
@@ -128,4 +172,9 @@ protected:
     bool recording = false;
     bool playing = false;
     bool uiOwnsMouse = false;
+
+    // Editing mode.
+    bool editing = false;
+    EditHistory history;
+    bool scrubbing = false;  // the music plays because the timeline thumb is held
 };

@@ -26,15 +26,11 @@ constexpr float STAGE_H = 720.f;
 constexpr float SLIDER_BASE_H = 16.f;
 // Gap between rows and between side-by-side buttons.
 constexpr float ROW_GAP = 2.f;
-// First automatic id after the transport buttons (so later widgets keep their ids).
-constexpr int PANEL_ID_BLOCK = 1000;
 // Id the "Stop" button has while playing or recording: "Rec" gives it the keyboard focus.
 constexpr int STOP_BUTTON_ID = 1;
 // Scale of every panel text but the actor name.
 constexpr float LABEL_SCALE = 0.5f;
 constexpr float NAME_SCALE = 1.f;
-constexpr float RESET_TEXT_SCALE = 0.5f;
-constexpr float BUTTON_TEXT_SCALE = 0.75f;
 // Panel colours (0xAARRGGBB).
 constexpr u32 LIGHT_GREEN = 0xFFAAFFAA;
 constexpr u32 LIGHT_RED = 0xFFFFAAAA;
@@ -262,6 +258,7 @@ void MainState::runPropertyRows(float ox, float oy, float thumbH, float rowH, fl
 
 bool MainState::mouseDown(const SEvent::SMouseInput* mouse) {
     if (!mouse) return false;
+    if (editing) beginEdit();
     ui.pressMouse();
     runPanel(false);
     uiOwnsMouse = ui.activeId() >= 0;
@@ -288,6 +285,10 @@ bool MainState::mouseUp(const SEvent::SMouseInput* mouse) {
     if (!mouse) return false;
     ui.releaseMouse();
     runPanel(false);
+    if (editing) {
+        scrubMusic();
+        settleEdit();
+    }
     if (!uiOwnsMouse) draggedActor = nullptr;
     if (playing || uiOwnsMouse) return false;
     const int dx = mouse->X - pressPosition.X, dy = mouse->Y - pressPosition.Y;

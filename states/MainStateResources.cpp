@@ -28,8 +28,6 @@ namespace {
 
 // Flags word -1: the renderer's default flags.
 constexpr u32 RENDERER_DEFAULT_FLAGS = 0xFFFFFFFFu;
-// Text scale of the panel's buttons.
-constexpr float BUTTON_TEXT_SCALE = 0.75f;
 // The check mark sinks a quarter pixel while its box is pressed.
 constexpr float CHECK_PRESSED_OFFSET_Y = 0.25f;
 
@@ -149,6 +147,10 @@ void MainState::shutdown() {
 }
 
 void MainState::enter() {
+    if (editing) {
+        enterEditor();
+        return;
+    }
     IrrlichtDevice* device = app ? app->device() : nullptr;
     if (device) {
         device->sleep(ENTER_PAUSE_MS, false);
@@ -157,6 +159,14 @@ void MainState::enter() {
     GameState::enter();
     FSOUND_Stream_Play(MUSIC_CHANNEL, musicStream);
     playing = true;
+}
+
+int MainState::startOffline() {
+    GameState::enter();
+    currentFrame = 0;
+    recording = false;
+    playing = true;
+    return frameCount;
 }
 
 bool MainState::update(int stepMs) {
@@ -173,12 +183,19 @@ bool MainState::update(int stepMs) {
         if (currentFrame >= frameCount) ++frameCount;
     }
     for (Actor* actor : actors) actor->followPose(currentFrame);
-    if (musicEnded && app) app->setRunning(false);
+    if (musicEnded && app) {
+        // The editor goes on when the music runs out: its edits may not be saved yet.
+        if (editing)
+            musicEnded = false;
+        else
+            app->setRunning(false);
+    }
     return true;
 }
 
 bool MainState::keyDown(const SEvent::SKeyInput* key) {
     if (!key) return false;
+    if (editing && editorKey(key)) return false;
     UiKeyEvent event;
     switch (key->Key) {
         case KEY_TAB:

@@ -146,6 +146,7 @@ void MainState::render(IrrlichtDevice* device) {
             actor->image->draw(BLEND_ALPHA, ACTOR_DRAW_FLAGS, at.X, at.Y, nullptr);
         }
     }
+    if (editing) drawEditor();
     renderer->endFrame();
     driver->endScene();
 }

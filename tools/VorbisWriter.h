@@ -7,10 +7,15 @@
 
 namespace vorbiswriter {
 
+// Samples handed to the encoder at a time (per channel).
+constexpr size_t ENCODE_BLOCK_FRAMES = 1024;
+
 // Encodes interleaved float samples (channels per frame, -1..1) at the given rate and quality
-// with a fixed Ogg serial number; empty on failure.
+// with a fixed Ogg serial number, so the same samples always give the same bytes; a title, when
+// given, goes into the comment header as TITLE. Empty on failure.
 inline std::vector<unsigned char> encode(int rate, int channels, const std::vector<float>& samples,
-                                         float quality = 0.6f, int serial = 1234) {
+                                         float quality = 0.6f, int serial = 1234,
+                                         const char* title = nullptr) {
     std::vector<unsigned char> out;
     vorbis_info vi;
     vorbis_info_init(&vi);
@@ -20,6 +25,7 @@ inline std::vector<unsigned char> encode(int rate, int channels, const std::vect
     }
     vorbis_comment vc;
     vorbis_comment_init(&vc);
+    if (title) vorbis_comment_add_tag(&vc, "TITLE", title);
     vorbis_dsp_state vd;
     vorbis_block vb;
     vorbis_analysis_init(&vd, &vi);
@@ -41,7 +47,7 @@ inline std::vector<unsigned char> encode(int rate, int channels, const std::vect
     size_t done = 0;
     bool finished = false;
     while (!finished) {
-        const size_t n = std::min<size_t>(1024, frames - done);
+        const size_t n = std::min(ENCODE_BLOCK_FRAMES, frames - done);
         if (n == 0) {
             vorbis_analysis_wrote(&vd, 0);
             finished = true;

@@ -7,14 +7,14 @@
 // The piece: A minor, 120 beats per minute, 4/4, 27 bars (54 s) and a short tail. A choir of
 // formant-filtered synth voices sings the chords ("aah", "ooh"), a lead voice sings the melody on
 // the vowels of "lu-mo-ka-ri", with four-on-the-floor kick, snare on 2 and 4, hats and a bass.
-#include <vorbis/vorbisenc.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include "tools/VorbisWriter.h"
 
 namespace {
 
@@ -29,7 +29,6 @@ constexpr double kFadeSeconds = 1.5;    // linear fade to silence at the very en
 constexpr double kPeakLevel = 0.79;     // mix peak before encoding (about -2 dBFS)
 constexpr float kVorbisQuality = 0.3f;  // about 112 kbit/s
 constexpr int kOggSerial = 0x546d6c72;  // fixed so that the file is reproducible
-constexpr int kEncodeBlock = 1024;
 constexpr int kFormantUpdateSamples = 32;
 const char* const kBaseName = "lumokari2_tumelora_voices";
 
@@ -357,72 +356,6 @@ bool writeFile(const std::string& path, const std::string& bytes) {
     return std::fclose(f) == 0 && ok;
 }
 
-void appendPage(std::string& out, const ogg_page& page) {
-    out.append(reinterpret_cast<const char*>(page.header), static_cast<size_t>(page.header_len));
-    out.append(reinterpret_cast<const char*>(page.body), static_cast<size_t>(page.body_len));
-}
-
-// Encodes the stereo mix as Ogg Vorbis into a string; empty on failure.
-std::string encodeVorbis(const std::vector<float>& left, const std::vector<float>& right) {
-    std::string out;
-    vorbis_info vi;
-    vorbis_info_init(&vi);
-    if (vorbis_encode_init_vbr(&vi, 2, kRate, kVorbisQuality) != 0) return out;
-    vorbis_comment vc;
-    vorbis_comment_init(&vc);
-    vorbis_comment_add_tag(&vc, "TITLE", "lumokari2 tumelora voices");
-    vorbis_dsp_state vd;
-    vorbis_block vb;
-    vorbis_analysis_init(&vd, &vi);
-    vorbis_block_init(&vd, &vb);
-    ogg_stream_state os;
-    ogg_stream_init(&os, kOggSerial);
-    ogg_packet header, comments, codebooks;
-    vorbis_analysis_headerout(&vd, &vc, &header, &comments, &codebooks);
-    ogg_stream_packetin(&os, &header);
-    ogg_stream_packetin(&os, &comments);
-    ogg_stream_packetin(&os, &codebooks);
-    ogg_page page;
-    while (ogg_stream_flush(&os, &page) != 0) appendPage(out, page);
-
-    size_t done = 0;
-    bool eos = false;
-    bool finished = false;
-    while (!eos && !finished) {
-        const size_t n = std::min(static_cast<size_t>(kEncodeBlock), left.size() - done);
-        if (n == 0) {
-            vorbis_analysis_wrote(&vd, 0);
-            finished = true;
-        } else {
-            float** buffer = vorbis_analysis_buffer(&vd, static_cast<int>(n));
-            std::copy(left.begin() + static_cast<long>(done), left.begin() + static_cast<long>(done + n), buffer[0]);
-            std::copy(right.begin() + static_cast<long>(done), right.begin() + static_cast<long>(done + n), buffer[1]);
-            vorbis_analysis_wrote(&vd, static_cast<int>(n));
-            done += n;
-        }
-        while (vorbis_analysis_blockout(&vd, &vb) == 1) {
-            vorbis_analysis(&vb, nullptr);
-            vorbis_bitrate_addblock(&vb);
-            ogg_packet packet;
-            while (vorbis_bitrate_flushpacket(&vd, &packet) != 0) {
-                ogg_stream_packetin(&os, &packet);
-                while (ogg_stream_pageout(&os, &page) != 0) {
-                    appendPage(out, page);
-                    if (ogg_page_eos(&page)) eos = true;
-                }
-            }
-        }
-    }
-    if (!eos)
-        while (ogg_stream_flush(&os, &page) != 0) appendPage(out, page);
-    ogg_stream_clear(&os);
-    vorbis_block_clear(&vb);
-    vorbis_dsp_clear(&vd);
-    vorbis_comment_clear(&vc);
-    vorbis_info_clear(&vi);
-    return out;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -545,13 +478,15 @@ int main(int argc, char** argv) {
     double peak = 0;
     for (size_t i = 0; i < total; ++i) peak = std::max({peak, std::fabs(mixL[i]), std::fabs(mixR[i])});
     const double gain = peak > 0 ? kPeakLevel / peak : 1.0;
-    std::vector<float> left(total), right(total);
+    std::vector<float> interleaved(2 * total);
     for (size_t i = 0; i < total; ++i) {
-        left[i] = static_cast<float>(mixL[i] * gain);
-        right[i] = static_cast<float>(mixR[i] * gain);
+        interleaved[2 * i] = static_cast<float>(mixL[i] * gain);
+        interleaved[2 * i + 1] = static_cast<float>(mixR[i] * gain);
     }
 
-    const std::string ogg = encodeVorbis(left, right);
+    const std::vector<unsigned char> encoded =
+        vorbiswriter::encode(kRate, 2, interleaved, kVorbisQuality, kOggSerial, "lumokari2 tumelora voices");
+    const std::string ogg(encoded.begin(), encoded.end());
     if (ogg.empty() || !writeFile(dir + "/" + kBaseName + ".ogg", ogg)) {
         std::fprintf(stderr, "make_music: cannot write %s/%s.ogg\n", dir.c_str(), kBaseName);
         return 1;

@@ -6,6 +6,7 @@ target_link_libraries(tumelora_core PUBLIC PkgConfig::OGG)
 pkg_check_modules(VORBISENC REQUIRED IMPORTED_TARGET vorbisenc vorbis ogg)
 add_executable(make_music ${CMAKE_SOURCE_DIR}/tools/make_music.cpp)
 target_link_libraries(make_music PRIVATE PkgConfig::VORBISENC)
+target_include_directories(make_music PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(make_music PRIVATE ${TUMELORA_WARNINGS})
 # The synthesis is heavy: optimise it in every build type (the output does not depend on it).
 target_compile_options(make_music PRIVATE -O2)

@@ -246,8 +246,9 @@ TEST(FSoundPlayback, NoEndCallbackAfterStopOrClose) {
     ASSERT_TRUE(writeTone(ogg, 44100, {440.0, 440.0}, 0.5, 0.3));
     EndRecord record;
     {
-        // Slow buffers (400 ms apart) leave time to act between the last frame and the next buffer.
-        ASSERT_TRUE(initDisk(raw, 400));
+        // Slow buffers (1200 ms apart) leave time to act between the last frame and the next
+        // buffer, even on a busy machine.
+        ASSERT_TRUE(initDisk(raw, 1200));
         FSOUND_STREAM* stream = FSOUND_Stream_Open(ogg.c_str(), FSOUND_MPEGACCURATE, 0, 0);
         ASSERT_NE(stream, nullptr);
         FSOUND_Stream_SetEndCallback(stream, recordEnd, &record);

@@ -8,6 +8,8 @@
 #include <string>
 
 #include "render/Image.h"
+#include "states/MainState.h"
+#include "text/BitmapFont.h"
 #include "tests/common/TestDevice.h"
 #include "tests/ui/Recording.h"
 #include "ui/ButtonSkin.h"
@@ -434,4 +436,24 @@ TEST_F(SkinTest, PanelWidgetsDriveTheRealSkinsThroughTheContext) {
     ui.releaseMouse();
     pass();
     EXPECT_EQ(renderer->take().size(), 0u);  // never a drawing pass
+}
+
+TEST_F(SkinTest, PanelLabelsFitTheButtonInTheBundledFont) {
+    // Every button label of the panel, at the scale the panel draws it, stays inside the
+    // button picture with a margin on each side, and its line is not taller than the button.
+    const std::string path = std::string(TUMELORA_SOURCE_DIR) + "/data/droid30.fnt";
+    BitmapFont font(renderer, path.c_str());
+    ASSERT_TRUE(font.load());
+    const float margin = 8.f;
+    const float w = pic(BUTTON)->width(), h = pic(BUTTON)->height();
+    struct Label { const char* text; float scale; };
+    const Label labels[] = {{"Play", BUTTON_TEXT_SCALE}, {"Stop", BUTTON_TEXT_SCALE},
+                            {"Rec", BUTTON_TEXT_SCALE},  {"<<", BUTTON_TEXT_SCALE},
+                            {"Save", BUTTON_TEXT_SCALE}, {"Reset>>", RESET_TEXT_SCALE}};
+    for (const Label& label : labels) {
+        const float tw = font.textWidth(label.text, label.scale, -1);
+        EXPECT_GT(tw, 0.f) << label.text;
+        EXPECT_LE(tw + 2.f * margin, w) << label.text;
+        EXPECT_LE(font.scaledLineHeight(label.scale), h) << label.text;
+    }
 }

@@ -1,0 +1,23 @@
+#pragma once
+// The program's command line. Its first character keeps its old meaning (a lower-case 'w'
+// opens a window instead of full screen); words that start with "--" choose a mode.
+// Every other word is ignored, as it always was.
+#include <string>
+
+// What the command line asks for.
+struct ProgramOptions {
+    // Input, joined: the arguments after the program's name, separated by single spaces.
+    std::string commandLine;
+
+    // Output.
+    bool fullscreen = true;     // false when the command line starts with 'w'
+    bool help = false;          // "--help": print the usage and end
+    bool edit = false;          // "--edit": the visible editor
+    std::string exportPath;     // "--export FILE": write the animation to a video file
+    std::string error;          // not empty: the command line is wrong, and why
+};
+
+// Reads the arguments after the program's name (argv[1] to argv[argc - 1]).
+ProgramOptions parseProgramOptions(int argc, const char* const* argv);
+// The text "--help" prints: how to start the program and every option.
+const char* programUsage();

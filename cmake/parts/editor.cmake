@@ -1,0 +1,15 @@
+# The editing mode's tests: test_editor reuses the main state's test support (a real device,
+# test music written with libvorbisenc) and reads pixels back through OpenGL, and the end-to-end test drives the real program in
+# its editing mode under a display and reads its window back.
+pkg_check_modules(EDITOR_VORBISENC REQUIRED IMPORTED_TARGET vorbisenc vorbis ogg)
+find_package(OpenGL REQUIRED)
+if(TARGET test_editor)
+  target_link_libraries(test_editor PRIVATE PkgConfig::EDITOR_VORBISENC OpenGL::GL)
+  target_include_directories(test_editor PRIVATE ${CMAKE_SOURCE_DIR})
+endif()
+
+add_test(NAME e2e_editor_mode
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/editor_mode.sh $<TARGET_FILE:tumelora>
+          $<TARGET_FILE:make_tone> ${CMAKE_SOURCE_DIR})
+# Alone: it moves the one pointer of the display and looks for the program's window by name.
+set_tests_properties(e2e_editor_mode PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77 RUN_SERIAL TRUE)

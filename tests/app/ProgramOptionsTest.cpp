@@ -1,0 +1,45 @@
+// The command line: the first character keeps its meaning, "--" words choose a mode.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "app/ProgramOptions.h"
+
+namespace {
+
+ProgramOptions parse(std::vector<const char*> words) {
+    words.insert(words.begin(), "tumelora");
+    return parseProgramOptions(static_cast<int>(words.size()), words.data());
+}
+
+TEST(ProgramOptionsTest, FirstCharacterStillChoosesTheWindow) {
+    EXPECT_TRUE(parse({}).fullscreen);
+    EXPECT_FALSE(parse({"w"}).fullscreen);
+    EXPECT_FALSE(parse({"window", "--edit"}).fullscreen);
+    EXPECT_TRUE(parse({"W"}).fullscreen);
+    EXPECT_TRUE(parse({"--edit", "w"}).fullscreen);
+    EXPECT_EQ(parse({"w", "x", "y"}).commandLine, "w x y");
+}
+
+TEST(ProgramOptionsTest, ModesAreReadWhereverTheyStand) {
+    const ProgramOptions edit = parse({"w", "--edit"});
+    EXPECT_TRUE(edit.edit);
+    EXPECT_TRUE(edit.error.empty());
+    const ProgramOptions exported = parse({"--export", "out.mp4", "w"});
+    EXPECT_EQ(exported.exportPath, "out.mp4");
+    EXPECT_FALSE(exported.edit);
+    EXPECT_TRUE(parse({"w", "--help"}).help);
+    // Plain words are ignored, as they always were.
+    const ProgramOptions plain = parse({"w", "edit", "-x"});
+    EXPECT_FALSE(plain.edit);
+    EXPECT_TRUE(plain.error.empty());
+}
+
+TEST(ProgramOptionsTest, WrongCommandLinesSayWhy) {
+    EXPECT_EQ(parse({"--export"}).error, "--export needs the name of the video file to write");
+    EXPECT_FALSE(parse({"--export", ""}).error.empty());
+    EXPECT_EQ(parse({"w", "--fast"}).error, "unknown option --fast");
+    EXPECT_FALSE(parse({"--edit", "--export", "a.mp4"}).error.empty());
+}
+
+}  // namespace

@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# export_errors.sh TUMELORA_BINARY EXPORT_TEST_TOOL MAKE_TONE SOURCE_DIR: failed exports. A
+# missing folder, an unknown extension, no display, a missing ffmpeg, an ffmpeg that fails, dies halfway
+# or is killed: each gives a clear message and a non-zero exit code, and leaves neither a
+# file under the final name nor a temporary one (an existing file keeps its contents).
+. "$(dirname "$0")/export_common.sh"
+
+make_data "$work" 60 1
+cd "$work"
+
+# Files in the working folder other than data/, the fake programs and the test's own.
+stray() {
+  find . -mindepth 1 -maxdepth 1 ! -name data ! -name 'fake-*' ! -name err ! -name old.mp4 \
+    ! -name long
+}
+
+# expect_failure MESSAGE ARGS...: the export fails with MESSAGE on stderr, leaving nothing.
+expect_failure() {
+  local message=$1; shift
+  "$@" 2>"$work/err"
+  local rc=$?
+  [ "$rc" -ne 0 ] || fail "$* succeeded"
+  [ "$rc" -lt 128 ] || fail "$* crashed (exit code $rc)"
+  grep -qF "$message" "$work/err" || fail "$*: message \"$message\" missing"
+  [ -z "$(stray)" ] || fail "$* left $(stray | tr '\n' ' ')"
+  [ "$(cat old.mp4)" = old ] || fail "$* changed an existing file"
+}
+
+echo old >old.mp4
+
+expect_failure "the folder missing/sub does not exist" "$bin" --export missing/sub/out.mp4
+expect_failure "unknown video format" "$bin" --export out.avi
+mkdir data/folder.mp4
+expect_failure "data/folder.mp4 is a folder" "$bin" --export data/folder.mp4
+[ -z "$(ls -A data/folder.mp4)" ] || fail "something was written into the folder"
+rmdir data/folder.mp4
+expect_failure "needs a frame-number field" "$bin" --export out.png
+expect_failure "export failed" "$bin" --export 'f-%s.png'
+
+expect_failure "cannot open an OpenGL window" env -u DISPLAY -u WAYLAND_DISPLAY "$bin" --export out.mp4
+
+# No ffmpeg: not on PATH, or a name that does not exist.
+expect_failure "ffmpeg not found on PATH" env PATH=/nonexistent "$bin" --export out.mp4
+expect_failure "cannot run ffmpeg (/nonexistent/ffmpeg)" \
+  env TUMELORA_FFMPEG=/nonexistent/ffmpeg "$bin" --export out.mp4
+touch fake-plain
+expect_failure "cannot run ffmpeg" env TUMELORA_FFMPEG="$work/fake-plain" "$bin" --export out.mp4
+
+# An ffmpeg that writes part of its output and then fails at once.
+cat >fake-fails <<'EOF'
+#!/bin/sh
+for last; do :; done
+echo partial >"${last#file:}"
+echo "fake ffmpeg: cannot encode" >&2
+exit 1
+EOF
+# One that reads a few frames, writes something, and dies halfway through.
+cat >fake-dies <<'EOF'
+#!/bin/sh
+for last; do :; done
+head -c 10000000 >"${last#file:}"
+exit 3
+EOF
+# One that is killed by a signal while reading.
+cat >fake-killed <<'EOF'
+#!/bin/sh
+head -c 5000000 >/dev/null
+kill -9 $$
+EOF
+# One that reads everything and then fails (a full disk while finishing, say).
+cat >fake-fails-late <<'EOF'
+#!/bin/sh
+for last; do :; done
+cat >"${last#file:}"
+exit 1
+EOF
+chmod +x fake-fails fake-dies fake-killed fake-fails-late
+
+for f in out.mp4 old.mp4; do
+  expect_failure "ffmpeg failed (exit code 1)" env TUMELORA_FFMPEG="$work/fake-fails" "$bin" --export "$f"
+  grep -qF "fake ffmpeg: cannot encode" "$work/err" || fail "ffmpeg's own message is not shown"
+  expect_failure "ffmpeg failed (exit code 3): ffmpeg stopped reading frames" \
+    env TUMELORA_FFMPEG="$work/fake-dies" "$bin" --export "$f"
+  expect_failure "ffmpeg was ended by signal 9" \
+    env TUMELORA_FFMPEG="$work/fake-killed" "$bin" --export "$f"
+  expect_failure "ffmpeg failed (exit code 1)" \
+    env TUMELORA_FFMPEG="$work/fake-fails-late" "$bin" --export "$f"
+done
+expect_failure "ffmpeg failed (exit code 1)" \
+  env TUMELORA_FFMPEG="$work/fake-fails" "$bin" --export 'f-%03d.png'
+
+# A real ffmpeg, and the program ended halfway by SIGTERM: nothing is left.
+make_data "$work/long" 1800 30
+cd "$work/long"
+"$bin" --export big.mp4 2>"$work/err" &
+pid=$!
+cleanup_pid=$pid
+for _ in $(seq 200); do grep -q "exporting" "$work/err" 2>/dev/null && break; sleep 0.05; done
+kill -TERM "$pid"
+wait "$pid"
+rc=$?
+cleanup_pid=
+[ "$rc" -ne 0 ] || fail "an export ended by SIGTERM reported success"
+grep -qF "interrupted" "$work/err" || grep -qF "ffmpeg" "$work/err" || fail "no message after SIGTERM"
+[ -z "$(stray)" ] || fail "an interrupted export left $(stray | tr '\n' ' ')"
+cd "$work"
+
+# And the same folder still exports fine.
+"$bin" --export out.mp4 2>"$work/err" || fail "a good export after the failures failed"
+[ -s out.mp4 ] || fail "out.mp4 missing"
+
+echo "failed exports: clear messages, non-zero exit codes, nothing left behind"
