@@ -451,16 +451,16 @@ private:
         }
         Body low = feet(arms(stand, 50, 30, 50, 30), -30, 30);
         low.y = 44;
-        key(kFinalChord - 1, turned(low));
+        key(kFinalChord - 1.5, turned(low));
         Body jump = arms(stand, 170, 0, 170, 0);
         jump.y = -110;
         jump.tuck = 0.5;
         jump.spin = -2 * kPi + kPi;
-        key(kFinalChord - 0.5, jump, [](double t) { return 1 - (1 - t) * (1 - t); });
+        key(kFinalChord - 0.75, jump, smooth);
         // The final pose: a wide star on the last kick.
         Body star = feet(arms(stand, 140, 0, 140, 0), -60, 60);
         star.y = 26;
-        key(kFinalChord, star, [](double t) { return t * t; });
+        key(kFinalChord, star, smooth);
         star.y = 6;
         key(kFinalChord + 0.5, star, smooth);
         Body hold = star;
@@ -512,7 +512,9 @@ std::vector<double> readBeatFrames(const char* path) {
 
 // Converts a shown track (stage pixels) into the poses to store: each stored pose is the one
 // the program's easing step turns the previous displayed pose into the shown one.
-std::vector<ActorPose> compensate(const std::vector<Shown>& shown) {
+// Frames that move too fast to be shown exactly are counted in clipped.
+std::vector<ActorPose> compensate(const std::vector<Shown>& shown, int& clipped) {
+    clipped = 0;
     std::vector<ActorPose> poses;
     poses.reserve(shown.size());
     ActorPose displayed;
@@ -541,7 +543,10 @@ std::vector<ActorPose> compensate(const std::vector<Shown>& shown) {
         t.scale = (want.scale - displayed.scale * kEaseKeep) / ease;
         irr::core::vector2df step = t.position - displayed.position;
         const float len = step.getLength();
-        if (len >= kMaxCompensatedStep) t.position = displayed.position + step * (kMaxCompensatedStep / len);
+        if (len >= kMaxCompensatedStep) {
+            t.position = displayed.position + step * (kMaxCompensatedStep / len);
+            ++clipped;
+        }
         poses.push_back(t);
         // What the program will show: the same arithmetic as its easing step.
         displayed.position = displayed.position * kEaseKeep + t.position * ease;
@@ -553,7 +558,10 @@ std::vector<ActorPose> compensate(const std::vector<Shown>& shown) {
 
 bool writeTrack(const std::string& dir, const ActorTrack& a) {
     const std::string name = actorNameFromFileName(a.picture->file);
-    const std::vector<uint8_t> bytes = encodeActorData(compensate(a.shown), a.bindScale, a.wobble);
+    int clipped = 0;
+    const std::vector<uint8_t> bytes = encodeActorData(compensate(a.shown, clipped), a.bindScale, a.wobble);
+    if (clipped > 0)
+        std::fprintf(stderr, "make_scene_tracks: %s moves too fast to be shown exactly in %d frames\n", name.c_str(), clipped);
     std::ofstream out(dir + "/" + name + kActorDataSuffix, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     out.close();
