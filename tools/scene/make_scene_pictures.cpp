@@ -43,6 +43,7 @@ private:
     uint32_t state_;
 };
 
+// Sets the source colour (with alpha) for the next fill or stroke.
 void setColour(cairo_t* cr, Rgb c, double alpha = 1.0) {
     cairo_set_source_rgba(cr, red(c), green(c), blue(c), alpha);
 }
@@ -57,6 +58,7 @@ void fillOutlined(cairo_t* cr, Rgb fill, double width = kOutlineWidth) {
     cairo_stroke(cr);
 }
 
+// Fills the current path with fill, without an outline.
 void fillPlain(cairo_t* cr, Rgb fill, double alpha = 1.0) {
     setColour(cr, fill, alpha);
     cairo_fill(cr);
@@ -81,12 +83,14 @@ void capsule(cairo_t* cr, double x, double y0, double y1, double width) {
     cairo_close_path(cr);
 }
 
+// Adds a circle to the current path.
 void circle(cairo_t* cr, double x, double y, double r) {
     cairo_new_sub_path(cr);
     cairo_arc(cr, x, y, r, 0, 2 * kPi);
     cairo_close_path(cr);
 }
 
+// Adds an axis-aligned ellipse to the current path.
 void ellipse(cairo_t* cr, double x, double y, double rx, double ry) {
     cairo_save(cr);
     cairo_translate(cr, x, y);
@@ -104,6 +108,7 @@ cairo_surface_t* newCanvas(const Picture& p) {
     return s;
 }
 
+// Writes a surface as a PNG with its alpha; false on failure.
 bool writePng(cairo_surface_t* s, const std::string& path) {
     cairo_surface_flush(s);
     return cairo_surface_write_to_png(s, path.c_str()) == CAIRO_STATUS_SUCCESS;
@@ -268,6 +273,7 @@ void drawBackdrop(cairo_t* cr) {
 
 // ---- Sky props. ----
 
+// The sun: rays around a smiling face.
 void drawSun(cairo_t* cr, const Picture& p) {
     const double cx = p.w / 2.0, cy = p.h / 2.0;
     const int rays = 12;
@@ -296,6 +302,7 @@ void drawSun(cairo_t* cr, const Picture& p) {
     cairo_stroke(cr);
 }
 
+// A cloud of round puffs, scaled to the picture width.
 void drawCloud(cairo_t* cr, const Picture& p) {
     const double s = p.w / 260.0;
     const double puffs[][3] = {{60, 84, 36}, {105, 60, 46}, {160, 56, 50}, {205, 84, 36}, {130, 90, 36}};
@@ -393,6 +400,7 @@ void drawSpot(cairo_t* cr, const Picture& p, Rgb light) {
     fillOutlined(cr, 0x4A4560);
 }
 
+// A loudspeaker box with a tweeter and a woofer.
 void drawSpeaker(cairo_t* cr, const Picture& p) {
     const double w = p.w, h = p.h;
     roundedRect(cr, kMargin + 2, kMargin + 2, w - 2 * kMargin - 4, h - 2 * kMargin - 4, 14);
@@ -444,6 +452,7 @@ void drawNote(cairo_t* cr, const Picture& p, bool beamed, Rgb colour) {
     cairo_fill(cr);
 }
 
+// The soft oval shadow under the dancer.
 void drawShadow(cairo_t* cr, const Picture& p) {
     ellipse(cr, p.w / 2.0, p.h / 2.0, p.w / 2.0 - kMargin, p.h / 2.0 - kMargin);
     fillPlain(cr, 0x2A1A10, 0.35);
@@ -482,6 +491,7 @@ void drawPlant(cairo_t* cr, const Picture& p, bool flip) {
 
 // ---- The dancer's parts. ----
 
+// The dancer's body: striped shirt over shorts, belt and collar.
 void drawTorso(cairo_t* cr, const Picture& p) {
     (void)p;
     using namespace torso;
@@ -526,6 +536,7 @@ void drawTorso(cairo_t* cr, const Picture& p) {
     fillOutlined(cr, 0xF2C14E, 2);
 }
 
+// The dancer's head: hair, ears, face and the neck down to the joint.
 void drawHead(cairo_t* cr, const Picture& p) {
     (void)p;
     const double cx = 66, cy = 66;
@@ -561,6 +572,7 @@ void drawHead(cairo_t* cr, const Picture& p) {
     fillOutlined(cr, 0xB8314A, 2.5);
 }
 
+// An upper arm with its sleeve, hanging from the shoulder joint (shade: the darker right one).
 void drawUpperArm(cairo_t* cr, bool shade) {
     using namespace upperArm;
     capsule(cr, kShoulder.x, kShoulder.y, kElbow.y, kWidth);
@@ -574,6 +586,7 @@ void drawUpperArm(cairo_t* cr, bool shade) {
     fillOutlined(cr, kShirt);
 }
 
+// A forearm with its hand and sweatband, hanging from the elbow joint.
 void drawForearm(cairo_t* cr, bool shade) {
     using namespace forearm;
     capsule(cr, kElbow.x, kElbow.y, kWrist.y, kWidth);
@@ -585,6 +598,7 @@ void drawForearm(cairo_t* cr, bool shade) {
     fillOutlined(cr, kShirtStripe, 2);
 }
 
+// A thigh in trousers, hanging from the hip joint.
 void drawThigh(cairo_t* cr) {
     using namespace thigh;
     capsule(cr, kHip.x, kHip.y, kKnee.y, kWidth);

@@ -41,9 +41,11 @@ constexpr float kJumpDistanceSq = 9.f;
 // The largest step a compensated pose may take from the displayed one (kept below the jump).
 constexpr float kMaxCompensatedStep = 2.95f;
 
+// Degrees to radians, clamping to [0, 1], and mixing a to b by t.
 double radians(double degrees) { return degrees * kPi / 180.0; }
 double clamp01(double t) { return t < 0 ? 0 : (t > 1 ? 1 : t); }
 double lerp(double a, double b, double t) { return a + (b - a) * t; }
+// Smooth step over [0, 1]: gentle start and stop.
 double smooth(double t) {
     t = clamp01(t);
     return t * t * (3 - 2 * t);
@@ -147,6 +149,7 @@ struct Body {
     double tuck = 0;  // 1: the feet follow the body (in the air) instead of the floor
 };
 
+// The body between a (t = 0) and b (t = 1), every value mixed linearly.
 Body mix(const Body& a, const Body& b, double t) {
     Body r;
     r.x = lerp(a.x, b.x, t);
@@ -199,6 +202,7 @@ void solveLeg(double hx, double hy, double ax, double ay, bool left, double& thi
     shinAngle = std::atan2(-(ax - kx), ay - ky);
 }
 
+// Every part of the dancer placed from one body pose: the torso first, then the limbs outward.
 DancerShown poseDancer(const Body& b) {
     DancerShown d;
     const double rootY = kStandRootY + b.y;
@@ -517,7 +521,8 @@ std::vector<ActorPose> compensate(const std::vector<Shown>& shown, int& clipped)
     clipped = 0;
     std::vector<ActorPose> poses;
     poses.reserve(shown.size());
-    ActorPose displayed;
+    // The program's own actor does the easing steps, so the arithmetic is exactly its own.
+    Actor easer("easer", nullptr, false);
     for (size_t i = 0; i < shown.size(); ++i) {
         const Shown& s = shown[i];
         ActorPose want;
@@ -527,31 +532,29 @@ std::vector<ActorPose> compensate(const std::vector<Shown>& shown, int& clipped)
         if (i == 0) {
             // The first pose is shown as it is.
             poses.push_back(want);
-            displayed = want;
+            easer.poses.assign(1, want);
+            easer.current = want;
             continue;
         }
-        const irr::core::vector2df far = want.position - displayed.position;
-        if (far.X * far.X + far.Y * far.Y >= kJumpDistanceSq) {
-            // A jump: the program takes the stored pose as it is.
-            poses.push_back(want);
-            displayed = want;
-            continue;
-        }
-        const float ease = 1.f - kEaseKeep;
+        const ActorPose& displayed = easer.current;
         ActorPose t = want;
-        t.position = (want.position - displayed.position * kEaseKeep) / ease;
-        t.scale = (want.scale - displayed.scale * kEaseKeep) / ease;
-        irr::core::vector2df step = t.position - displayed.position;
-        const float len = step.getLength();
-        if (len >= kMaxCompensatedStep) {
-            t.position = displayed.position + step * (kMaxCompensatedStep / len);
-            ++clipped;
+        const irr::core::vector2df far = want.position - displayed.position;
+        if (far.X * far.X + far.Y * far.Y < kJumpDistanceSq) {
+            // An easing step: store the pose that one step turns the displayed pose into want.
+            const float ease = 1.f - kEaseKeep;
+            t.position = (want.position - displayed.position * kEaseKeep) / ease;
+            t.scale = (want.scale - displayed.scale * kEaseKeep) / ease;
+            const irr::core::vector2df step = t.position - displayed.position;
+            const float len = step.getLength();
+            if (len >= kMaxCompensatedStep) {
+                t.position = displayed.position + step * (kMaxCompensatedStep / len);
+                ++clipped;
+            }
         }
+        // Otherwise a jump: the program takes the stored pose as it is.
         poses.push_back(t);
-        // What the program will show: the same arithmetic as its easing step.
-        displayed.position = displayed.position * kEaseKeep + t.position * ease;
-        displayed.rotation = t.rotation;
-        displayed.scale = displayed.scale * kEaseKeep + t.scale * ease;
+        easer.poses[0] = t;
+        easer.followPose(0);
     }
     return poses;
 }

@@ -1,7 +1,6 @@
 // scene_proof ACTORDIR OUT.png FRAME...: draws frames of the bundled scene offline, for
 // checking the choreography frame by frame. Each actor's track is read from ACTORDIR and eased
-// from frame 0 on the way the playing program eases it (a quarter of the way per frame,
-// rotation taken as it is, a jump from 3 scene units on); each picture is then drawn centred
+// from frame 0 on through the program's own Actor::followPose; each picture is then drawn centred
 // on its eased position, turned and scaled (waving actors are drawn flat). With several frames,
 // they are placed side by side, at half size, three to a row.
 #include <cairo.h>
@@ -66,21 +65,13 @@ struct Cast {
     std::vector<ActorPose> poses;
 };
 
-// The eased pose of a track at frame, from frame 0 on.
+// The eased pose of a track at frame, from frame 0 on: the program's own actor easing.
 ActorPose easedAt(const std::vector<ActorPose>& poses, int frame) {
-    ActorPose cur = poses.front();
-    for (int f = 1; f <= frame; ++f) {
-        const ActorPose& t = poses[std::min(size_t(f), poses.size() - 1)];
-        const irr::core::vector2df d = cur.position - t.position;
-        if (d.X * d.X + d.Y * d.Y >= 9.f) {
-            cur = t;
-            continue;
-        }
-        cur.position = cur.position * 0.75f + t.position * 0.25f;
-        cur.rotation = t.rotation;
-        cur.scale = cur.scale * 0.75f + t.scale * 0.25f;
-    }
-    return cur;
+    Actor actor("proof", nullptr, false);
+    actor.poses = poses;
+    actor.current = poses.front();
+    for (int f = 1; f <= frame; ++f) actor.followPose(f);
+    return actor.current;
 }
 
 }  // namespace
