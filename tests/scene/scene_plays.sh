@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # scene_plays.sh TUMELORA_BINARY SCENE_SHOT SOURCE_DIR: the real program plays the bundled
-# scene from a copy of SOURCE_DIR/data under a display, with SDL's disk audio driver. A few
+# scene from a copy of SOURCE_DIR/data under a display (a private Xvfb when there is one),
+# with SDL's disk audio driver. A few
 # seconds in, a dump of its window must show the backdrop with the actors over it (scene_shot
 # check) while the music is heard (the disk audio file holds sound, not silence); then the
 # program must end by itself when the music has played to its end. With SCENE_SHOT_PNG set,
@@ -11,10 +12,6 @@ shot_tool=$(readlink -f "$2")
 src=$(readlink -f "$3")
 [ -x "$bin" ] || { echo "no program at $bin" >&2; exit 1; }
 [ -x "$shot_tool" ] || { echo "no scene_shot at $shot_tool" >&2; exit 1; }
-if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
-  echo "skipped: no display" >&2
-  exit 77
-fi
 for tool in xdotool xwd; do
   command -v "$tool" >/dev/null || { echo "$tool missing" >&2; exit 1; }
 done
@@ -30,16 +27,32 @@ heard_at_end=$((40 * bytes_per_second))      # and at least 40 s of it by the en
 
 work=$(mktemp -d /tmp/tumelora-scene-XXXXXX)
 pid=
+xvfb=
 cleanup() {
   if [ -n "$pid" ]; then
     kill "$pid" 2>/dev/null
     sleep 0.5
     kill -9 "$pid" 2>/dev/null
   fi
+  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; [ -f "$work/err" ] && sed 's/^/  stderr: /' "$work/err" >&2; exit 1; }
+
+# A private X server when Xvfb is there, so that the only window named TUMELORA is this
+# program's (other tests may run their own at the same time); else the display we were given.
+if command -v Xvfb >/dev/null; then
+  Xvfb -displayfd 3 -screen 0 1920x1200x24 -nolisten tcp +extension GLX 3>"$work/display" \
+    >"$work/xvfb.log" 2>&1 &
+  xvfb=$!
+  for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+  [ -s "$work/display" ] && export DISPLAY=":$(tr -d '\n' <"$work/display")"
+fi
+if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
+  echo "skipped: no display" >&2
+  exit 77
+fi
 
 # Bytes of the disk audio file that are not zero: silence is all zero bytes in any format.
 sound_bytes() { tr -d '\000' <"$work/audio.raw" 2>/dev/null | wc -c; }
