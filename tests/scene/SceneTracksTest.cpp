@@ -100,11 +100,11 @@ TEST(SceneTracks, DancerPartsStayJoinedInEveryFrameOfPlayback) {
 TEST(SceneTracks, EveryTrackOutlastsTheMusicAndTheFlagsAreSet) {
     const Picture* moving[] = {&kSunPicture,  &kCloudBig,     &kCloudSmall,   &kBunting,    &kBannerLeft,
                                &kBannerRight, &kSpotLeft,     &kSpotRight,    &kSpeakerLeft, &kSpeakerRight,
-                               &kNoteA,       &kNoteB,        &kShadow,       &kShinLeft,    &kShinRight,
+                               &kNoteA,       &kNoteB,        &kConfetti,     &kShadow,       &kShinLeft,    &kShinRight,
                                &kThighLeft,   &kThighRight,   &kTorso,        &kHead,        &kUpperArmLeft,
                                &kUpperArmRight, &kForearmLeft, &kForearmRight, &kPlantLeft,  &kPlantRight};
     const Picture* waving[] = {&kBunting, &kBannerLeft, &kBannerRight, &kPlantLeft, &kPlantRight};
-    const Picture* bound[] = {&kSunPicture, &kSpeakerLeft, &kSpeakerRight, &kNoteA, &kNoteB, &kShadow};
+    const Picture* bound[] = {&kSunPicture, &kSpeakerLeft, &kSpeakerRight, &kNoteA, &kNoteB, &kConfetti, &kShadow};
     size_t length = 0;
     for (const Picture* p : moving) {
         const ActorData d = readTrack(*p);

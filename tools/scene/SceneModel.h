@@ -54,6 +54,8 @@ constexpr Picture kSpeakerLeft{"09-speaker-left.png", 150, 210};
 constexpr Picture kSpeakerRight{"10-speaker-right.png", 150, 210};
 constexpr Picture kNoteA{"11-note-a.png", 72, 100};
 constexpr Picture kNoteB{"12-note-b.png", 100, 100};
+// A burst of confetti behind the dancer, popping out on the big moments.
+constexpr Picture kConfetti{"13-confetti.png", 560, 420};
 constexpr Picture kShadow{"15-shadow.png", 200, 40};
 constexpr Picture kShinLeft{"20-dancer-shin-left.png", 76, 124};
 constexpr Picture kShinRight{"21-dancer-shin-right.png", 76, 124};

@@ -452,6 +452,28 @@ void drawNote(cairo_t* cr, const Picture& p, bool beamed, Rgb colour) {
     cairo_fill(cr);
 }
 
+// Confetti: small turned paper strips and dots spread around the middle, denser inside.
+void drawConfetti(cairo_t* cr, const Picture& p) {
+    const Rgb colours[] = {0xE23D6E, 0xFFD23F, 0x1FC7B4, 0x8E5CD9, kSunRay, 0xFFFFFF};
+    Lcg rng(23);
+    const double cx = p.w / 2.0, cy = p.h / 2.0;
+    for (int i = 0; i < 90; ++i) {
+        const double a = rng.next() * 2 * kPi, r = 0.25 + 0.75 * std::sqrt(rng.next());
+        const double x = cx + std::cos(a) * r * (cx - 24), y = cy + std::sin(a) * r * (cy - 24);
+        const Rgb c = colours[size_t(rng.next() * 6) % 6];
+        cairo_save(cr);
+        cairo_translate(cr, x, y);
+        cairo_rotate(cr, rng.next() * kPi);
+        if (i % 3 == 0) {
+            circle(cr, 0, 0, 5);
+        } else {
+            cairo_rectangle(cr, -9, -4, 18, 8);
+        }
+        fillOutlined(cr, c, 1.5);
+        cairo_restore(cr);
+    }
+}
+
 // The soft oval shadow under the dancer.
 void drawShadow(cairo_t* cr, const Picture& p) {
     ellipse(cr, p.w / 2.0, p.h / 2.0, p.w / 2.0 - kMargin, p.h / 2.0 - kMargin);
@@ -669,6 +691,7 @@ int main(int argc, char** argv) {
     ok = makePng(dir, kSpeakerRight, [](cairo_t* cr) { drawSpeaker(cr, kSpeakerRight); }) && ok;
     ok = makePng(dir, kNoteA, [](cairo_t* cr) { drawNote(cr, kNoteA, false, 0xFF6FB5); }) && ok;
     ok = makePng(dir, kNoteB, [](cairo_t* cr) { drawNote(cr, kNoteB, true, 0x4FD8FF); }) && ok;
+    ok = makePng(dir, kConfetti, [](cairo_t* cr) { drawConfetti(cr, kConfetti); }) && ok;
     ok = makePng(dir, kShadow, [](cairo_t* cr) { drawShadow(cr, kShadow); }) && ok;
     ok = makePng(dir, kShinLeft, [](cairo_t* cr) { drawShin(cr, true); }) && ok;
     ok = makePng(dir, kShinRight, [](cairo_t* cr) { drawShin(cr, false); }) && ok;

@@ -15,7 +15,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -599,7 +598,7 @@ int main(int argc, char** argv) {
         bannerL{&kBannerLeft, false, true, {}}, bannerR{&kBannerRight, false, true, {}},
         spotL{&kSpotLeft, false, false, {}}, spotR{&kSpotRight, false, false, {}},
         speakerL{&kSpeakerLeft, true, false, {}}, speakerR{&kSpeakerRight, true, false, {}},
-        noteA{&kNoteA, true, false, {}}, noteB{&kNoteB, true, false, {}}, shadow{&kShadow, true, false, {}},
+        noteA{&kNoteA, true, false, {}}, noteB{&kNoteB, true, false, {}}, confetti{&kConfetti, true, false, {}}, shadow{&kShadow, true, false, {}},
         shinL{&kShinLeft, false, false, {}}, shinR{&kShinRight, false, false, {}},
         thighL{&kThighLeft, false, false, {}}, thighR{&kThighRight, false, false, {}},
         torsoT{&kTorso, false, false, {}}, headT{&kHead, false, false, {}},
@@ -665,6 +664,17 @@ int main(int argc, char** argv) {
             (which == 0 ? noteA : noteB).shown.push_back(n);
         }
 
+        // Confetti bursts when the dancer lands the flip and on the final chord, then drops away.
+        double burst = 0, turn = 0;
+        for (double at : {kFullStart, kFinalChord}) {
+            if (b >= at - 0.01 && b < at + 6) {
+                const double t = b - at;
+                burst = t < 0.6 ? popOut(t / 0.6) : (t > 4 ? 1 - smooth((t - 4) / 2) : 1);
+                turn = 0.08 * t;
+            }
+        }
+        confetti.shown.push_back(Shown{640, 300 + 20 * turn, turn, burst, burst});
+
         // The dancer, and the shadow under the dancer that shrinks when the dancer leaves the floor.
         const Body body = dance.at(b);
         const DancerShown d = poseDancer(body);
@@ -685,7 +695,7 @@ int main(int argc, char** argv) {
 
     bool ok = true;
     for (const ActorTrack* a : {&sun, &cloudBig, &cloudSmall, &bunting, &bannerL, &bannerR, &spotL, &spotR, &speakerL,
-                                &speakerR, &noteA, &noteB, &shadow, &shinL, &shinR, &thighL, &thighR, &torsoT, &headT,
+                                &speakerR, &noteA, &noteB, &confetti, &shadow, &shinL, &shinR, &thighL, &thighR, &torsoT, &headT,
                                 &upperL, &upperR, &foreL, &foreR, &plantL, &plantR})
         ok = writeTrack(dir, *a) && ok;
     // The backdrop fills the stage and stays put.

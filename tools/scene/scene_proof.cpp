@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
     const std::string dir = argv[1];
     const Picture* order[] = {&kBackdrop,    &kSunPicture,  &kCloudBig,      &kCloudSmall,     &kBunting,
                               &kBannerLeft,  &kBannerRight, &kSpotLeft,      &kSpotRight,      &kSpeakerLeft,
-                              &kSpeakerRight, &kNoteA,      &kNoteB,         &kShadow,         &kShinLeft,
+                              &kSpeakerRight, &kNoteA,      &kNoteB,         &kConfetti,       &kShadow,         &kShinLeft,
                               &kShinRight,   &kThighLeft,   &kThighRight,    &kTorso,          &kHead,
                               &kUpperArmLeft, &kUpperArmRight, &kForearmLeft, &kForearmRight,  &kPlantLeft,
                               &kPlantRight};
