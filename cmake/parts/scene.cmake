@@ -1,5 +1,9 @@
 # The bundled scene: the generators of its pictures and tracks, the check that the committed
 # data/actors/ is exactly what they make, and the real program playing it under a display.
+# To remake the scene after changing tools/scene/, from the repository root:
+#   build/make_scene_pictures data/actors
+#   build/make_scene_tracks data/lumokari2_tumelora_voices.beats data/lumokari2_tumelora_voices.ogg data/actors
+# and the README's screenshot: SCENE_SHOT_PNG=$PWD/docs/scene.png ctest --test-dir build -R e2e_scene_plays
 pkg_check_modules(SCENE_CAIRO REQUIRED IMPORTED_TARGET cairo)
 find_package(JPEG REQUIRED)
 find_package(PNG REQUIRED)
