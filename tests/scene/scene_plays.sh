@@ -38,7 +38,12 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; [ -f "$work/err" ] && sed 's/^/  stderr: /' "$work/err" >&2; exit 1; }
+fail() {
+  echo "FAIL: $*" >&2
+  [ -f "$work/err" ] && sed 's/^/  stderr: /' "$work/err" >&2
+  [ -s "$work/xvfb.log" ] && sed 's/^/  xvfb: /' "$work/xvfb.log" >&2
+  exit 1
+}
 
 # A private X server when Xvfb is there, so that the only window named TUMELORA is this
 # program's (other tests may run their own at the same time); else the display we were given.
