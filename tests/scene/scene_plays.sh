@@ -17,11 +17,16 @@ for tool in xdotool xwd; do
 done
 
 # Music: 56 s of 44,100 Hz 16-bit stereo; the program waits 2 s before it starts playing.
+# The disk driver takes a 1024-frame buffer (23.2 ms of music) every 12 ms or a little more,
+# so the music runs ahead of the picture and ends well before the tracks do: the end of the
+# music, not the end of the tracks, must end the program.
 bytes_per_second=176400
-shot_after_tenths=60        # from the window's appearance: about 3 s into the music
+disk_delay_ms=12
+shot_after_tenths=60        # from the window's appearance: a few seconds into the music
 last_shot_tenths=300
-earliest_end_tenths=550     # the music lasts 56 s from the end of the pause
-latest_end_tenths=1000    # SDL's disk driver plays a little slower than real time
+earliest_end_tenths=250     # 56 s of music take at least 29 s at one buffer per 12 ms
+latest_end_tenths=1000
+music_bytes=$((55 * bytes_per_second))       # all of the music was handed to the device
 heard_at_shot=$((bytes_per_second))          # at least 1 s of sound when the frame is taken
 heard_at_end=$((40 * bytes_per_second))      # and at least 40 s of it by the end
 
@@ -64,7 +69,8 @@ sound_bytes() { tr -d '\000' <"$work/audio.raw" 2>/dev/null | wc -c; }
 
 cp -r "$src/data" "$work/data"
 cd "$work"
-SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw" TUMELORA_NO_ERROR_BOX=1 "$bin" w 2>"$work/err" &
+SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw" SDL_DISKAUDIODELAY=$disk_delay_ms \
+  TUMELORA_NO_ERROR_BOX=1 "$bin" w 2>"$work/err" &
 pid=$!
 
 window=
@@ -120,5 +126,7 @@ pid=
 [ "$tenths" -ge "$earliest_end_tenths" ] || fail "ended after $tenths tenths of a second, before the music's end"
 heard=$(sound_bytes)
 [ "$heard" -ge "$heard_at_end" ] || fail "only $heard bytes of sound in the whole run"
+handed=$(stat -c %s "$work/audio.raw")
+[ "$handed" -ge "$music_bytes" ] || fail "only $handed bytes of the music were played before the end"
 
 echo "scene shown with its actors; $heard bytes of sound; the program ended by itself after $tenths tenths of a second"

@@ -27,12 +27,12 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr int kFramesPerSecond = 60;
-// Still frames after the music's end (10 s). The program closes when the music has played to
+// Still frames after the music's end (0.5 s). The program closes when the music has played to
 // its end, but a track that ends first stops the music, and the program then rests on its last
-// frame. Sound devices may play a little slower than the clock the frames follow (SDL's disk
-// driver, used by the tests, is almost a tenth slower), so the track outlasts the music by
-// a wide margin; the still frames are only seen in the editor.
-constexpr int kEndHoldFrames = 600;
+// frame; a sound device's clock may run a little slower than the one the frames follow, so the
+// track outlasts the music by a margin (1% of its length). A video export, which writes every
+// frame, ends with these still frames over the music's silent end.
+constexpr int kEndHoldFrames = 30;
 // The program's easing: the share of the old displayed value kept per frame, and the squared
 // distance (scene units) from which it jumps straight to the track.
 constexpr float kEaseKeep = 0.75f;
