@@ -2,6 +2,9 @@
 
 #include "render/Renderer2D.h"
 
+#include <cmath>
+#include <cstring>
+
 using namespace irr;
 using namespace irr::video;
 
@@ -56,6 +59,86 @@ void Image::draw(s32 blend, u32 drawFlags, float x, float y, const RectF* rect) 
 
 void Image::draw(float x, float y) { drawQuad(blendMode, flags_, x, y, color, nullptr); }
 
+void placeTransformedByMatrix(core::vector3df pos[4], u32 drawFlags, f32 x, f32 y, f32 rotation,
+                              const core::vector2df& scale) {
+    core::matrix4 m;
+    m.setTranslation(core::vector3df(x, y, 0.f));
+    if (drawFlags & DRAW_ROTATE) m.setRotationRadians(core::vector3df(0.f, 0.f, rotation));
+    if (drawFlags & DRAW_SCALE) {
+        core::matrix4 s;
+        s.setScale(core::vector3df(scale.X, scale.Y, 0.f));
+        m = m * s;
+    }
+    for (int i = 0; i < 4; ++i) m.transformVect(pos[i]);
+}
+
+namespace {
+
+// placeTransformed, in a form the drawing routine inlines: the local corners are the four
+// combinations of lx (left, right) and ly (top, bottom), in the order top-left, top-right,
+// bottom-left, bottom-right; the placed corners go to out[0..3].
+inline void placeCorners(const f32 lx[2], const f32 ly[2], u32 drawFlags, f32 x, f32 y,
+                         f32 rotation, const core::vector2df& scale, core::vector3df* out[4]) {
+    // The matrix's x and y rows reduced to the four entries a corner in the z = 0 plane
+    // meets: (a, b | x) and (d, e | y). The full product only adds terms that are exact zeros
+    // (products of finite values with the matrix's zero entries), and adding a zero leaves
+    // every non-zero value unchanged; so wherever all results are finite and non-zero they
+    // equal the matrix's bit for bit, z included (+0). A non-finite input (position, angle or
+    // scale) always gives a non-finite result, since a and e both carry the angle's cosine
+    // (never exactly 0) and each scale factor. Other cases (a zero result, whose sign the
+    // dropped terms decide, or anything not finite) take the matrix itself.
+    f32 a = 1.f, b = 0.f, d = 0.f, e = 1.f;
+    if (drawFlags & DRAW_ROTATE) {
+        // The matrix takes the float functions' results through f64, which keeps them exact.
+        const f32 c = std::cos(rotation), s = std::sin(rotation);
+        a = c;
+        b = -s;
+        d = s;
+        e = c;
+    }
+    if (drawFlags & DRAW_SCALE) {
+        a *= scale.X;
+        b *= scale.Y;
+        d *= scale.X;
+        e *= scale.Y;
+    }
+    if (!(drawFlags & DRAW_ROTATE)) {
+        // Without rotation the off-diagonal entries are zeros.
+        b = 0.f;
+        d = 0.f;
+    }
+    const f32 ax[2] = {lx[0] * a, lx[1] * a}, dx[2] = {lx[0] * d, lx[1] * d};
+    const f32 by[2] = {ly[0] * b, ly[1] * b}, ey[2] = {ly[0] * e, ly[1] * e};
+    // Results as x, y pairs; checked all at once on their bits (finite and non-zero: the
+    // magnitude bits lie between 1 and the largest finite float's).
+    f32 xy[8];
+    for (int i = 0; i < 4; ++i) {
+        xy[2 * i] = ax[i & 1] + by[i >> 1] + x;
+        xy[2 * i + 1] = dx[i & 1] + ey[i >> 1] + y;
+    }
+    u32 bits[8];
+    std::memcpy(bits, xy, sizeof bits);
+    u32 bad = 0;
+    for (u32 word : bits) bad |= u32((word & 0x7FFFFFFFu) - 1u >= 0x7F7FFFFFu);
+    if (!bad) {
+        for (int i = 0; i < 4; ++i) out[i]->set(xy[2 * i], xy[2 * i + 1], 0.f);
+        return;
+    }
+    core::vector3df pos[4];
+    for (int i = 0; i < 4; ++i) pos[i].set(lx[i & 1], ly[i >> 1], 0.f);
+    placeTransformedByMatrix(pos, drawFlags, x, y, rotation, scale);
+    for (int i = 0; i < 4; ++i) *out[i] = pos[i];
+}
+
+}  // namespace
+
+void placeTransformed(core::vector3df pos[4], u32 drawFlags, f32 x, f32 y, f32 rotation,
+                      const core::vector2df& scale) {
+    const f32 lx[2] = {pos[0].X, pos[1].X}, ly[2] = {pos[0].Y, pos[2].Y};
+    core::vector3df* out[4] = {&pos[0], &pos[1], &pos[2], &pos[3]};
+    placeCorners(lx, ly, drawFlags, x, y, rotation, scale, out);
+}
+
 void Image::drawQuad(s32 blend, u32 f, float x, float y, SColor col, const RectF* rect) {
     // Source area: this draw's rectangle, else the Image's own, else the whole picture.
     RectF src(0.f, 0.f, f32(width_), f32(height_));
@@ -95,7 +178,8 @@ void Image::drawQuad(s32 blend, u32 f, float x, float y, SColor col, const RectF
 
     const f32 px = hasHotSpot ? hotSpot.X : hx;
     const f32 py = hasHotSpot ? hotSpot.Y : hy;
-    core::vector3df pos[4];
+    // The batch key takes the Image's own flags word, never the draw flags.
+    S3DVertex* v = renderer_->appendQuad(texture_, blend, flags_ & TEX_BATCH_KEY_MASK);
     if (f & DRAW_TRANSFORM) {
         // Local corners around the anchor; scaled, then turned, then moved onto (x, y).
         f32 ox = -hx, oy = -hy;
@@ -103,19 +187,9 @@ void Image::drawQuad(s32 blend, u32 f, float x, float y, SColor col, const RectF
         if (f & DRAW_HOTSPOT_X) ox = px - hx;
         if (f & DRAW_BOTTOM) oy = hy;
         if (f & DRAW_HOTSPOT_Y) oy = py - hy;
-        pos[0].set(-hx - ox, -hy - oy, 0.f);
-        pos[1].set(hx - ox, -hy - oy, 0.f);
-        pos[2].set(-hx - ox, hy - oy, 0.f);
-        pos[3].set(hx - ox, hy - oy, 0.f);
-        core::matrix4 m;
-        m.setTranslation(core::vector3df(x, y, 0.f));
-        if (f & DRAW_ROTATE) m.setRotationRadians(core::vector3df(0.f, 0.f, rotation));
-        if (f & DRAW_SCALE) {
-            core::matrix4 s;
-            s.setScale(core::vector3df(scale.X, scale.Y, 0.f));
-            m = m * s;
-        }
-        for (auto& p : pos) m.transformVect(p);
+        const f32 lx[2] = {-hx - ox, hx - ox}, ly[2] = {-hy - oy, hy - oy};
+        core::vector3df* out[4] = {&v[0].Pos, &v[1].Pos, &v[2].Pos, &v[3].Pos};
+        placeCorners(lx, ly, f, x, y, rotation, scale, out);
     } else {
         f32 w = drawSize.X, h = drawSize.Y;
         if (sub && !sizeSet) {
@@ -128,19 +202,15 @@ void Image::drawQuad(s32 blend, u32 f, float x, float y, SColor col, const RectF
         if (f & DRAW_HOTSPOT_X) X -= w / 2.f + (w / 2.f) * (hx != 0.f ? (px - hx) / hx : 0.f);
         if (f & DRAW_BOTTOM) Y -= h;
         if (f & DRAW_HOTSPOT_Y) Y -= h / 2.f + (h / 2.f) * (hy != 0.f ? (py - hy) / hy : 0.f);
-        pos[0].set(X, Y, 0.f);
-        pos[1].set(X + w, Y, 0.f);
-        pos[2].set(X, Y + h, 0.f);
-        pos[3].set(X + w, Y + h, 0.f);
+        v[0].Pos.set(X, Y, 0.f);
+        v[1].Pos.set(X + w, Y, 0.f);
+        v[2].Pos.set(X, Y + h, 0.f);
+        v[3].Pos.set(X + w, Y + h, 0.f);
     }
-
-    const core::vector3df normal(0.f, 0.f, 0.f);
-    const S3DVertex corners[4] = {
-        S3DVertex(pos[0], normal, c, core::vector2df(t0.X, t0.Y)),
-        S3DVertex(pos[1], normal, c, core::vector2df(t1.X, t0.Y)),
-        S3DVertex(pos[2], normal, c, core::vector2df(t0.X, t1.Y)),
-        S3DVertex(pos[3], normal, c, core::vector2df(t1.X, t1.Y)),
-    };
-    // The batch key takes the Image's own flags word, never the draw flags.
-    renderer_->addQuad(texture_, blend, flags_ & TEX_BATCH_KEY_MASK, corners);
+    const f32 u[4] = {t0.X, t1.X, t0.X, t1.X}, tv[4] = {t0.Y, t0.Y, t1.Y, t1.Y};
+    for (int i = 0; i < 4; ++i) {
+        v[i].Normal.set(0.f, 0.f, 0.f);
+        v[i].Color = c;
+        v[i].TCoords.set(u[i], tv[i]);
+    }
 }

@@ -43,3 +43,11 @@ private:
     irr::core::vector2df scale{1.f, 1.f};
     bool sizeSet = false;
 };
+
+// Places the four local corners (z = 0) of a DRAW_TRANSFORM draw: scaled (DRAW_SCALE), turned
+// (DRAW_ROTATE), then moved onto (x, y); the same bits as the engine matrix would give.
+void placeTransformed(irr::core::vector3df pos[4], irr::u32 drawFlags, irr::f32 x, irr::f32 y,
+                      irr::f32 rotation, const irr::core::vector2df& scale);
+// The same placement through the engine's matrix4 (translation, rotation, times scale).
+void placeTransformedByMatrix(irr::core::vector3df pos[4], irr::u32 drawFlags, irr::f32 x,
+                              irr::f32 y, irr::f32 rotation, const irr::core::vector2df& scale);

@@ -30,6 +30,18 @@ f32 blendParam(s32 blend, f32 alphaParam) {
     }
 }
 
+// Grows a pending array to hold n more elements: an empty array reserves `reserve`
+// elements, a full one doubles.
+template <typename T>
+void grow(core::array<T>& a, u32 n, u32 reserve) {
+    const u32 used = a.size();
+    const u32 needed = used + n;
+    if (needed <= a.allocated_size()) return;
+    u32 capacity = used == 0 ? reserve : a.allocated_size() * 2;
+    if (capacity < needed) capacity = needed;
+    a.reallocate(capacity);
+}
+
 }  // namespace
 
 Renderer2D::Renderer2D(IrrlichtDevice* device, s32 quadCapacity)
@@ -127,28 +139,23 @@ void Renderer2D::flush() {
     vertices_.clear();
 }
 
-void Renderer2D::setBatchState(ITexture* texture, s32 blend, u32 flags, bool force) {
-    if (texture == currentTexture && blend == currentBlend && flags == currentFlags &&
-        vertexCount_ < MAX_BATCH_VERTICES - 1 && !force)
-        return;
+void Renderer2D::startBatch(ITexture* texture, s32 blend, u32 flags) {
     flush();
     currentTexture = texture;
     currentBlend = blend;
     currentFlags = flags;
 }
 
+void Renderer2D::makeRoom(u32 moreVertices, u32 moreIndices) {
+    grow(vertices_, moreVertices, BATCH_RESERVE_VERTICES);
+    grow(indices_, moreIndices, BATCH_RESERVE_INDICES);
+}
+
 void Renderer2D::addQuad(ITexture* texture, s32 blend, u32 flags, const S3DVertex corners[4]) {
-    setBatchState(texture, blend, flags, false);
-    const u16 base = u16(vertexCount_);
-    indices_.push_back(base);
-    indices_.push_back(u16(base + 1));
-    indices_.push_back(u16(base + 2));
-    indices_.push_back(u16(base + 3));
-    indices_.push_back(u16(base + 2));
-    indices_.push_back(u16(base + 1));
-    for (int i = 0; i < 4; ++i) vertices_.push_back(corners[i]);
-    vertexCount_ += 4;
-    primitiveCount_ += 2;
+    // Copied first: the corners may lie in the pending array that appending can move.
+    const S3DVertex copy[4] = {corners[0], corners[1], corners[2], corners[3]};
+    S3DVertex* v = appendQuad(texture, blend, flags);
+    for (int i = 0; i < 4; ++i) v[i] = copy[i];
 }
 
 void Renderer2D::addCounts(s32 vertexCount, s32 primitiveCount) {

@@ -16,6 +16,11 @@
 constexpr irr::s32 MAX_BATCH_VERTICES = 0x4000;
 // Quad capacity the Application passes: sizes the first reservation of the arrays only.
 constexpr irr::s32 DEFAULT_QUAD_CAPACITY = 64;
+// Growth policy of the pending arrays: a batch that starts empty (its storage released by the
+// last flush) reserves room for a whole batch of quads at once, so filling it never copies;
+// beyond that (direct appends) the arrays double.
+constexpr irr::u32 BATCH_RESERVE_VERTICES = irr::u32(MAX_BATCH_VERTICES);
+constexpr irr::u32 BATCH_RESERVE_INDICES = irr::u32(MAX_BATCH_VERTICES) / 4 * 6;
 
 // Source rectangle of createImage / makeTexture, in picture pixels.
 struct PictureRect {
@@ -48,10 +53,38 @@ public:
                              irr::u32 flags, const PictureRect* rect);
 
     // Flushes unless (texture, blend, flags) equal the pending batch's, the batch has room and !force.
-    void setBatchState(irr::video::ITexture* texture, irr::s32 blend, irr::u32 flags, bool force);
+    void setBatchState(irr::video::ITexture* texture, irr::s32 blend, irr::u32 flags, bool force) {
+        if (texture == currentTexture && blend == currentBlend && flags == currentFlags &&
+            vertexCount_ < MAX_BATCH_VERTICES - 1 && !force)
+            return;
+        startBatch(texture, blend, flags);
+    }
     // Appends one quad; corners are top-left, top-right, bottom-left, bottom-right.
     void addQuad(irr::video::ITexture* texture, irr::s32 blend, irr::u32 flags,
                  const irr::video::S3DVertex corners[4]);
+    // addQuad without the corners: appends the quad's indices and returns its four vertices
+    // (top-left, top-right, bottom-left, bottom-right) for the caller to fill at once.
+    irr::video::S3DVertex* appendQuad(irr::video::ITexture* texture, irr::s32 blend,
+                                      irr::u32 flags) {
+        setBatchState(texture, blend, flags, false);
+        const irr::u32 firstVertex = vertices_.size(), firstIndex = indices_.size();
+        if (firstVertex + 4 > vertices_.allocated_size() ||
+            firstIndex + 6 > indices_.allocated_size())
+            makeRoom(4, 6);
+        vertices_.set_used(firstVertex + 4);
+        indices_.set_used(firstIndex + 6);
+        const irr::u16 base = irr::u16(vertexCount_);
+        irr::u16* index = indices_.pointer() + firstIndex;
+        index[0] = base;
+        index[1] = irr::u16(base + 1);
+        index[2] = irr::u16(base + 2);
+        index[3] = irr::u16(base + 3);
+        index[4] = irr::u16(base + 2);
+        index[5] = irr::u16(base + 1);
+        vertexCount_ += 4;
+        primitiveCount_ += 2;
+        return vertices_.pointer() + firstVertex;
+    }
     // Pending index array, for callers that append geometry themselves.
     irr::core::array<irr::u16>& indices() { return indices_; }
     // Pending vertex array, for callers that append geometry themselves.
@@ -66,6 +99,12 @@ public:
     irr::video::IVideoDriver* driver() const { return driver_; }
 
 protected:
+    // Draws what is pending and makes (texture, blend, flags) the pending batch's key.
+    void startBatch(irr::video::ITexture* texture, irr::s32 blend, irr::u32 flags);
+    // Grows the pending arrays (see the growth policy above) to take this many more
+    // vertices and indices.
+    void makeRoom(irr::u32 moreVertices, irr::u32 moreIndices);
+
     irr::core::matrix4 viewMatrix;
     irr::IrrlichtDevice* device_;
     irr::video::IVideoDriver* driver_;

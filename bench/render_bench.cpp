@@ -1,0 +1,396 @@
+// bench_render MODE [--quick]: the drawing side's speed, always against a reference measured
+// in the same run on the same pictures, reported as ratios (see BenchSupport.h for the rows).
+//   frame    the scene drawing (MainState::render) through the real OpenGL driver, against one
+//            IVideoDriver::draw2DImage per actor; CPU ms per frame and draw calls per frame
+//   quad     Image::draw -> addQuad -> flush on the null driver (which discards geometry),
+//            against a plain copy of the same vertex and index bytes
+//   startup  loading 100 pictures of 512 x 512 through our texture creation, against the
+//            engine's getTexture of the same files
+// frame and startup need a display (scripts/with-display).
+#include <GL/gl.h>
+#include <irrlicht.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "actors/Actor.h"
+#include "app/Application.h"
+#include "bench/BenchSupport.h"
+#include "platform/X11Errors.h"
+#include "render/Image.h"
+#include "render/Renderer2D.h"
+#include "states/MainState.h"
+
+using namespace irr;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Actor counts of the frame measurement.
+constexpr int ACTOR_COUNTS[] = {10, 100, 1000, 10000};
+// Side of the actor picture.
+constexpr u32 ACTOR_PICTURE_SIDE = 32;
+// Frame-cost target at 10,000 actors sharing a picture: ours / engine path at most this.
+constexpr double FRAME_RATIO_TARGET = 0.2;
+// Per-quad target: ours / plain copy at most this.
+constexpr double QUAD_RATIO_TARGET = 4.0;
+// Start-up target: ours / engine at most this.
+constexpr double STARTUP_RATIO_TARGET = 1.5;
+// Start-up pictures: how many, and their side.
+constexpr int STARTUP_PICTURES = 100;
+constexpr u32 STARTUP_SIDE = 512;
+// Window of the frame measurement (the program's size).
+constexpr u32 WINDOW_W = 1280, WINDOW_H = 720;
+// The scene's actor draw flags and the scene stage size in scene units.
+constexpr u32 ACTOR_DRAW_FLAGS = DRAW_HOTSPOT_X | DRAW_HOTSPOT_Y | DRAW_TRANSFORM | DRAW_ROTATE |
+                                 DRAW_SCALE;
+constexpr float STAGE_UNITS_X = 16.f, STAGE_UNITS_Y = 9.f;
+
+bool quick = false;
+
+// An OpenGL device like the program's (windowed, no vsync so frames are not paced).
+IrrlichtDevice* createGlDevice() {
+    if (!std::getenv("DISPLAY")) return nullptr;
+    installNonFatalXErrorHandler();
+    SIrrlichtCreationParameters p;
+    p.DriverType = video::EDT_OPENGL;
+    p.WindowSize = core::dimension2d<u32>(WINDOW_W, WINDOW_H);
+    p.Bits = 32;
+    p.Stencilbuffer = true;
+    p.Vsync = false;
+    p.LoggingLevel = ELL_ERROR;
+    return createDeviceEx(p);
+}
+
+// A w x h picture with a soft disc of colour on transparent black, varied by seed, so the
+// alpha mask, edge bleeding and compression all have real work.
+video::IImage* makePicture(video::IVideoDriver* driver, u32 w, u32 h, u32 seed) {
+    video::IImage* picture = driver->createImage(video::ECF_A8R8G8B8, core::dimension2d<u32>(w, h));
+    std::mt19937 rng(seed);
+    const float cx = float(w) / 2.f, cy = float(h) / 2.f, r = float(std::min(w, h)) * 0.45f;
+    for (u32 y = 0; y < h; ++y) {
+        for (u32 x = 0; x < w; ++x) {
+            const float dx = float(x) - cx, dy = float(y) - cy;
+            const bool inside = dx * dx + dy * dy < r * r;
+            const u32 noise = rng() & 0x1F;
+            const u32 red = (x * 255 / w) ^ noise, green = (y * 255 / h) ^ noise,
+                      blue = (seed * 37 + noise) & 0xFF;
+            const u32 alpha = inside ? 0xFF : 0;
+            picture->setPixel(x, y, video::SColor(alpha, red & 0xFF, green & 0xFF, blue));
+        }
+    }
+    return picture;
+}
+
+// The main state with its scene open to the benchmark; it never loads anything.
+class SceneState : public MainState {
+public:
+    // Borrows the application (as init would) without loading resources.
+    explicit SceneState(Application* application) {
+        app = application;
+        playing = true;
+    }
+    ~SceneState() override { clearActors(); }
+    // Adds an actor on image at a random pose (position on the stage, turned, scaled).
+    void addActor(Image* image, std::mt19937& rng) {
+        std::uniform_real_distribution<float> ux(0.f, STAGE_UNITS_X), uy(0.f, STAGE_UNITS_Y),
+            ur(-3.14159f, 3.14159f), us(0.5f, 1.5f);
+        Actor* actor = new Actor("bench", image, false);
+        ActorPose pose{{ux(rng), uy(rng)}, ur(rng), {us(rng), us(rng)}};
+        actor->poses.assign(1, pose);
+        actor->current = pose;
+        actors.push_back(actor);
+    }
+    // Deletes every actor (the images stay with the benchmark).
+    void clearActors() {
+        for (Actor* a : actors) delete a;
+        actors.clear();
+    }
+    const std::vector<Actor*>& actorList() const { return actors; }
+};
+
+// CPU and wall time of a number of frames, and the draw calls they made.
+struct FrameCost {
+    double threadMs = 0, processMs = 0, wallMs = 0, drawCalls = 0;
+};
+
+// Draws frames with draw() and returns the per-frame cost.
+template <typename Draw>
+FrameCost measureFrames(int frames, Draw draw) {
+    const uint64_t calls0 = bench::glDrawCalls();
+    const bench::Clocks start = bench::Clocks::now();
+    for (int i = 0; i < frames; ++i) draw();
+    const bench::Clocks d = bench::Clocks::now().since(start);
+    FrameCost c;
+    c.threadMs = d.thread * 1000.0 / frames;
+    c.processMs = d.process * 1000.0 / frames;
+    c.wallMs = d.wall * 1000.0 / frames;
+    c.drawCalls = double(bench::glDrawCalls() - calls0) / frames;
+    return c;
+}
+
+// The per-image engine path: one draw2DImage per actor, unrotated and unscaled, centred on
+// the actor's position like the scene's hot-spot anchor.
+void drawEngineFrame(IrrlichtDevice* device, const std::vector<Actor*>& actors) {
+    video::IVideoDriver* driver = device->getVideoDriver();
+    driver->beginScene(true, true, video::SColor(0x00AACCEE));
+    const core::rect<s32> source(0, 0, s32(ACTOR_PICTURE_SIDE), s32(ACTOR_PICTURE_SIDE));
+    for (const Actor* actor : actors) {
+        const core::vector2df at = sceneToScreen(actor->current.position);
+        driver->draw2DImage(actor->image->texture(),
+                            core::position2d<s32>(s32(at.X) - s32(ACTOR_PICTURE_SIDE / 2),
+                                                  s32(at.Y) - s32(ACTOR_PICTURE_SIDE / 2)),
+                            source, nullptr, video::SColor(0xFFFFFFFF), true);
+    }
+    driver->endScene();
+}
+
+int runFrame() {
+    IrrlichtDevice* device = createGlDevice();
+    if (!device) {
+        std::fprintf(stderr, "bench_render frame: no OpenGL device (run under scripts/with-display)\n");
+        return 1;
+    }
+    video::IVideoDriver* driver = device->getVideoDriver();
+    std::printf("frame: driver %ls, GL renderer %s\n", driver->getName(),
+                reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+    Application* app = new Application(device);
+    app->init(device);
+    Renderer2D* renderer = app->renderer();
+
+    const int maxActors = ACTOR_COUNTS[sizeof ACTOR_COUNTS / sizeof ACTOR_COUNTS[0] - 1];
+    std::vector<Image*> own;
+    for (int i = 0; i < maxActors; ++i) {
+        video::IImage* picture = makePicture(driver, ACTOR_PICTURE_SIDE, ACTOR_PICTURE_SIDE, u32(i));
+        own.push_back(renderer->createImage(("actor-" + std::to_string(i)).c_str(), picture, true,
+                                            0xFFFFFFFFu, nullptr));
+    }
+    Image* shared = own[0];
+
+    for (int sharing = 1; sharing >= 0; --sharing) {
+        for (int n : ACTOR_COUNTS) {
+            SceneState state(app);
+            std::mt19937 rng{u32(n)};
+            for (int i = 0; i < n; ++i) state.addActor(sharing ? shared : own[size_t(i)], rng);
+            // Enough frames for a steady figure, fewer where frames are slow.
+            int frames = n >= 10000 ? 20 : n >= 1000 ? 60 : 200;
+            if (quick) frames = std::max(5, frames / 4);
+            const int rounds = quick ? 3 : 5;
+            auto ours = [&] { state.render(device); };
+            auto engine = [&] { drawEngineFrame(device, state.actorList()); };
+            measureFrames(3, ours);
+            measureFrames(3, engine);
+            std::vector<double> oT, oP, eT, eP, oW, eW;
+            double oCalls = 0, eCalls = 0;
+            // Alternating rounds: both paths see the same machine load.
+            for (int r = 0; r < rounds; ++r) {
+                const FrameCost o = measureFrames(frames, ours);
+                const FrameCost e = measureFrames(frames, engine);
+                oT.push_back(o.threadMs);
+                oP.push_back(o.processMs);
+                oW.push_back(o.wallMs);
+                eT.push_back(e.threadMs);
+                eP.push_back(e.processMs);
+                eW.push_back(e.wallMs);
+                oCalls = o.drawCalls;
+                eCalls = e.drawCalls;
+            }
+            const double ot = bench::median(oT), et = bench::median(eT);
+            const double op = bench::median(oP), ep = bench::median(eP);
+            const char* kind = sharing ? "shared picture" : "own pictures";
+            std::printf("frame %5d actors, %s: ours main thread %.3f ms, all threads %.3f ms, wall "
+                        "%.3f ms, %.0f draw calls; engine main thread %.3f ms, all threads %.3f "
+                        "ms, wall %.3f ms, %.0f draw calls\n",
+                        n, kind, ot, op, bench::median(oW), oCalls, et, ep, bench::median(eW),
+                        eCalls);
+            const bool targeted = sharing && n == maxActors;
+            const std::string label = bench::format("1 frame, %d actors, %s", n, kind);
+            bench::row(label + ", main-thread CPU ms", bench::format("%.3f", ot),
+                       bench::format("%.3f", et), bench::format("%.3f", ot / et),
+                       targeted ? "<= 0.2" : "-",
+                       targeted ? (ot / et <= FRAME_RATIO_TARGET ? "met" : "MISSED") : "-");
+            bench::row(label + ", all-threads CPU ms", bench::format("%.3f", op),
+                       bench::format("%.3f", ep), bench::format("%.3f", op / ep), "-", "-");
+            const double expectedCalls = sharing ? 1.0 + std::floor(double(n - 1) / 4096.0) : n;
+            bench::row(label + ", draw calls/frame", bench::format("%.0f", oCalls),
+                       bench::format("%.0f", eCalls), bench::format("%.4f", oCalls / eCalls),
+                       sharing ? bench::format("%.0f", expectedCalls) : "-",
+                       sharing ? (oCalls == expectedCalls ? "met" : "MISSED") : "-");
+        }
+    }
+    for (Image* image : own) delete image;
+    delete app;
+    device->drop();
+    return 0;
+}
+
+// A renderer whose flush copies nothing anywhere but hands the batch to the null driver,
+// keeping a copy of the last full batch's bytes for the copy reference.
+class CapturingRenderer : public Renderer2D {
+public:
+    using Renderer2D::Renderer2D;
+    std::vector<video::S3DVertex> lastVertices;
+    std::vector<u16> lastIndices;
+    bool capture = false;
+    void flush() override {
+        if (capture && primitiveCount() > 0) {
+            lastVertices.assign(vertices().const_pointer(), vertices().const_pointer() + vertices().size());
+            lastIndices.assign(indices().const_pointer(), indices().const_pointer() + indices().size());
+        }
+        Renderer2D::flush();
+    }
+};
+
+int runQuad() {
+    IrrlichtDevice* device = createDevice(video::EDT_NULL, core::dimension2d<u32>(WINDOW_W, WINDOW_H));
+    video::IVideoDriver* driver = device->getVideoDriver();
+    CapturingRenderer renderer(device, DEFAULT_QUAD_CAPACITY);
+    video::IImage* picture = makePicture(driver, ACTOR_PICTURE_SIDE, ACTOR_PICTURE_SIDE, 1);
+    Image* image = renderer.createImage("quad", picture, true, 0xFFFFFFFFu, nullptr);
+
+    // Ten full batches of quads at random poses, as the scene draws them.
+    const int quads = 4096 * 10;
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<float> ux(0.f, 1280.f), uy(0.f, 720.f), ur(-3.14159f, 3.14159f),
+        us(0.5f, 1.5f);
+    struct Pose {
+        float x, y, r, sx, sy;
+    };
+    std::vector<Pose> poses(static_cast<size_t>(quads));
+    for (Pose& p : poses) p = {ux(rng), uy(rng), ur(rng), us(rng), us(rng)};
+
+    auto drawAll = [&] {
+        renderer.beginFrame();
+        for (const Pose& p : poses) {
+            image->setRotation(p.r);
+            image->setScale(p.sx, p.sy);
+            image->draw(BLEND_ALPHA, ACTOR_DRAW_FLAGS, p.x, p.y, nullptr);
+        }
+        renderer.endFrame();
+    };
+    renderer.capture = true;
+    drawAll();
+    renderer.capture = false;
+    const size_t vertexBytes = renderer.lastVertices.size() * sizeof(video::S3DVertex);
+    const size_t indexBytes = renderer.lastIndices.size() * sizeof(u16);
+    const size_t batchQuads = renderer.lastVertices.size() / 4;
+    std::vector<unsigned char> dstV(vertexBytes), dstI(indexBytes);
+    const int batches = quads / int(batchQuads);
+    unsigned sink = 0;
+    auto copyAll = [&] {
+        for (int b = 0; b < batches; ++b) {
+            std::memcpy(dstV.data(), renderer.lastVertices.data(), vertexBytes);
+            std::memcpy(dstI.data(), renderer.lastIndices.data(), indexBytes);
+            sink += dstV[size_t(b) % vertexBytes] + dstI[size_t(b) % indexBytes];
+        }
+    };
+    const int rounds = quick ? 15 : 41;
+    std::vector<double> ours, copy;
+    for (int r = 0; r < rounds; ++r) {
+        bench::Clocks t0 = bench::Clocks::now();
+        drawAll();
+        ours.push_back(bench::Clocks::now().since(t0).thread * 1e9 / quads);
+        t0 = bench::Clocks::now();
+        copyAll();
+        copy.push_back(bench::Clocks::now().since(t0).thread * 1e9 / quads);
+    }
+    const double o = bench::median(ours), c = bench::median(copy);
+    std::printf("quad: %d quads in batches of %zu (%zu + %zu bytes a batch); ours %.2f ns/quad, copy "
+                "%.2f ns/quad (checksum %u)\n",
+                quads, batchQuads, vertexBytes, indexBytes, o, c, sink & 1);
+    bench::row("2 Image::draw->addQuad->flush, ns/quad", bench::format("%.2f", o),
+               bench::format("%.2f", c), bench::format("%.2f", o / c), "<= 4",
+               o / c <= QUAD_RATIO_TARGET ? "met" : "MISSED");
+    delete image;
+    device->drop();
+    return 0;
+}
+
+int runStartup() {
+    IrrlichtDevice* device = createGlDevice();
+    if (!device) {
+        std::fprintf(stderr, "bench_render startup: no OpenGL device (run under scripts/with-display)\n");
+        return 1;
+    }
+    video::IVideoDriver* driver = device->getVideoDriver();
+    // The program asks for quality textures before loading anything.
+    driver->setTextureCreationFlag(video::ETCF_OPTIMIZED_FOR_QUALITY, true);
+    Application* app = new Application(device);
+    app->init(device);
+    Renderer2D* renderer = app->renderer();
+
+    char tmpl[] = "/tmp/tumelora-bench-startup-XXXXXX";
+    if (!mkdtemp(tmpl)) return 1;
+    const fs::path folder = tmpl;
+    std::vector<std::string> files;
+    for (int i = 0; i < STARTUP_PICTURES; ++i) {
+        video::IImage* picture = makePicture(driver, STARTUP_SIDE, STARTUP_SIDE, u32(i));
+        const std::string path = (folder / bench::format("picture-%03d.png", i)).string();
+        driver->writeImageToFile(picture, io::path(path.c_str()));
+        picture->drop();
+        files.push_back(path);
+    }
+    uintmax_t bytes = 0;
+    for (const std::string& f : files) bytes += fs::file_size(f);
+
+    auto ours = [&] {
+        std::vector<Image*> images;
+        for (const std::string& f : files) images.push_back(renderer->loadImage(f.c_str(), 0xFFFFFFFFu));
+        for (Image* image : images) delete image;
+        driver->removeAllTextures();
+    };
+    auto engine = [&] {
+        for (const std::string& f : files) driver->getTexture(io::path(f.c_str()));
+        driver->removeAllTextures();
+    };
+    ours();  // reads every file once, so both paths start from the page cache
+    engine();
+    const int rounds = quick ? 3 : 5;
+    std::vector<double> oW, eW, oT, eT;
+    for (int r = 0; r < rounds; ++r) {
+        bench::Clocks t0 = bench::Clocks::now();
+        ours();
+        bench::Clocks d = bench::Clocks::now().since(t0);
+        oW.push_back(d.wall * 1000.0);
+        oT.push_back(d.thread * 1000.0);
+        t0 = bench::Clocks::now();
+        engine();
+        d = bench::Clocks::now().since(t0);
+        eW.push_back(d.wall * 1000.0);
+        eT.push_back(d.thread * 1000.0);
+    }
+    const double o = bench::median(oW), e = bench::median(eW);
+    std::printf("startup: %d PNG files of %u x %u with transparency (%.1f MB); ours %.1f ms wall "
+                "(%.1f ms CPU), engine getTexture %.1f ms wall (%.1f ms CPU; engine defaults: "
+                "mip-maps on)\n",
+                STARTUP_PICTURES, STARTUP_SIDE, STARTUP_SIDE, double(bytes) / 1e6, o,
+                bench::median(oT), e, bench::median(eT));
+    bench::row(bench::format("3 load %d PNG %ux%u, ms", STARTUP_PICTURES, STARTUP_SIDE, STARTUP_SIDE),
+               bench::format("%.1f", o), bench::format("%.1f", e), bench::format("%.2f", o / e),
+               "<= 1.5", o / e <= STARTUP_RATIO_TARGET ? "met" : "MISSED");
+    std::error_code ec;
+    fs::remove_all(folder, ec);
+    delete app;
+    device->drop();
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    for (int i = 2; i < argc; ++i)
+        if (std::strcmp(argv[i], "--quick") == 0) quick = true;
+    if (mode == "frame") return runFrame();
+    if (mode == "quad") return runQuad();
+    if (mode == "startup") return runStartup();
+    std::fprintf(stderr, "usage: bench_render frame|quad|startup [--quick]\n");
+    return 2;
+}
