@@ -31,6 +31,12 @@ heard_at_shot=$((bytes_per_second))          # at least 1 s of sound when the fr
 heard_at_end=$((40 * bytes_per_second))      # and at least 40 s of it by the end
 
 work=$(mktemp -d /tmp/tumelora-scene-XXXXXX)
+# In the sanitizer test stage the program starts through a launcher that preloads the OpenGL
+# driver for it (scripts/test, tests/e2e/sanitized-program).
+if [ -n "${TUMELORA_SANITIZER_PRELOAD:-}" ]; then
+  export TUMELORA_PROGRAM="$bin"
+  bin="$src/tests/e2e/sanitized-program"
+fi
 pid=
 xvfb=
 cleanup() {
