@@ -102,13 +102,7 @@ void Renderer2D::beginFrame() {
     }
     driver->setTransform(ETS_PROJECTION, projection);
 
-    vertexCount_ = 0;
-    primitiveCount_ = 0;
-    currentTexture = nullptr;
-    currentFlags = 0;
-    currentBlend = 0;
-    indices_.clear();
-    vertices_.clear();
+    resetBatch();
 }
 
 void Renderer2D::endFrame() { flush(); }
@@ -130,6 +124,10 @@ void Renderer2D::flush() {
     driver_->drawVertexPrimitiveList(vertices_.const_pointer(), u32(vertexCount_),
                                      indices_.const_pointer(), u32(primitiveCount_), EVT_STANDARD,
                                      scene::EPT_TRIANGLES, EIT_16BIT);
+    resetBatch();
+}
+
+void Renderer2D::resetBatch() {
     vertexCount_ = 0;
     primitiveCount_ = 0;
     currentTexture = nullptr;

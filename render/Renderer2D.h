@@ -104,6 +104,8 @@ protected:
     // Grows the pending arrays (see the growth policy above) to take this many more
     // vertices and indices.
     void makeRoom(irr::u32 moreVertices, irr::u32 moreIndices);
+    // Empties the pending batch: no geometry, no counts, and the empty key.
+    void resetBatch();
 
     irr::core::matrix4 viewMatrix;
     irr::IrrlichtDevice* device_;
