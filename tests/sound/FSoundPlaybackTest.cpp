@@ -232,7 +232,12 @@ TEST(FSoundPlayback, EndCallbackRunsOnceAfterTheLastFrame) {
     FSOUND_Close();
 
     const std::vector<int16_t> out = readRaw(raw);
-    const long start = firstSoundingFrame(out) - firstSoundingFrame(decoded);
+    // While the device is still paused at start-up, SDL writes silence without asking the
+    // layer: those frames are in the file but not in the layer's count, which the callback's
+    // position is measured in.
+    const long paused = static_cast<long>(out.size() / 2) - static_cast<long>(tumeloraSoundFramesPlayed());
+    ASSERT_GE(paused, 0);
+    const long start = firstSoundingFrame(out) - paused - firstSoundingFrame(decoded);
     ASSERT_GE(start, 0);
     const uint64_t end = static_cast<uint64_t>(start + length);
     EXPECT_GE(record.framesAtCall.load(), end) << "callback before the last frame was handed over";
