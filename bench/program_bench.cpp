@@ -173,7 +173,12 @@ int runSync(double seconds) {
         hwmAfterInit = bench::statusKiB("VmHWM");
         actorCount = int(state->actors.size());
         app->onFrame = [&samples, &start, app, state, seconds] {
-            if (!state->playing || !musicStream) return;
+            if (!state->playing || !musicStream) {
+                // Playback has reached the last frame (which stops the music): nothing more
+                // to sample, and no end of the music will come to end the run.
+                if (start != 0) app->setRunning(false);
+                return;
+            }
             const double t = now();
             if (start == 0) start = t;
             samples.push_back({(t - start) * 1000.0, double(tumeloraStreamPositionMs(musicStream)),
