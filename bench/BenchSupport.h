@@ -9,6 +9,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -73,11 +74,13 @@ inline void row(const std::string& measurement, const std::string& ours,
     std::fflush(stdout);
 }
 
-// printf into a std::string.
-template <typename... Args>
-std::string format(const char* fmt, Args... args) {
+// printf into a std::string (at most 255 characters).
+__attribute__((format(printf, 1, 2))) inline std::string format(const char* fmt, ...) {
     char buffer[256];
-    std::snprintf(buffer, sizeof buffer, fmt, args...);
+    va_list args;
+    va_start(args, fmt);
+    std::vsnprintf(buffer, sizeof buffer, fmt, args);
+    va_end(args);
     return buffer;
 }
 
