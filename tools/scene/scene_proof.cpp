@@ -14,10 +14,8 @@
 #include <string>
 #include <vector>
 
-// jpeglib.h needs size_t and FILE declared before it.
-#include <jpeglib.h>
-
 #include "actors/ActorDataFile.h"
+#include "tools/scene/JpegFile.h"
 #include "tools/scene/SceneModel.h"
 
 using namespace scene;
@@ -29,34 +27,20 @@ constexpr double kThumbScale = 0.5;
 constexpr float kSmallestScale = 1e-3f;
 
 cairo_surface_t* loadJpeg(const std::string& path) {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return nullptr;
-    jpeg_decompress_struct c{};
-    jpeg_error_mgr err{};
-    c.err = jpeg_std_error(&err);
-    jpeg_create_decompress(&c);
-    jpeg_stdio_src(&c, f);
-    jpeg_read_header(&c, TRUE);
-    c.out_color_space = JCS_RGB;
-    jpeg_start_decompress(&c);
-    const int w = int(c.output_width), h = int(c.output_height);
+    int w = 0, h = 0;
+    std::vector<uint8_t> rgb;
+    if (!readJpegRgb(path.c_str(), w, h, rgb)) return nullptr;
     cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);
     unsigned char* data = cairo_image_surface_get_data(s);
     const int stride = cairo_image_surface_get_stride(s);
-    std::vector<unsigned char> row(size_t(w) * 3);
-    while (c.output_scanline < c.output_height) {
-        const int y = int(c.output_scanline);
-        JSAMPROW r = row.data();
-        jpeg_read_scanlines(&c, &r, 1);
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* row = &rgb[size_t(y) * size_t(w) * 3];
         uint32_t* px = reinterpret_cast<uint32_t*>(data + size_t(y) * size_t(stride));
         for (int x = 0; x < w; ++x)
             px[x] = 0xFF000000u | uint32_t(row[size_t(x) * 3]) << 16 | uint32_t(row[size_t(x) * 3 + 1]) << 8 |
                     row[size_t(x) * 3 + 2];
     }
     cairo_surface_mark_dirty(s);
-    jpeg_finish_decompress(&c);
-    jpeg_destroy_decompress(&c);
-    std::fclose(f);
     return s;
 }
 

@@ -15,9 +15,7 @@
 #include <string>
 #include <vector>
 
-// jpeglib.h needs size_t and FILE declared before it.
-#include <jpeglib.h>
-
+#include "tools/scene/JpegFile.h"
 #include "tools/scene/SceneModel.h"
 
 using namespace scene;
@@ -83,29 +81,7 @@ bool readXwd(const char* path, Rgb8& out) {
     return true;
 }
 
-bool readJpeg(const char* path, Rgb8& out) {
-    FILE* f = std::fopen(path, "rb");
-    if (!f) return false;
-    jpeg_decompress_struct c{};
-    jpeg_error_mgr err{};
-    c.err = jpeg_std_error(&err);
-    jpeg_create_decompress(&c);
-    jpeg_stdio_src(&c, f);
-    jpeg_read_header(&c, TRUE);
-    c.out_color_space = JCS_RGB;
-    jpeg_start_decompress(&c);
-    out.w = int(c.output_width);
-    out.h = int(c.output_height);
-    out.px.assign(size_t(out.w) * size_t(out.h) * 3, 0);
-    while (c.output_scanline < c.output_height) {
-        JSAMPROW row = &out.px[size_t(c.output_scanline) * size_t(out.w) * 3];
-        jpeg_read_scanlines(&c, &row, 1);
-    }
-    jpeg_finish_decompress(&c);
-    jpeg_destroy_decompress(&c);
-    std::fclose(f);
-    return true;
-}
+bool readJpeg(const char* path, Rgb8& out) { return readJpegRgb(path, out.w, out.h, out.px); }
 
 bool writePng(const char* path, const Rgb8& img) {
     FILE* f = std::fopen(path, "wb");
