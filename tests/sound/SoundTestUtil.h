@@ -109,6 +109,13 @@ inline long firstSoundingFrame(const std::vector<int16_t>& pcm, size_t from = 0)
 
 // Opens the audio device on SDL's disk driver, writing into `file`; `delayMs` is the pause
 // the driver makes after each buffer (1024 frames, about 23 ms of sound).
+// Frames at the start of the disk driver's file that SDL wrote as silence while the device
+// was still paused, before the layer's first callback: the file's frames less the frames the
+// layer counted (read the count after FSOUND_Close). Negative when the file is short.
+inline long pausedFrames(const std::vector<int16_t>& out) {
+    return static_cast<long>(out.size() / 2) - static_cast<long>(tumeloraSoundFramesPlayed());
+}
+
 inline bool initDisk(const std::string& file, int delayMs) {
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", file.c_str(), 1);
