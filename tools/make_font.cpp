@@ -4,12 +4,13 @@
 // face file and the FreeType and libpng versions: same inputs, same bytes.
 #include <ft2build.h>
 #include FT_FREETYPE_H
-#include <png.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include "tools/PngFile.h"
 
 namespace {
 
@@ -38,27 +39,12 @@ std::vector<unsigned> characterSet() {
     return ids;
 }
 
-// Writes an RGBA picture without time or text chunks.
+// Compression of the page picture.
+constexpr int PAGE_PNG_COMPRESSION = 9;
+
+// Writes an RGBA picture.
 bool writePng(const std::string& path, int w, int h, const std::vector<unsigned char>& rgba) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!png || !info || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(f);
-        return false;
-    }
-    png_init_io(png, f);
-    png_set_compression_level(png, 9);
-    png_set_IHDR(png, info, png_uint_32(w), png_uint_32(h), 8, PNG_COLOR_TYPE_RGB_ALPHA,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < h; ++y)
-        png_write_row(png, const_cast<png_bytep>(&rgba[size_t(y) * size_t(w) * 4]));
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return std::fclose(f) == 0;
+    return pngfile::write(path.c_str(), w, h, 4, rgba.data(), PAGE_PNG_COMPRESSION);
 }
 
 }  // namespace

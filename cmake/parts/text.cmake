@@ -5,6 +5,7 @@ find_package(PNG REQUIRED)
 
 add_executable(make_font tools/make_font.cpp)
 target_link_libraries(make_font PRIVATE Freetype::Freetype PNG::PNG)
+target_include_directories(make_font PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(make_font PRIVATE ${TUMELORA_WARNINGS})
 
 set(TUMELORA_FONT_FACE /usr/share/fonts/truetype/open-sans/OpenSans-Regular.ttf)

@@ -3,8 +3,6 @@
 //   scene_shot check SHOT.xwd STAGE.jpg  checks that the frame shows the scene: the backdrop,
 //                                        and the actors over it, in their colours, where they stand
 // The stage is the 1280 x 720 area centred in the dump. Exit code 0 when the check passes.
-#include <png.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -15,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/PngFile.h"
 #include "tools/scene/JpegFile.h"
 #include "tools/scene/SceneModel.h"
 
@@ -83,25 +82,7 @@ bool readXwd(const char* path, Rgb8& out) {
 
 bool readJpeg(const char* path, Rgb8& out) { return readJpegRgb(path, out.w, out.h, out.px); }
 
-bool writePng(const char* path, const Rgb8& img) {
-    FILE* f = std::fopen(path, "wb");
-    if (!f) return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!png || !info || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(f);
-        return false;
-    }
-    png_init_io(png, f);
-    png_set_IHDR(png, info, png_uint_32(img.w), png_uint_32(img.h), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < img.h; ++y) png_write_row(png, img.at(0, y));
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
-    return std::fclose(f) == 0;
-}
+bool writePng(const char* path, const Rgb8& img) { return pngfile::write(path, img.w, img.h, 3, img.px.data()); }
 
 // Pixels of one palette colour found in a part of the stage, and where their middle is.
 struct Found {
