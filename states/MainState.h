@@ -10,6 +10,7 @@
 #include <irrlicht.h>
 
 #include <atomic>
+#include <string>
 #include <vector>
 
 #include "app/GameState.h"
@@ -72,6 +73,13 @@ signed char onMusicEnd(FSOUND_STREAM* stream, void* buffer, int length, void* us
 // Music position in whole milliseconds of an animation frame (integer, truncated).
 int musicTimeOfFrame(int frame);
 
+// What one "Save" did: how many data files were written, and each one that was not, as
+// "FILE: reason".
+struct SaveReport {
+    int saved = 0;
+    std::vector<std::string> failures;
+};
+
 class MainState : public GameState {
 public:
     MainState();
@@ -105,6 +113,8 @@ public:
     void createActor(const char* fileName);
     // One pass over every widget of the editor panel (drawing only when drawPass).
     void runPanel(bool drawPass);
+    // Writes every actor's data file; one that cannot be written keeps its old contents.
+    SaveReport saveActors();
     // Offline rendering: starts playback at frame 0 now, without the pause or the music; returns frameCount.
     int startOffline();
 

@@ -130,8 +130,7 @@ void MainState::runPanel(bool drawPass) {
     // "Save" in the stage's bottom-left corner.
     buttonSkin->setTextColour(ColorRGBA(WHITE));
     if (ui.button(0.f, oy + STAGE_H - rowStep, UI_NO_ID, buttonSkin, 0.f, 0.f, "Save", nullptr)) {
-        // Every actor is written; one that cannot be written keeps its old file.
-        for (Actor* actor : actors) actor->saveData();
+        saveActors();
     }
 
     ui.setIdCounter(PANEL_ID_BLOCK);
@@ -321,4 +320,15 @@ void MainState::pickAt(int x, int y) {
         }
     }
     selectedActor = pickList[0];
+}
+
+SaveReport MainState::saveActors() {
+    SaveReport report;
+    for (Actor* actor : actors) {
+        if (actor->saveData())
+            ++report.saved;
+        else
+            report.failures.push_back(actor->dataPath() + ": could not be written");
+    }
+    return report;
 }
