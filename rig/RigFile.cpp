@@ -65,11 +65,13 @@ std::string formatCoordinate(float v) {
     return std::string(buf, r.ptr);
 }
 
-// True when a name can stand as a field of the file and be read back as itself.
-bool writableName(const std::string& name) {
-    if (name.empty() || name == kRigNoParent || name[0] == '#') return false;
-    return name.find_first_of("\t\r\n") == std::string::npos;
+// True when a name can stand as the parent field of a line and be read back as itself.
+bool writableParent(const std::string& name) {
+    return !name.empty() && name != kRigNoParent && name.find_first_of("\t\r\n") == std::string::npos;
 }
+
+// True when a name can start a line (not a comment) and be read back as itself.
+bool writableName(const std::string& name) { return writableParent(name) && name[0] != '#'; }
 
 // Text that shows a name in a message: quoted, control characters replaced.
 std::string quoted(const std::string& s) {
@@ -114,7 +116,7 @@ Rig parseRig(const std::string& text, const std::vector<std::string>& knownNames
         std::string line = text.substr(start, end - start);
         start = end + 1;
         ++number;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+        while (!line.empty() && line.back() == '\r') line.pop_back();  // CR LF files too
         if (trimSpaces(line).empty()) continue;
         if (line[0] == '#') {
             if (!isOwnComment(line)) rig.comments.push_back(line);
@@ -178,7 +180,7 @@ std::string formatRig(const Rig& rig, const std::vector<std::string>& names,
     for (const std::string& name : names) {
         const RigJoint* j = rig.find(name);
         if (!j || written.count(name)) continue;
-        if (!writableName(name) || (!j->parent.empty() && !writableName(j->parent))) {
+        if (!writableName(name) || (!j->parent.empty() && !writableParent(j->parent))) {
             unwritable.push_back(name);
             continue;
         }

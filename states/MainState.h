@@ -6,7 +6,8 @@
 // Split by concern: MainStateResources.cpp (loading, release, stepping, keys),
 // MainStateScene.cpp (drawing and the waving strip), MainStatePanel.cpp (the editor panel
 // and the mouse handlers), MainStateEditor.cpp (the visible editing mode: the panel drawn
-// every frame, the pointer shown, undo and redo).
+// every frame, the pointer shown, undo and redo), MainStateRig.cpp (the rig's hooks in the
+// editing mode).
 #include <irrlicht.h>
 
 #include <atomic>
@@ -15,6 +16,7 @@
 
 #include "app/GameState.h"
 #include "platform/FSound.h"
+#include "rig/RigEditing.h"
 #include "states/EditHistory.h"
 #include "ui/UiContext.h"
 
@@ -164,6 +166,22 @@ protected:
     // "Play" when stopped, "Stop" when playing or recording.
     void togglePlayback();
 
+    // Rig hooks of the editing mode (MainStateRig.cpp).
+    // Reads rig.txt for the loaded actors.
+    void loadRig();
+    // Writes rig.txt as part of "Save"; a failure is added to the report and told on stderr.
+    void saveRig(SaveReport& report);
+    // A drag starts: a turn with the right button or Shift, else a move.
+    void rigPress(const irr::SEvent::SMouseInput* mouse);
+    // Drag motion between two screen points: true when the rig moved or turned the actor.
+    bool rigDrag(const irr::core::vector2di& from, const irr::core::vector2di& to);
+    // The pose the editor shows for an actor while not playing: its position and its pose.
+    void rigShownPose(const Actor* actor, irr::core::vector2df& position, ActorPose& shown) const;
+    // The position of an actor at the current frame as the editor shows it while stopped.
+    irr::core::vector2df rigPosition(const Actor* actor) const;
+    // Draws the rig's pivots and links, and what loading it reported.
+    void drawRigOverlay();
+
     Application* app = nullptr;
     UiContext ui;
     ButtonSkin* buttonSkin = nullptr;
@@ -187,4 +205,6 @@ protected:
     bool editing = false;
     EditHistory history;
     bool scrubbing = false;  // the music plays because the timeline thumb is held
+    RigEditing rigEditing;
+    bool rigMessagesShown = true;  // what loading the rig reported stays up until a press
 };

@@ -83,6 +83,7 @@ void MainState::togglePlayback() {
 void MainState::drawEditor() {
     drawStageFrame();
     drawSelectionOutline();
+    drawRigOverlay();
     runPanel(true);
     scrubMusic();
     settleEdit();
@@ -103,7 +104,7 @@ void MainState::drawSelectionOutline() {
     Renderer2D* renderer = app ? app->renderer() : nullptr;
     if (!selectedActor || !renderer) return;
     // The hit area of a click: the unscaled picture rectangle centred on the frame's position.
-    const core::vector2df c = selectedActor->poseAt(currentFrame).position;
+    const core::vector2df c = rigPosition(selectedActor);
     const core::vector2df half = selectedActor->size / 2.f;
     const core::vector2df a = sceneToScreen(c - half), b = sceneToScreen(c + half);
     const float w = b.X - a.X, h = b.Y - a.Y;

@@ -263,6 +263,7 @@ bool MainState::mouseDown(const SEvent::SMouseInput* mouse) {
     uiOwnsMouse = ui.activeId() >= 0;
     // The drag starts wherever the press is; it need not be on the actor.
     if (selectedActor && !uiOwnsMouse) draggedActor = selectedActor;
+    if (editing) rigPress(mouse);
     pressPosition.set(mouse->X, mouse->Y);
     return false;
 }
@@ -270,7 +271,8 @@ bool MainState::mouseDown(const SEvent::SMouseInput* mouse) {
 bool MainState::mouseMove(const SEvent::SMouseInput* mouse) {
     if (!mouse) return false;
     ui.setMousePosition(mouse->X, mouse->Y);
-    if (draggedActor && !playing) {
+    const core::vector2di to(mouse->X, mouse->Y);
+    if (draggedActor && !playing && !(editing && rigDrag(mousePosition, to))) {
         ActorPose d;  // rotation 0, scale (0, 0)
         d.position = screenToScene(core::vector2df(f32(mouse->X), f32(mouse->Y))) -
                      screenToScene(core::vector2df(f32(mousePosition.X), f32(mousePosition.Y)));
@@ -288,7 +290,10 @@ bool MainState::mouseUp(const SEvent::SMouseInput* mouse) {
         scrubMusic();
         settleEdit();
     }
-    if (!uiOwnsMouse) draggedActor = nullptr;
+    if (!uiOwnsMouse) {
+        draggedActor = nullptr;
+        rigEditing.endDrag();
+    }
     if (playing || uiOwnsMouse) return false;
     const int dx = mouse->X - pressPosition.X, dy = mouse->Y - pressPosition.Y;
     if (dx * dx + dy * dy > CLICK_SLOP_SQUARED) return false;  // a drag, not a click
@@ -301,7 +306,7 @@ void MainState::pickAt(int x, int y) {
     const core::vector2df m = screenToScene(core::vector2df(f32(x), f32(y)));
     // Hit area: the unscaled, unturned picture rectangle centred on the frame's position.
     for (Actor* actor : actors) {
-        const core::vector2df c = actor->poseAt(currentFrame).position;
+        const core::vector2df c = editing ? rigPosition(actor) : actor->poseAt(currentFrame).position;
         const core::vector2df half = actor->size / 2.f;
         if (c.X - half.X <= m.X && m.X <= c.X + half.X && c.Y - half.Y <= m.Y &&
             m.Y <= c.Y + half.Y)
@@ -330,5 +335,6 @@ SaveReport MainState::saveActors() {
         else
             report.failures.push_back(actor->dataPath() + ": could not be written");
     }
+    if (editing) saveRig(report);
     return report;
 }

@@ -90,6 +90,7 @@ bool MainState::init() {
 
     for (const Actor* actor : actors)
         if (int(actor->poses.size()) > frameCount) frameCount = int(actor->poses.size());
+    if (editing) loadRig();
 
     return font && buttonSkin;
 }

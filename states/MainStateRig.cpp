@@ -1,0 +1,69 @@
+// The rig's hooks in the editing mode: rig.txt read at start and written by "Save", drags
+// handed to the rig (moves with descendants, turns about the pivot), the rigged actors shown as
+// playback shows them, and the rig drawn over the stage. Without the editing mode none of
+// these is called.
+#include <cstdio>
+
+#include "actors/Actor.h"
+#include "app/Application.h"
+#include "states/MainState.h"
+
+using namespace irr;
+
+namespace {
+
+// Where the rig's load messages start on the stage (pixels from its top-left corner), their
+// text scale, line spacing (pixels) and the most shown.
+constexpr float RIG_MESSAGE_MARGIN = 8.f;
+constexpr float RIG_MESSAGE_SCALE = 0.5f;
+constexpr float RIG_MESSAGE_LINE = 18.f;
+constexpr std::size_t RIG_MESSAGES_SHOWN = 6;
+constexpr u32 RIG_MESSAGE_COLOUR = 0xFFB00020;
+
+}  // namespace
+
+void MainState::loadRig() { rigEditing.load(actors); }
+
+void MainState::saveRig(SaveReport& report) {
+    std::string error;
+    if (rigEditing.save(actors, error)) return;
+    std::fprintf(stderr, "tumelora: %s\n", error.c_str());
+    report.failures.push_back(error);
+}
+
+void MainState::rigPress(const SEvent::SMouseInput* mouse) {
+    rigMessagesShown = false;
+    if (!draggedActor) return;
+    const bool turn = mouse->Event == EMIE_RMOUSE_PRESSED_DOWN || mouse->Shift;
+    rigEditing.beginDrag(draggedActor, turn);
+}
+
+bool MainState::rigDrag(const core::vector2di& from, const core::vector2di& to) {
+    const core::vector2df a = screenToScene(core::vector2df(f32(from.X), f32(from.Y)));
+    const core::vector2df b = screenToScene(core::vector2df(f32(to.X), f32(to.Y)));
+    return rigEditing.drag(actors, currentFrame, frameCount, a, b);
+}
+
+void MainState::rigShownPose(const Actor* actor, core::vector2df& position, ActorPose& shown) const {
+    const int index = rigActorIndex(actors, actor);
+    if (index < 0 || !rigLinked(actors, rigEditing.rig(), std::size_t(index))) return;
+    shown = rigEditing.editedPose(actors, actor, currentFrame);
+    position = shown.position;
+}
+
+core::vector2df MainState::rigPosition(const Actor* actor) const {
+    return rigEditing.editedPose(actors, actor, currentFrame).position;
+}
+
+void MainState::drawRigOverlay() {
+    rigEditing.drawOverlay(app ? app->renderer() : nullptr, actors, selectedActor, currentFrame);
+    if (!rigMessagesShown || !app) return;
+    const std::vector<std::string>& messages = rigEditing.messages();
+    const core::vector2df stage = sceneToScreen(core::vector2df(0.f, 0.f));
+    float y = stage.Y + RIG_MESSAGE_MARGIN;
+    for (std::size_t i = 0; i < messages.size() && i < RIG_MESSAGES_SHOWN; ++i) {
+        panelText(stage.X + RIG_MESSAGE_MARGIN, y, messages[i].c_str(), 0, RIG_MESSAGE_SCALE,
+                  RIG_MESSAGE_COLOUR);
+        y += RIG_MESSAGE_LINE;
+    }
+}
