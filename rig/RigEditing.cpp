@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "render/Renderer2D.h"
 
@@ -70,6 +71,11 @@ bool RigEditing::save(const std::vector<Actor*>& actors, std::string& error) con
     return saveRigFile(rigFilePath(), rig_, names, error);
 }
 
+void RigEditing::tell(const std::string& message) {
+    messages_.push_back(message);
+    std::fprintf(stderr, "tumelora: %s\n", message.c_str());
+}
+
 void RigEditing::beginDrag(Actor* actor, bool turn) {
     dragging = actor;
     turn_ = turn;
@@ -77,29 +83,145 @@ void RigEditing::beginDrag(Actor* actor, bool turn) {
 
 bool RigEditing::drag(const std::vector<Actor*>& actors, int frame, int frameCount,
                       const vector2df& fromScene, const vector2df& toScene) {
+    if (rigActorIndex(actors, dragging) < 0) return false;
+    if (!turn_) return move(actors, frame, frameCount, toScene - fromScene);
+    turn(actors, frame, frameCount, fromScene, toScene);
+    return true;
+}
+
+bool RigEditing::move(const std::vector<Actor*>& actors, int frame, int frameCount,
+                      const vector2df& offset) {
     const int index = rigActorIndex(actors, dragging);
-    if (index < 0) return false;
-    if (!turn_ && !rigLinked(actors, rig_, std::size_t(index))) return false;
+    if (index < 0 || !rigLinked(actors, rig_, std::size_t(index))) return false;
+    if (offset.X == 0.f && offset.Y == 0.f) return true;
     std::vector<Actor*> family;
     for (std::size_t i : rigFamily(actors, rig_, std::size_t(index))) family.push_back(actors[i]);
-    const vector2df pivotPixels = rigPivotPixels(*dragging, rig_);
     RigMotion motion;
-    if (turn_) {
-        const vector2df pivot = picturePointAt(*dragging, shownPoseAt(*dragging, frame), pivotPixels);
-        const vector2df a = fromScene - pivot, b = toScene - pivot;
-        const float dead = kRigTurnDeadPixels / kSceneUnitPixels;
-        if (a.getLength() < dead || b.getLength() < dead) return true;
-        double angle = std::atan2(double(b.Y), double(b.X)) - std::atan2(double(a.Y), double(a.X));
-        if (angle > kPi) angle -= 2 * kPi;
-        if (angle <= -kPi) angle += 2 * kPi;
-        motion.angle = float(angle);
-        if (motion.angle == 0.f) return true;
-    } else {
-        motion.offset = toScene - fromScene;
-        if (motion.offset.X == 0.f && motion.offset.Y == 0.f) return true;
-    }
-    moveRigFamily(family, pivotPixels, frame, frameCount, motion);
+    motion.offset = offset;
+    moveRigFamily(family, rigPivotPixels(*dragging, rig_), frame, frameCount, motion);
     return true;
+}
+
+void RigEditing::turn(const std::vector<Actor*>& actors, int frame, int frameCount,
+                      const vector2df& fromScene, const vector2df& toScene) {
+    const int index = rigActorIndex(actors, dragging);
+    if (index < 0) return;
+    const vector2df pivotPixels = rigPivotPixels(*dragging, rig_);
+    const vector2df pivot = picturePointAt(*dragging, shownPoseAt(*dragging, frame), pivotPixels);
+    const vector2df a = fromScene - pivot, b = toScene - pivot;
+    const float dead = kRigTurnDeadPixels / kSceneUnitPixels;
+    if (a.getLength() < dead || b.getLength() < dead) return;
+    double angle = std::atan2(double(b.Y), double(b.X)) - std::atan2(double(a.Y), double(a.X));
+    if (angle > kPi) angle -= 2 * kPi;
+    if (angle <= -kPi) angle += 2 * kPi;
+    RigMotion motion;
+    motion.angle = float(angle);
+    if (motion.angle == 0.f) return;
+    std::vector<Actor*> family;
+    for (std::size_t i : rigFamily(actors, rig_, std::size_t(index))) family.push_back(actors[i]);
+    moveRigFamily(family, pivotPixels, frame, frameCount, motion);
+}
+
+bool RigEditing::setPivotAt(const std::vector<Actor*>& actors, Actor* actor, int frame,
+                            const vector2df& scenePoint) {
+    if (!actor) return false;
+    const ActorPose pose = editedPose(actors, actor, frame);
+    if (std::fabs(pose.scale.X) < 1e-6f || std::fabs(pose.scale.Y) < 1e-6f) return false;
+    const vector2df spot = pictureSpotAt(*actor, pose, scenePoint);
+    if (!std::isfinite(spot.X) || !std::isfinite(spot.Y) || std::fabs(spot.X) > kRigMaxPivotPixels ||
+        std::fabs(spot.Y) > kRigMaxPivotPixels)
+        return false;
+    RigJoint& joint = rig_.joints[actor->name];
+    joint.pivotX = spot.X;
+    joint.pivotY = spot.Y;
+    return true;
+}
+
+bool RigEditing::setParent(Actor* child, const Actor* parent, std::string& why) {
+    if (!child) return false;
+    const std::string name = parent ? parent->name : std::string();
+    if (!name.empty() && rig_.wouldLoop(child->name, name)) {
+        why = child->name + " cannot hang from " + name + ": " + name + " hangs from it";
+        return false;
+    }
+    auto it = rig_.joints.find(child->name);
+    if (it == rig_.joints.end()) {
+        // A new joint turns about the picture's centre until a pivot is set.
+        RigJoint joint;
+        joint.pivotX = child->size.X * kSceneUnitPixels / 2.f;
+        joint.pivotY = child->size.Y * kSceneUnitPixels / 2.f;
+        it = rig_.joints.emplace(child->name, joint).first;
+    }
+    it->second.parent = name;
+    return true;
+}
+
+std::string RigEditing::snapshot() const {
+    // Length-prefixed fields, so that any name survives exactly.
+    std::string out;
+    auto put = [&out](const std::string& field) {
+        out += std::to_string(field.size());
+        out += ':';
+        out += field;
+    };
+    auto putFloat = [&put](float v) {
+        std::string bytes(sizeof v, '\0');
+        std::memcpy(&bytes[0], &v, sizeof v);
+        put(bytes);
+    };
+    put(std::to_string(rig_.joints.size()));
+    for (const auto& [name, joint] : rig_.joints) {
+        put(name);
+        put(joint.parent);
+        putFloat(joint.pivotX);
+        putFloat(joint.pivotY);
+    }
+    put(std::to_string(rig_.comments.size()));
+    for (const std::string& c : rig_.comments) put(c);
+    put(std::to_string(rig_.refusedLines.size()));
+    for (const std::string& l : rig_.refusedLines) put(l);
+    return out;
+}
+
+void RigEditing::restore(const std::string& text) {
+    std::size_t at = 0;
+    auto get = [&](std::string& field) {
+        const std::size_t colon = text.find(':', at);
+        if (colon == std::string::npos) return false;
+        const std::size_t n = std::size_t(std::stoull(text.substr(at, colon - at)));
+        if (n > text.size() - colon - 1) return false;
+        field = text.substr(colon + 1, n);
+        at = colon + 1 + n;
+        return true;
+    };
+    auto getFloat = [&](float& v) {
+        std::string bytes;
+        if (!get(bytes) || bytes.size() != sizeof v) return false;
+        std::memcpy(&v, bytes.data(), sizeof v);
+        return true;
+    };
+    auto getCount = [&](std::size_t& n) {
+        std::string field;
+        if (!get(field)) return false;
+        n = std::size_t(std::stoull(field));
+        return true;
+    };
+    Rig rig;
+    std::size_t n = 0;
+    if (!getCount(n)) return;
+    for (std::size_t i = 0; i < n; ++i) {
+        std::string name;
+        RigJoint joint;
+        if (!get(name) || !get(joint.parent) || !getFloat(joint.pivotX) || !getFloat(joint.pivotY)) return;
+        rig.joints[name] = joint;
+    }
+    for (std::vector<std::string>* list : {&rig.comments, &rig.refusedLines}) {
+        if (!getCount(n)) return;
+        list->resize(n);
+        for (std::string& line : *list)
+            if (!get(line)) return;
+    }
+    rig_ = std::move(rig);
 }
 
 ActorPose RigEditing::editedPose(const std::vector<Actor*>& actors, const Actor* actor, int frame) const {

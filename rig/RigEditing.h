@@ -46,6 +46,26 @@ public:
     // false (the caller moves the actor as it always did).
     bool drag(const std::vector<Actor*>& actors, int frame, int frameCount,
               const irr::core::vector2df& fromScene, const irr::core::vector2df& toScene);
+    // A move of the dragged actor by offset (scene units) at frame: true when the rig moved it
+    // with its descendants (it has a parent or children), false when it is not linked.
+    bool move(const std::vector<Actor*>& actors, int frame, int frameCount,
+              const irr::core::vector2df& offset);
+    // A turn of the dragged actor about its pivot by the angle the pointer swept around it
+    // from one scene point to another, with its descendants.
+    void turn(const std::vector<Actor*>& actors, int frame, int frameCount,
+              const irr::core::vector2df& fromScene, const irr::core::vector2df& toScene);
+
+    // Puts the actor's pivot on the point of its picture shown at the scene point at frame
+    // (rigging the actor if it was not); false when its pose is flat there.
+    bool setPivotAt(const std::vector<Actor*>& actors, Actor* actor, int frame,
+                    const irr::core::vector2df& scenePoint);
+    // Hangs child from parent (null: from nothing). False with the reason when it would close
+    // a loop of parents.
+    bool setParent(Actor* child, const Actor* parent, std::string& why);
+    // The whole rig as bytes, to keep in an undo step.
+    std::string snapshot() const;
+    // Puts back a rig kept by snapshot (anything else leaves the rig as it is).
+    void restore(const std::string& bytes);
 
     // The pose the editor shows for an actor while not playing: for a linked actor, what
     // playback from frame 0 shows at frame; otherwise the track's pose at frame.
@@ -58,8 +78,10 @@ public:
     // The rig as loaded and edited.
     Rig& rig() { return rig_; }
     const Rig& rig() const { return rig_; }
-    // What loading reported, one line each.
+    // What loading reported, and what the rig refused since, one line each.
     const std::vector<std::string>& messages() const { return messages_; }
+    // Adds a message (also on stderr).
+    void tell(const std::string& message);
 
 private:
     Rig rig_;

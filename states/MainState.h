@@ -181,6 +181,8 @@ protected:
     irr::core::vector2df rigPosition(const Actor* actor) const;
     // Draws the rig's pivots and links, and what loading it reported.
     void drawRigOverlay();
+    // The rig's keys (pivot, parent); true when the key was one of them.
+    bool rigKey(const irr::SEvent::SKeyInput* key);
 
     Application* app = nullptr;
     UiContext ui;

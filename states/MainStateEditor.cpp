@@ -55,6 +55,7 @@ bool MainState::editorKey(const SEvent::SKeyInput* key) {
             undoEdit();
         return true;
     }
+    if (rigKey(key)) return true;
     if (key->Key == KEY_SPACE) {
         beginEdit();  // Space may end a take
         togglePlayback();
@@ -114,11 +115,11 @@ void MainState::drawSelectionOutline() {
     solidRect(renderer, b.X - OUTLINE_WIDTH, a.Y, OUTLINE_WIDTH, h, OUTLINE_COLOUR);
 }
 
-void MainState::beginEdit() { history.begin(actors, frameCount); }
+void MainState::beginEdit() { history.begin(actors, frameCount, rigEditing.snapshot()); }
 
 void MainState::settleEdit() {
     if (!history.isOpen() || ui.isMouseDown() || recording) return;
-    history.commit(actors, frameCount);
+    history.commit(actors, frameCount, rigEditing.snapshot());
 }
 
 void MainState::scrubMusic() {
@@ -137,7 +138,9 @@ void MainState::scrubMusic() {
 bool MainState::undoEdit() {
     if (recording || ui.isMouseDown()) return false;
     settleEdit();
-    if (!history.undo(actors, frameCount)) return false;
+    std::string rig = rigEditing.snapshot();
+    if (!history.undo(actors, frameCount, &rig)) return false;
+    rigEditing.restore(rig);
     if (currentFrame > frameCount - 1) currentFrame = frameCount - 1;
     draggedActor = nullptr;
     return true;
@@ -146,7 +149,9 @@ bool MainState::undoEdit() {
 bool MainState::redoEdit() {
     if (recording || ui.isMouseDown()) return false;
     settleEdit();
-    if (!history.redo(actors, frameCount)) return false;
+    std::string rig = rigEditing.snapshot();
+    if (!history.redo(actors, frameCount, &rig)) return false;
+    rigEditing.restore(rig);
     if (currentFrame > frameCount - 1) currentFrame = frameCount - 1;
     draggedActor = nullptr;
     return true;

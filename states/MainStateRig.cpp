@@ -55,6 +55,35 @@ core::vector2df MainState::rigPosition(const Actor* actor) const {
     return rigEditing.editedPose(actors, actor, currentFrame).position;
 }
 
+bool MainState::rigKey(const SEvent::SKeyInput* key) {
+    if (key->Control || !selectedActor || recording || ui.isMouseDown()) return false;
+    if (key->Key != KEY_KEY_P && key->Key != KEY_KEY_H && key->Key != KEY_KEY_U) return false;
+    const core::vector2df m = screenToScene(core::vector2df(f32(mousePosition.X), f32(mousePosition.Y)));
+    beginEdit();
+    if (key->Key == KEY_KEY_P) {
+        if (!rigEditing.setPivotAt(actors, selectedActor, currentFrame, m))
+            rigEditing.tell(selectedActor->name + ": no pivot there (the picture is flat at this frame)");
+    } else {
+        // H hangs the selection from the actor drawn topmost under the pointer; U from nothing.
+        const Actor* parent = nullptr;
+        if (key->Key == KEY_KEY_H) {
+            for (const Actor* actor : actors) {
+                const core::vector2df c = rigPosition(actor), half = actor->size / 2.f;
+                if (actor != selectedActor && c.X - half.X <= m.X && m.X <= c.X + half.X &&
+                    c.Y - half.Y <= m.Y && m.Y <= c.Y + half.Y)
+                    parent = actor;
+            }
+        }
+        std::string why;
+        if ((parent || key->Key == KEY_KEY_U) && !rigEditing.setParent(selectedActor, parent, why)) {
+            rigEditing.tell(why);
+            rigMessagesShown = true;
+        }
+    }
+    settleEdit();
+    return true;
+}
+
 void MainState::drawRigOverlay() {
     rigEditing.drawOverlay(app ? app->renderer() : nullptr, actors, selectedActor, currentFrame);
     if (!rigMessagesShown || !app) return;
