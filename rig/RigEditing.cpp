@@ -119,6 +119,13 @@ void RigEditing::turn(const std::vector<Actor*>& actors, int frame, int frameCou
     if (motion.angle == 0.f) return;
     std::vector<Actor*> family;
     for (std::size_t i : rigFamily(actors, rig_, std::size_t(index))) family.push_back(actors[i]);
+    if (family.size() == 1 && pivotPixels == rigPivotPixels(*dragging, Rig())) {
+        // Alone and about its centre: only the rotation changes, and rotation is never eased.
+        ActorPose delta;
+        delta.rotation = motion.angle;
+        dragging->offsetPoses(frame, delta, true);
+        return;
+    }
     moveRigFamily(family, pivotPixels, frame, frameCount, motion);
 }
 
