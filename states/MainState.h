@@ -173,16 +173,19 @@ protected:
     void saveRig(SaveReport& report);
     // A drag starts: a turn with the right button or Shift, else a move.
     void rigPress(const irr::SEvent::SMouseInput* mouse);
-    // Drag motion between two screen points: true when the rig moved or turned the actor.
-    bool rigDrag(const irr::core::vector2di& from, const irr::core::vector2di& to);
+    // Drag motion between two scene points: true when the rig moved or turned the actor.
+    bool rigDrag(const irr::core::vector2df& fromScene, const irr::core::vector2df& toScene);
     // The pose the editor shows for an actor while not playing: its position and its pose.
     void rigShownPose(const Actor* actor, irr::core::vector2df& position, ActorPose& shown) const;
     // The position of an actor at the current frame as the editor shows it while stopped.
     irr::core::vector2df rigPosition(const Actor* actor) const;
-    // Draws the rig's pivots and links, and what loading it reported.
+    // Draws the rig's pivots and links (in the scene's screen coordinates).
     void drawRigOverlay();
-    // The rig's keys (pivot, parent); true when the key was one of them.
-    bool rigKey(const irr::SEvent::SKeyInput* key);
+    // Draws what loading the rig reported, until the next press.
+    void drawRigMessages();
+    // The rig's keys (pivot, parent) with the pointer at a scene point; true when the key was
+    // one of them.
+    bool rigKey(const irr::SEvent::SKeyInput* key, const irr::core::vector2df& pointerScene);
 
     Application* app = nullptr;
     UiContext ui;

@@ -55,7 +55,8 @@ bool MainState::editorKey(const SEvent::SKeyInput* key) {
             undoEdit();
         return true;
     }
-    if (rigKey(key)) return true;
+    if (rigKey(key, screenToScene(core::vector2df(f32(mousePosition.X), f32(mousePosition.Y)))))
+        return true;
     if (key->Key == KEY_SPACE) {
         beginEdit();  // Space may end a take
         togglePlayback();
@@ -85,6 +86,7 @@ void MainState::drawEditor() {
     drawStageFrame();
     drawSelectionOutline();
     drawRigOverlay();
+    drawRigMessages();
     runPanel(true);
     scrubMusic();
     settleEdit();

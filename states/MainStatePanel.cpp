@@ -271,12 +271,15 @@ bool MainState::mouseDown(const SEvent::SMouseInput* mouse) {
 bool MainState::mouseMove(const SEvent::SMouseInput* mouse) {
     if (!mouse) return false;
     ui.setMousePosition(mouse->X, mouse->Y);
-    const core::vector2di to(mouse->X, mouse->Y);
-    if (draggedActor && !playing && !(editing && rigDrag(mousePosition, to))) {
-        ActorPose d;  // rotation 0, scale (0, 0)
-        d.position = screenToScene(core::vector2df(f32(mouse->X), f32(mouse->Y))) -
-                     screenToScene(core::vector2df(f32(mousePosition.X), f32(mousePosition.Y)));
-        draggedActor->offsetPoses(currentFrame, d, true);
+    if (draggedActor && !playing) {
+        const core::vector2df to = screenToScene(core::vector2df(f32(mouse->X), f32(mouse->Y)));
+        const core::vector2df from =
+            screenToScene(core::vector2df(f32(mousePosition.X), f32(mousePosition.Y)));
+        if (!(editing && rigDrag(from, to))) {
+            ActorPose d;  // rotation 0, scale (0, 0)
+            d.position = to - from;
+            draggedActor->offsetPoses(currentFrame, d, true);
+        }
     }
     mousePosition.set(mouse->X, mouse->Y);
     return false;

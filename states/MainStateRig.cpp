@@ -38,10 +38,8 @@ void MainState::rigPress(const SEvent::SMouseInput* mouse) {
     rigEditing.beginDrag(draggedActor, turn);
 }
 
-bool MainState::rigDrag(const core::vector2di& from, const core::vector2di& to) {
-    const core::vector2df a = screenToScene(core::vector2df(f32(from.X), f32(from.Y)));
-    const core::vector2df b = screenToScene(core::vector2df(f32(to.X), f32(to.Y)));
-    return rigEditing.drag(actors, currentFrame, frameCount, a, b);
+bool MainState::rigDrag(const core::vector2df& fromScene, const core::vector2df& toScene) {
+    return rigEditing.drag(actors, currentFrame, frameCount, fromScene, toScene);
 }
 
 void MainState::rigShownPose(const Actor* actor, core::vector2df& position, ActorPose& shown) const {
@@ -55,10 +53,9 @@ core::vector2df MainState::rigPosition(const Actor* actor) const {
     return rigEditing.editedPose(actors, actor, currentFrame).position;
 }
 
-bool MainState::rigKey(const SEvent::SKeyInput* key) {
+bool MainState::rigKey(const SEvent::SKeyInput* key, const core::vector2df& m) {
     if (key->Control || !selectedActor || recording || ui.isMouseDown()) return false;
     if (key->Key != KEY_KEY_P && key->Key != KEY_KEY_H && key->Key != KEY_KEY_U) return false;
-    const core::vector2df m = screenToScene(core::vector2df(f32(mousePosition.X), f32(mousePosition.Y)));
     beginEdit();
     if (key->Key == KEY_KEY_P) {
         if (!rigEditing.setPivotAt(actors, selectedActor, currentFrame, m))
@@ -86,6 +83,9 @@ bool MainState::rigKey(const SEvent::SKeyInput* key) {
 
 void MainState::drawRigOverlay() {
     rigEditing.drawOverlay(app ? app->renderer() : nullptr, actors, selectedActor, currentFrame);
+}
+
+void MainState::drawRigMessages() {
     if (!rigMessagesShown || !app) return;
     const std::vector<std::string>& messages = rigEditing.messages();
     const core::vector2df stage = sceneToScreen(core::vector2df(0.f, 0.f));
