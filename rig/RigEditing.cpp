@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "actors/ActorDataFile.h"
 #include "render/Renderer2D.h"
 
 using irr::core::vector2df;
@@ -69,6 +70,36 @@ bool RigEditing::save(const std::vector<Actor*>& actors, std::string& error) con
     std::vector<std::string> names;
     for (const Actor* a : actors) names.push_back(a->name);
     return saveRigFile(rigFilePath(), rig_, names, error);
+}
+
+std::string rigRecoveryPath() { return std::string(kActorFolder) + kRigRecoveryFileName; }
+
+bool RigEditing::writeRecovery(const std::vector<Actor*>& actors, std::string& error) {
+    std::vector<std::string> names, unwritable;
+    for (const Actor* a : actors) names.push_back(a->name);
+    const std::string text = formatRig(rig_, names, unwritable);
+    if (text == recoveryWritten) return true;
+    if (!replaceFileSafely(rigRecoveryPath(), std::vector<uint8_t>(text.begin(), text.end()))) {
+        error = rigRecoveryPath() + ": could not be written";
+        return false;
+    }
+    recoveryWritten = text;
+    return true;
+}
+
+void RigEditing::removeRecovery() {
+    std::remove(rigRecoveryPath().c_str());
+    recoveryWritten.clear();
+}
+
+bool RigEditing::restoreRecovery(const std::vector<Actor*>& actors) {
+    std::vector<std::string> names;
+    for (const Actor* a : actors) names.push_back(a->name);
+    RigLoad loaded = loadRigFile(rigRecoveryPath(), names);
+    if (!loaded.found || !loaded.read) return false;
+    rig_ = std::move(loaded.rig);
+    for (const std::string& m : loaded.errors) tell(m);
+    return true;
 }
 
 void RigEditing::tell(const std::string& message) {

@@ -35,6 +35,15 @@ public:
     // A file that could not be read at start is not replaced.
     bool save(const std::vector<Actor*>& actors, std::string& error) const;
 
+    // Keeps the rig in its recovery file beside rig.txt (written only when it changed since the
+    // last time), so that a crash loses no pivot or parent; false with the reason on failure.
+    bool writeRecovery(const std::vector<Actor*>& actors, std::string& error);
+    // Removes the recovery file (after "Save", or when the unsaved work is thrown away).
+    void removeRecovery();
+    // Takes the rig from a recovery file left by an ended session; false when there is none.
+    // Lines it cannot use are reported as loading reports them.
+    bool restoreRecovery(const std::vector<Actor*>& actors);
+
     // Starts a drag of actor: a turn about its pivot when turn, else a move.
     void beginDrag(Actor* actor, bool turn);
     // Ends the drag.
@@ -88,9 +97,15 @@ private:
     bool fileFound = false;
     bool fileRead = true;
     std::vector<std::string> messages_;
+    std::string recoveryWritten;  // the text last written to the recovery file
     Actor* dragging = nullptr;
     bool turn_ = false;
 };
+
+// Name of the rig's recovery file in the actor folder.
+constexpr const char* kRigRecoveryFileName = ".unsaved-rig.recovery";
+// The rig recovery file's path.
+std::string rigRecoveryPath();
 
 // The actor's index in actors, or -1.
 int rigActorIndex(const std::vector<Actor*>& actors, const Actor* actor);

@@ -308,7 +308,7 @@ TEST_F(RigTest, TakeTurningTheBundledDancersUpperArmKeepsForearmAndHandOnIt) {
         EXPECT_LE(gaps[j], kJointTolerancePixels) << replay[joints[j].child]->name << " on " << replay[joints[j].parent]->name;
 }
 
-TEST_F(RigTest, PivotAndParentSetInTheEditorAreUndoneAndRedoneWithTheEdit) {
+TEST_F(RigTest, PivotAndParentSetInTheEditorAreUndoneRedoneAndRecovered) {
     auto bodyImage = makeImage(100, 200), armImage = makeImage(40, 120);
     Actor body("body", bodyImage.get(), false), arm("arm", armImage.get(), false);
     body.poses = {ActorPose{{5.f, 4.f}, 0.f, {1.f, 1.f}}};
@@ -349,4 +349,14 @@ TEST_F(RigTest, PivotAndParentSetInTheEditorAreUndoneAndRedoneWithTheEdit) {
     ASSERT_NE(editing.rig().find("arm"), nullptr);
     EXPECT_EQ(editing.rig().find("arm")->parent, "body");
     EXPECT_EQ(editing.rig().find("arm")->pivotY, j->pivotY);
+
+    // Unsaved, the rig is kept in its recovery file, and a new session takes it from there.
+    std::string error;
+    ASSERT_TRUE(editing.writeRecovery(actors, error)) << error;
+    RigEditing next;
+    ASSERT_TRUE(next.restoreRecovery(actors));
+    ASSERT_NE(next.rig().find("arm"), nullptr);
+    EXPECT_EQ(next.rig().find("arm")->parent, "body");
+    next.removeRecovery();
+    EXPECT_FALSE(RigEditing().restoreRecovery(actors));
 }
