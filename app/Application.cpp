@@ -1,6 +1,7 @@
 #include "app/Application.h"
 
 #include "app/GameState.h"
+#include "platform/Signals.h"
 #include "platform/Ticks.h"
 #include "render/Renderer2D.h"
 
@@ -87,7 +88,8 @@ bool Application::fixedUpdate() {
 }
 
 void Application::run() {
-    while (device_->run() && running) {
+    // A quit signal ends the loop like Escape does: the state is left and shut down after it.
+    while (device_->run() && running && !quitSignal()) {
         ITimer* timer = device_->getTimer();
         const u32 t0 = timer->getRealTime();
         smoothClock();

@@ -16,7 +16,7 @@ public:
     bool OnEvent(const irr::SEvent& event) override;
     // Takes the driver and scene manager, creates the renderer, resets the clock.
     virtual bool init(irr::IrrlichtDevice* device);
-    // The main loop: runs while the device runs and isRunning().
+    // The main loop: runs while the device runs, isRunning() and no quit signal came.
     virtual void run();
     // Hook called after each drawn frame.
     virtual void afterRender() {}

@@ -3,6 +3,7 @@
 #include "app/Application.h"
 #include "app/GameState.h"
 #include "app/ShowError.h"
+#include "platform/Signals.h"
 #include "platform/X11Display.h"
 #include "platform/X11Errors.h"
 
@@ -45,6 +46,8 @@ IrrlichtDevice* createEditorDevice(bool) {
 
 int runProgram(const char* commandLine, StateFactory makeState, DeviceFactory makeDevice) {
     const bool fullscreen = wantsFullscreen(commandLine);
+    // Ctrl+C, kill and a logout end the program through the same path as Escape.
+    installQuitSignals();
     // Some OpenGL drivers raise harmless X errors while the device starts (vsync).
     installNonFatalXErrorHandler();
     IrrlichtDevice* device = makeDevice(fullscreen);

@@ -5,6 +5,7 @@
 #include "actors/Actor.h"
 #include "app/Application.h"
 #include "app/ShowError.h"
+#include "platform/Signals.h"
 #include "render/Image.h"
 #include "render/Renderer2D.h"
 #include "states/MainState.h"
@@ -153,7 +154,9 @@ void MainState::enter() {
     }
     IrrlichtDevice* device = app ? app->device() : nullptr;
     if (device) {
-        device->sleep(ENTER_PAUSE_MS, false);
+        // In short slices, so that a quit signal is not kept waiting by the pause.
+        for (u32 paused = 0; paused < ENTER_PAUSE_MS && !quitSignal(); paused += QUIT_POLL_MS)
+            device->sleep(QUIT_POLL_MS, false);
         if (gui::ICursorControl* cursor = device->getCursorControl()) cursor->setVisible(false);
     }
     GameState::enter();
