@@ -325,10 +325,15 @@ void MainState::pickAt(int x, int y) {
 SaveReport MainState::saveActors() {
     SaveReport report;
     for (Actor* actor : actors) {
-        if (actor->saveData())
+        std::string reason;
+        if (actor->saveData(&reason)) {
             ++report.saved;
-        else
-            report.failures.push_back(actor->dataPath() + ": could not be written");
+        } else {
+            report.failures.push_back(actor->dataPath() + ": " + reason);
+            std::fprintf(stderr, "Not saved: %s\n", report.failures.back().c_str());
+        }
     }
+    std::fflush(stderr);
+    saveFailures = report.failures;
     return report;
 }

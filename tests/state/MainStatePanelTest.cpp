@@ -1,4 +1,7 @@
 // The editor panel's click areas and actions, and selecting and dragging actors.
+#include <cerrno>
+#include <cstring>
+
 #include "StateTestSupport.h"
 #include "text/BitmapFont.h"
 #include "ui/SliderSkin.h"
@@ -374,7 +377,16 @@ TEST_F(PanelTest, SaveWritesEveryActorAndABlockedFileKeepsWhatIsThere) {
     state.currentFrame = 4;
     drag(600, 400, 80, 0);
     state.actors[1]->wobble = true;
+    testing::internal::CaptureStderr();
     clickSave();
+    // The file that was not written is named with its reason; the others are written.
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said, "Not saved: data/actors/c.data: cannot put it in place: " +
+                        std::string(std::strerror(EISDIR)) + "\n");
+    const SaveReport report = state.saveActors();
+    EXPECT_EQ(report.saved, 2);
+    ASSERT_EQ(report.failures.size(), 1u);
+    EXPECT_EQ(report.failures[0] + "\n", said.substr(std::strlen("Not saved: ")));
     const ActorData da = savedData("a");
     ASSERT_EQ(da.poses.size(), 10u);
     for (size_t i = 0; i < 10; ++i)
