@@ -31,6 +31,10 @@ void onQuitSignal(int sig) {
     errno = savedErrno;
 }
 
+// SIGTERM handler of a child started by runChildUntilQuit: ends its whole process group, so
+// that what the child started (a library may fork again) goes with it.
+void endChildGroup(int) { kill(0, SIGKILL); }
+
 // Sleeps one polling interval.
 void pollPause() {
     timespec ts{0, long(QUIT_POLL_MS) * 1000000L};
@@ -63,6 +67,8 @@ int runChildUntilQuit(int (*task)(void*), void* arg) {
         // A child of a program killed outright does not stay behind.
         prctl(PR_SET_PDEATHSIG, SIGTERM);
         for (int sig : QUIT_SIGNALS) std::signal(sig, SIG_DFL);
+        std::signal(SIGTERM, endChildGroup);
+        if (getppid() == 1) _exit(1);  // the program ended before the child was ready
         _exit(task(arg));
     }
     setpgid(child, child);
@@ -72,8 +78,7 @@ int runChildUntilQuit(int (*task)(void*), void* arg) {
         if (done == child) break;
         if (done < 0 && errno != EINTR) return -1;
         if (quitSignal()) {
-            kill(-child, SIGTERM);
-            kill(child, SIGTERM);
+            kill(-child, SIGKILL);
             while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
             }
             return -1;

@@ -96,7 +96,8 @@ public:
     void render(irr::IrrlichtDevice* device) override;
     // Pauses two seconds, hides the pointer, starts the music and playback from frame 0.
     void enter() override;
-    // Hands the key to the panel as a keyboard command; Escape also ends the program.
+    // Hands the key to the panel as a keyboard command (Return and the arrows act on the
+    // focused widget at once); Escape also ends the program.
     bool keyDown(const irr::SEvent::SKeyInput* key) override;
     // Does nothing.
     bool keyUp(const irr::SEvent::SKeyInput* key) override;

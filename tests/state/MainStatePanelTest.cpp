@@ -360,6 +360,33 @@ TEST_F(PanelTest, APressOnAWidgetStartsNoDrag) {
     for (const ActorPose& p : state.actors[0]->poses) EXPECT_FLOAT_EQ(p.position.X, 2.f);
 }
 
+// A press acts where it happens, also without a motion event before it: on "Save" it belongs
+// to the panel and starts no drag; after a drag no motion moves the actor once the buttons are up.
+TEST_F(PanelTest, APressActsWhereItHappensAndNoDragOutlivesItsButtons) {
+    writeMusic(0.5);
+    addActor("a", rampTrack(10, 2.f, 0.f, 3.f));
+    ASSERT_TRUE(initState());
+    click(px(2.f), px(3.f));
+    ASSERT_NE(state.selectedActor, nullptr);
+    const int saveY = int(720.f - rowStep()) + 5;
+    press(5, saveY);  // the pointer was last seen over the actor
+    EXPECT_TRUE(state.uiOwnsMouse);
+    EXPECT_EQ(state.draggedActor, nullptr);
+    moveTo(85, saveY);
+    release(85, saveY);
+    for (const ActorPose& p : state.actors[0]->poses) EXPECT_FLOAT_EQ(p.position.X, 2.f);
+    // A drag with a second button pressed over a widget: once both are up nothing follows.
+    moveTo(600, 400);
+    press(600, 400);
+    mouse(EMIE_RMOUSE_PRESSED_DOWN, 5, saveY);
+    mouse(EMIE_RMOUSE_LEFT_UP, 5, saveY);
+    release(5, saveY);
+    const float x = state.actors[0]->poses[0].position.X;
+    moveTo(700, 400);
+    EXPECT_EQ(state.draggedActor, nullptr);
+    EXPECT_FLOAT_EQ(state.actors[0]->poses[0].position.X, x);
+}
+
 TEST_F(PanelTest, SaveWritesEveryActorAndABlockedFileKeepsWhatIsThere) {
     writeMusic(0.5);
     addActor("a", rampTrack(10, 2.f, 0.f, 3.f));
