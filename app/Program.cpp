@@ -33,9 +33,13 @@ bool wantsFullscreen(const char* commandLine) {
 }
 
 IrrlichtDevice* createProgramDevice(bool fullscreen) {
-    return createDevice(video::EDT_OPENGL,
-                        core::dimension2d<u32>(PROGRAM_WINDOW_WIDTH, PROGRAM_WINDOW_HEIGHT),
-                        PROGRAM_COLOR_BITS, fullscreen, true, true, nullptr);
+    core::dimension2d<u32> size(PROGRAM_WINDOW_WIDTH, PROGRAM_WINDOW_HEIGHT);
+    // Full screen covers the display at its own size, so that its mode never has to change;
+    // the application then scales the 1280 x 720 picture onto it.
+    unsigned width = 0, height = 0;
+    if (fullscreen && displaySize(width, height)) size.set(width, height);
+    return createDevice(video::EDT_OPENGL, size, PROGRAM_COLOR_BITS, fullscreen, true, true,
+                        nullptr);
 }
 
 IrrlichtDevice* createEditorDevice(bool) {
@@ -60,6 +64,10 @@ int runProgram(const char* commandLine, StateFactory makeState, DeviceFactory ma
 
     Application* application = new Application(device);
     if (application->init(device)) {
+        // Full screen: the program's picture, scaled to fit the display and centred (also
+        // where the engine could only open a window of the display's size).
+        if (fullscreen && makeDevice == createProgramDevice)
+            application->setStageSize(int(PROGRAM_WINDOW_WIDTH), int(PROGRAM_WINDOW_HEIGHT));
         device->setEventReceiver(application);
         showCaption(device, application->caption());
         GameState* state = makeState ? makeState() : nullptr;
