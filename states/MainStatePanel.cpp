@@ -226,11 +226,12 @@ void MainState::runPropertyRows(float ox, float oy, float thumbH, float rowH, fl
     ui.checkBox(x, y, &actor->wobble, UI_NO_ID, checkBoxSkin, 0.f, 0.f, nullptr, check);
     panelText(x + checkW + 2.f, y, "Wobble", ALIGN_LEFT_TOP, LABEL_SCALE, WHITE);
 
-    // Apply the edit from the current frame on; a drawing pass only draws (with "Bind scale"
-    // it shows H bound to W, but the rule edits only in the passes of the user's input).
-    if (!ui.isDrawPass() && (differs(e.position.X, p.position.X) || differs(e.position.Y, p.position.Y) ||
-        e.rotation != p.rotation || differs(e.scale.X, p.scale.X) ||
-        differs(e.scale.Y, p.scale.Y))) {
+    // Apply the edit from the current frame on. A drawing pass only draws: with "Bind scale"
+    // it shows H bound to W, but the rule edits only in the passes of the user's own input.
+    const bool edited = differs(e.position.X, p.position.X) ||
+                        differs(e.position.Y, p.position.Y) || e.rotation != p.rotation ||
+                        differs(e.scale.X, p.scale.X) || differs(e.scale.Y, p.scale.Y);
+    if (edited && !ui.isDrawPass()) {
         ActorPose d;
         d.position = e.position - p.position;
         d.rotation = e.rotation - p.rotation;
