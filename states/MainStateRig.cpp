@@ -27,8 +27,8 @@ void MainState::loadRig() { rigEditing.load(actors); }
 void MainState::saveRig(SaveReport& report) {
     std::string error;
     if (rigEditing.save(actors, error)) return;
-    std::fprintf(stderr, "tumelora: %s\n", error.c_str());
     report.failures.push_back(error);
+    std::fprintf(stderr, "Not saved: %s\n", error.c_str());
 }
 
 void MainState::rigPress(const SEvent::SMouseInput* mouse) {
