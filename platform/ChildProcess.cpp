@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -16,13 +17,23 @@ namespace {
 // Bytes read from a child's error output at a time.
 constexpr size_t CHILD_READ_CHUNK = 1024;
 
-// The last line of text that is not blank.
-std::string lastLine(const std::string& text) {
-    size_t end = text.find_last_not_of(" \t\r\n");
-    if (end == std::string::npos) return "";
-    const size_t start = text.rfind('\n', end);
-    return text.substr(start == std::string::npos ? 0 : start + 1,
-                       end + 1 - (start == std::string::npos ? 0 : start + 1));
+// The first line of text that is not blank, without a leading "[source] " tag (ffmpeg marks
+// its lines with the part that wrote them).
+std::string firstLine(const std::string& text) {
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line[0] == '[') {
+            const size_t close = line.find("] ");
+            if (close != std::string::npos) line.erase(0, close + 2);
+        }
+        const size_t first = line.find_first_not_of(" \t\r");
+        if (first != std::string::npos) return line.substr(first, line.find_last_not_of(" \t\r") + 1 - first);
+        start = end + 1;
+    }
+    return "";
 }
 
 }  // namespace
@@ -72,7 +83,7 @@ std::string ProcessResult::failure() const {
         text = "could not be run";
     else
         text = "exit code " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1);
-    const std::string said = lastLine(messages);
+    const std::string said = firstLine(messages);
     return said.empty() ? text : text + ": " + said;
 }
 
@@ -101,9 +112,8 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
         }
         const ssize_t n = read(fds[0], chunk, sizeof chunk);
         if (n > 0) {
-            result.messages.append(chunk, size_t(n));
-            if (result.messages.size() > CHILD_MESSAGE_MAX_BYTES)
-                result.messages.erase(0, result.messages.size() - CHILD_MESSAGE_MAX_BYTES);
+            const size_t room = CHILD_MESSAGE_MAX_BYTES - result.messages.size();
+            result.messages.append(chunk, std::min(room, size_t(n)));
         } else if (n == 0 || errno != EINTR) {
             break;
         }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-// Most bytes of a child's error output that are kept for a message (its last ones).
+// Most bytes of a child's error output that are kept for a message (its first ones).
 constexpr size_t CHILD_MESSAGE_MAX_BYTES = 4096;
 // Exit status of a child whose program could not be executed.
 constexpr int CHILD_EXEC_FAILED_STATUS = 127;
@@ -27,11 +27,11 @@ struct ProcessResult {
     int startError = 0;        // errno of the failed start
     int status = 0;            // wait status
     bool interrupted = false;  // stopped because the stop flag was raised
-    std::string messages;      // the last CHILD_MESSAGE_MAX_BYTES of its error output
+    std::string messages;      // the first CHILD_MESSAGE_MAX_BYTES of its error output
 
     // True when it started, was not interrupted and exited with status 0.
     bool succeeded() const;
-    // What went wrong, in words ("exit code 1: <its last message line>"), for a message.
+    // What went wrong, in words ("exit code 1: <its first message line>"), for a message.
     std::string failure() const;
 };
 

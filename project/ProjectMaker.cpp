@@ -527,7 +527,9 @@ bool convertSong(const std::string& song, const std::string& target, Failure& fa
          "-f", "ogg", "file:" + target},
         &stopRequested);
     if (!run.succeeded()) {
-        failure.reason = "ffmpeg cannot read the song (" + run.failure() + ")";
+        failure.reason = run.messages.find("matches no streams") != std::string::npos
+                             ? "it holds no sound"
+                             : "ffmpeg cannot read the song (" + run.failure() + ")";
         return false;
     }
     return true;
