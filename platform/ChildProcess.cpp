@@ -120,5 +120,6 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
     }
     close(fds[0]);
     result.status = waitForProcess(pid);
+    if (stop && *stop) result.interrupted = true;
     return result;
 }

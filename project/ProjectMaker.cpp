@@ -545,8 +545,9 @@ std::string minutesAndSeconds(double seconds) {
 
 // Reports a failure on stderr, with what became of the target.
 int reportFailure(const char* action, const Failure& failure, const std::string& outcome) {
-    std::fprintf(stderr, "tumelora: %s failed: %s: %s\ntumelora: %s\n", action,
-                 failure.file.c_str(), failure.reason.c_str(), outcome.c_str());
+    std::fprintf(stderr, "tumelora: %s failed: %s%s%s\ntumelora: %s\n", action,
+                 failure.file.c_str(), failure.file.empty() ? "" : ": ",
+                 stopRequested ? "interrupted" : failure.reason.c_str(), outcome.c_str());
     return PROJECT_FAILED;
 }
 
@@ -748,7 +749,7 @@ int addToProject(const std::string& dir, const std::vector<std::string>& picture
     const std::string untouched = "the project was left as it was";
     ScenePaths paths;
     std::string error;
-    if (!projectScenePaths(dir, paths, error)) return reportFailure(action, {dir, error}, untouched);
+    if (!projectScenePaths(dir, paths, error)) return reportFailure(action, {"", error}, untouched);
     const ExistingActors existing = existingActors(paths.actorFolder);
     const int first = existing.largestNumber + 1;
     int64_t samples = 0;

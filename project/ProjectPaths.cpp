@@ -80,8 +80,9 @@ bool projectScenePaths(const std::string& dir, ScenePaths& out, std::string& err
 
 ScenePaths defaultScenePaths() {
     ScenePaths paths;
-    if (isFolder(PROGRAM_FILE_FOLDER)) return paths;
-    const std::string bundled = programFilesFolder();
+    // A build that is not installed keeps to the working folder, as it always has.
+    const std::string bundled = installedDataFolder();
+    if (isFolder(PROGRAM_FILE_FOLDER) || bundled.empty()) return paths;
     paths.programFolder = bundled;
     paths.actorFolder = bundled + lastComponent(ACTOR_DIRECTORY) + "/";
     paths.musicFile = bundled + lastComponent(MUSIC_FILE);

@@ -35,8 +35,8 @@ std::string psdImportHelper();
 // The paths of the project in dir (the font and skins from programFilesFolder); false with
 // error set when dir is not a project.
 bool projectScenePaths(const std::string& dir, ScenePaths& out, std::string& error);
-// The paths of what is played without --project: data/ of the working folder as always when
-// there is one, otherwise the scene installed with the program (or the source tree's).
+// The paths of what is played without --project: data/ of the working folder as always,
+// unless there is none and the program is installed: then the scene installed with it.
 ScenePaths defaultScenePaths();
 
 // The folder part of a path ("." when it has none, "/" for the root), after removing trailing
