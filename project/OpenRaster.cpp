@@ -3,6 +3,7 @@
 #include <expat.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -135,7 +136,10 @@ bool readMember(zip_t* archive, const std::string& name, uint64_t limit,
         return false;
     }
     if (!(info.valid & ZIP_STAT_SIZE) || info.size > limit) {
-        error = name + " is larger than " + std::to_string(limit >> 20) + " MiB";
+        error = name + " is too large (stack.xml may hold up to " +
+                std::to_string(OPENRASTER_MAX_STACK_BYTES >> 20) + " MiB, a layer " +
+                std::to_string(OPENRASTER_MAX_LAYER_BYTES >> 20) + " MiB, all layers together " +
+                std::to_string(OPENRASTER_MAX_TOTAL_BYTES >> 20) + " MiB)";
         return false;
     }
     zip_file_t* file = zip_fopen(archive, name.c_str(), 0);
@@ -177,14 +181,18 @@ bool readArchive(zip_t* archive, LayeredPicture& out, std::string& error) {
     out.width = stack.width;
     out.height = stack.height;
     out.layers.clear();
+    uint64_t total = 0;
     for (const StackLayer& layer : stack.layers) {
         if (!layer.visible) continue;
         PictureLayer picture;
         picture.name = joinedName(layer.names);
         picture.x = layer.x;
         picture.y = layer.y;
-        if (!readMember(archive, layer.source, OPENRASTER_MAX_LAYER_BYTES, picture.bytes, error))
+        const uint64_t room = OPENRASTER_MAX_TOTAL_BYTES - total;
+        if (!readMember(archive, layer.source, std::min(room, OPENRASTER_MAX_LAYER_BYTES),
+                        picture.bytes, error))
             return false;
+        total += picture.bytes.size();
         out.layers.push_back(std::move(picture));
     }
     return true;

@@ -12,6 +12,8 @@
 constexpr size_t OPENRASTER_MAX_STACK_BYTES = 4u << 20;
 // Largest layer file that is read, in bytes (uncompressed).
 constexpr uint64_t OPENRASTER_MAX_LAYER_BYTES = 256u << 20;
+// Most bytes all the visible layers' files may hold together (uncompressed).
+constexpr uint64_t OPENRASTER_MAX_TOTAL_BYTES = 1024u << 20;
 // Most layers (visible or not) a stack may list.
 constexpr size_t OPENRASTER_MAX_LAYERS = 999;
 // Deepest nesting of stacks that is read.
