@@ -4,7 +4,7 @@
 # file and a folder that is not empty each end with a non-zero exit code and a message naming
 # the file, and leave nothing behind: no project, no work folder, the existing folder or
 # project exactly as it was. Then --add puts a good picture over the existing actors without
-# touching their files. No display is needed.
+# touching their files (a JPEG as PNG, as JPEG pictures are drawn first). No display is needed.
 set -uo pipefail
 bin=$(readlink -f "$1")
 [ -x "$bin" ] || { echo "no program at $bin" >&2; exit 1; }
@@ -76,4 +76,9 @@ refused "not a project" --project . --add good.png
   || fail "the added track is not as long as the others"
 after=$(cd proj && find . -type f ! -name '002-good.*' -exec md5sum {} + | sort)
 [ "$after" = "$before" ] || fail "--add changed the files already there"
+# JPEG pictures are drawn before every PNG one: a JPEG added over PNG actors is stored as PNG.
+ffmpeg -v error -f lavfi -i color=c=blue:s=32x32 -frames:v 1 photo.jpg || fail "cannot make a JPEG"
+"$bin" --project proj --add photo.jpg >"$work/out" 2>"$work/err" || fail "--add of a JPEG failed"
+[ -f proj/actors/003-photo.png ] && [ ! -e proj/actors/003-photo.jpg ] \
+  || fail "a JPEG added over PNG actors was not stored as PNG: $(ls proj/actors)"
 echo "bad input refused with a message and nothing left behind; --add adds on top"
