@@ -285,14 +285,23 @@ public:
     // Adds the actors of one picture file; false with failure set.
     bool import(const std::string& path, std::vector<PlannedActor>& actors, Failure& failure) {
         failure.file = path;
-        std::vector<uint8_t> bytes;
-        if (!readWholeFile(path, bytes)) {
+        struct stat info {};
+        if (stat(path.c_str(), &info) != 0 || access(path.c_str(), R_OK) != 0) {
             failure.reason = std::strerror(errno);
+            return false;
+        }
+        if (!S_ISREG(info.st_mode)) {
+            failure.reason = "not a file";
             return false;
         }
         const std::string ext = extensionOf(path);
         if (ext == ".ora") return importLayered(path, path, actors, failure);
         if (ext == ".psd") return importPhotoshop(path, actors, failure);
+        std::vector<uint8_t> bytes;
+        if (!readWholeFile(path, bytes)) {
+            failure.reason = std::strerror(errno);
+            return false;
+        }
         PlannedActor actor;
         actor.origin = lastComponent(path);
         actor.name = actorNameFor(stemOf(path));
