@@ -21,7 +21,7 @@
 #include <memory>
 
 #include "actors/ActorDataFile.h"
-#include "app/VideoExport.h"
+#include "export/VideoExport.h"
 #include "platform/ChildProcess.h"
 #include "project/OpenRaster.h"
 #include "project/ProjectPaths.h"

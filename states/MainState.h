@@ -92,7 +92,8 @@ public:
     void render(irr::IrrlichtDevice* device) override;
     // Pauses two seconds, hides the pointer, starts the music and playback from frame 0.
     void enter() override;
-    // Hands the key to the panel as a keyboard command; Escape also ends the program.
+    // Hands the key to the panel as a keyboard command (Return and the arrows act on the
+    // focused widget at once); Escape also ends the program.
     bool keyDown(const irr::SEvent::SKeyInput* key) override;
     // Does nothing.
     bool keyUp(const irr::SEvent::SKeyInput* key) override;
@@ -109,7 +110,8 @@ public:
     void createActor(const char* fileName);
     // One pass over every widget of the editor panel (drawing only when drawPass).
     void runPanel(bool drawPass);
-    // Writes every actor's data file; one that cannot be written keeps its old contents.
+    // Writes every actor's data file; one that cannot be written keeps its old contents and is
+    // named with its reason on stderr (and kept for the editing mode to show).
     SaveReport saveActors();
     // Offline rendering: starts playback at frame 0 now, without the pause or the music; returns frameCount.
     int startOffline();
@@ -157,6 +159,8 @@ protected:
     void drawStageFrame();
     // Outlines the selected actor's hit area on the stage.
     void drawSelectionOutline();
+    // Lists the files the last "Save" could not write above the stage.
+    void drawSaveFailures();
     // Opens an edit (a copy of every track) unless one is open.
     void beginEdit();
     // Ends the open edit once nothing is held and nothing is being recorded.
@@ -192,4 +196,5 @@ protected:
     bool editing = false;
     EditHistory history;
     bool scrubbing = false;  // the music plays because the timeline thumb is held
+    std::vector<std::string> saveFailures;  // the files the last "Save" could not write, with why
 };
