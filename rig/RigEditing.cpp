@@ -53,7 +53,7 @@ int rigActorIndex(const std::vector<Actor*>& actors, const Actor* actor) {
 void RigEditing::load(const std::vector<Actor*>& actors) {
     std::vector<std::string> names;
     for (const Actor* a : actors) names.push_back(a->name);
-    RigLoad loaded = loadRigFile(rigFilePath(), names);
+    RigLoad loaded = loadRigFile(filePath(), names);
     rig_ = std::move(loaded.rig);
     fileFound = loaded.found;
     fileRead = !loaded.found || loaded.read;
@@ -63,24 +63,24 @@ void RigEditing::load(const std::vector<Actor*>& actors) {
 
 bool RigEditing::save(const std::vector<Actor*>& actors, std::string& error) const {
     if (!fileRead) {
-        error = rigFilePath() + ": not replaced, since it could not be read at start";
+        error = filePath() + ": not replaced, since it could not be read at start";
         return false;
     }
     if (!fileFound && rig_.joints.empty() && rig_.refusedLines.empty()) return true;
     std::vector<std::string> names;
     for (const Actor* a : actors) names.push_back(a->name);
-    return saveRigFile(rigFilePath(), rig_, names, error);
+    return saveRigFile(filePath(), rig_, names, error);
 }
 
-std::string rigRecoveryPath() { return std::string(kActorFolder) + kRigRecoveryFileName; }
+std::string RigEditing::recoveryPath() const { return folder_ + kRigRecoveryFileName; }
 
 bool RigEditing::writeRecovery(const std::vector<Actor*>& actors, std::string& error) {
     std::vector<std::string> names, unwritable;
     for (const Actor* a : actors) names.push_back(a->name);
     const std::string text = formatRig(rig_, names, unwritable);
     if (text == recoveryWritten) return true;
-    if (!replaceFileSafely(rigRecoveryPath(), std::vector<uint8_t>(text.begin(), text.end()))) {
-        error = rigRecoveryPath() + ": could not be written";
+    if (!replaceFileSafely(recoveryPath(), std::vector<uint8_t>(text.begin(), text.end()))) {
+        error = recoveryPath() + ": could not be written";
         return false;
     }
     recoveryWritten = text;
@@ -88,14 +88,14 @@ bool RigEditing::writeRecovery(const std::vector<Actor*>& actors, std::string& e
 }
 
 void RigEditing::removeRecovery() {
-    std::remove(rigRecoveryPath().c_str());
+    std::remove(recoveryPath().c_str());
     recoveryWritten.clear();
 }
 
 bool RigEditing::restoreRecovery(const std::vector<Actor*>& actors) {
     std::vector<std::string> names;
     for (const Actor* a : actors) names.push_back(a->name);
-    RigLoad loaded = loadRigFile(rigRecoveryPath(), names);
+    RigLoad loaded = loadRigFile(recoveryPath(), names);
     if (!loaded.found || !loaded.read) return false;
     rig_ = std::move(loaded.rig);
     for (const std::string& m : loaded.errors) tell(m);

@@ -28,6 +28,14 @@ constexpr irr::u32 kRigSelectedPivotColour = 0xFFFF3060;
 
 class RigEditing {
 public:
+    // The actor folder (ending in '/') that holds rig.txt and the rig's recovery file; the
+    // default actor folder until set.
+    void setFolder(const std::string& folder) { folder_ = folder; }
+    // The rig file's path.
+    std::string filePath() const { return rigFilePath(folder_); }
+    // The rig's recovery file's path.
+    std::string recoveryPath() const;
+
     // Reads rig.txt for the loaded actors; every line not loaded is reported on stderr and
     // kept in messages().
     void load(const std::vector<Actor*>& actors);
@@ -94,6 +102,7 @@ public:
 
 private:
     Rig rig_;
+    std::string folder_ = kActorFolder;
     bool fileFound = false;
     bool fileRead = true;
     std::vector<std::string> messages_;
@@ -104,8 +113,5 @@ private:
 
 // Name of the rig's recovery file in the actor folder.
 constexpr const char* kRigRecoveryFileName = ".unsaved-rig.recovery";
-// The rig recovery file's path.
-std::string rigRecoveryPath();
-
 // The actor's index in actors, or -1.
 int rigActorIndex(const std::vector<Actor*>& actors, const Actor* actor);

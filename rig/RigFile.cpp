@@ -199,7 +199,7 @@ std::string formatRig(const Rig& rig, const std::vector<std::string>& names,
     return out;
 }
 
-std::string rigFilePath() { return std::string(kActorFolder) + kRigFileName; }
+std::string rigFilePath(const std::string& actorFolder) { return actorFolder + kRigFileName; }
 
 RigLoad loadRigFile(const std::string& path, const std::vector<std::string>& knownNames) {
     RigLoad result;

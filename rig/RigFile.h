@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "actors/Actor.h"
+
 // Name of the rig file in the actor folder.
 constexpr const char* kRigFileName = "rig.txt";
 // The largest rig file read, in bytes (one line per actor needs far less).
@@ -76,5 +78,5 @@ RigLoad loadRigFile(const std::string& path, const std::vector<std::string>& kno
 // Writes the rig to path (whole, beside it, then renamed); false with the reason in error.
 bool saveRigFile(const std::string& path, const Rig& rig, const std::vector<std::string>& names,
                  std::string& error);
-// The rig file's path in the actor folder.
-std::string rigFilePath();
+// The rig file's path in an actor folder (ending in '/').
+std::string rigFilePath(const std::string& actorFolder = kActorFolder);

@@ -22,7 +22,10 @@ constexpr u32 RIG_MESSAGE_COLOUR = 0xFFB00020;
 
 }  // namespace
 
-void MainState::loadRig() { rigEditing.load(actors); }
+void MainState::loadRig() {
+    rigEditing.setFolder(paths.actorFolder);
+    rigEditing.load(actors);
+}
 
 void MainState::saveRig(SaveReport& report) {
     std::string error;
