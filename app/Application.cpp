@@ -4,6 +4,8 @@
 #include "platform/Ticks.h"
 #include "render/Renderer2D.h"
 
+#include <utility>
+
 using namespace irr;
 
 namespace {
@@ -50,12 +52,31 @@ void Application::setState(GameState* state) {
 }
 
 void Application::resetClock() {
+    followedSource = false;
     simulatedTimeMs = 0.0;
     startTick = GetTickCount();
     smoothedTimeMs = 0;
 }
 
+void Application::setTimeSource(TimeSource source) { timeSource = std::move(source); }
+
 void Application::smoothClock() {
+    double sourceMs = 0.0;
+    if (timeSource && timeSource(&sourceMs)) {
+        followedSource = true;
+        // The same halving as below, toward the source's time; a source far outside the int
+        // range is not a time.
+        if (sourceMs > -1e9 && sourceMs < 1e9) {
+            const double lag = sourceMs - double(smoothedTimeMs);
+            smoothedTimeMs += int32_t(lag / 2.0);
+        }
+        return;
+    }
+    if (followedSource) {
+        // Back to the tick clock: it goes on from where the source left the clock.
+        followedSource = false;
+        startTick = GetTickCount() - uint32_t(smoothedTimeMs);
+    }
     // Signed 32-bit arithmetic (wrapping, computed unsigned to stay defined); the
     // division truncates toward zero.
     const int32_t elapsed = int32_t(GetTickCount() - startTick);

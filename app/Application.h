@@ -3,6 +3,7 @@
 #include <irrlicht.h>
 
 #include <cstdint>
+#include <functional>
 
 class GameState;
 class Renderer2D;
@@ -36,7 +37,15 @@ public:
     int screenHeight() const;
     GameState* state() const { return state_; }
 
-    // One iteration's clock smoothing: closes half of the lag behind the tick clock.
+    // A clock the fixed-step clock follows instead of the tick clock: it writes the time in
+    // ms on the fixed-step clock's own scale (since the last reset) and returns true, or
+    // returns false while it has no time to give (then the tick clock runs).
+    using TimeSource = std::function<bool(double* ms)>;
+    // Installs the time source (an empty one leaves the tick clock alone).
+    void setTimeSource(TimeSource source);
+
+    // One iteration's clock smoothing: closes half of the lag behind the time source, or
+    // behind the tick clock without one.
     void smoothClock();
     // Sets both clocks to 0 and remembers the current tick.
     void resetClock();
@@ -49,6 +58,9 @@ public:
 
 private:
     bool running = true;
+    TimeSource timeSource;
+    // True when the last smoothing followed the time source.
+    bool followedSource = false;
     GameState* state_ = nullptr;
     Renderer2D* renderer_ = nullptr;
     irr::IrrlichtDevice* device_;
