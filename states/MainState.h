@@ -72,6 +72,10 @@ extern std::atomic<bool> musicEnded;
 signed char onMusicEnd(FSOUND_STREAM* stream, void* buffer, int length, void* userData);
 // Music position in whole milliseconds of an animation frame (integer, truncated).
 int musicTimeOfFrame(int frame);
+// The fixed-step clock's time (ms) that makes its next steps land the frame nearest to the
+// heard music: the simulated time, plus how far the heard music (ms) is past the current
+// frame's time, less half a frame (steps are taken while the clock is ahead).
+double musicClockMs(double simulatedTimeMs, double heardMs, int currentFrame);
 
 // What one "Save" did: how many data files were written, and each one that was not, as
 // "FILE: reason".

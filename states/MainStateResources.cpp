@@ -172,11 +172,12 @@ void MainState::leave() {
 bool MainState::musicClock(double* ms) {
     double heardMs = 0.0;
     if (!app || !(playing || recording) || !tumeloraStreamHeardMs(musicStream, &heardMs)) return false;
-    // Steps are taken while the clock is ahead of the simulated time; with the clock half a
-    // frame behind the heard music's place relative to the current frame, each step lands the
-    // frame nearest to the music heard.
-    *ms = app->simulatedTimeMs + (heardMs - currentFrame * FRAME_MS) - FRAME_MS / 2.0;
+    *ms = musicClockMs(app->simulatedTimeMs, heardMs, currentFrame);
     return true;
+}
+
+double musicClockMs(double simulatedTimeMs, double heardMs, int currentFrame) {
+    return simulatedTimeMs + (heardMs - currentFrame * FRAME_MS) - FRAME_MS / 2.0;
 }
 
 void MainState::startMusicAtCurrentFrame() {
