@@ -4,6 +4,9 @@
 #include "platform/Ticks.h"
 #include "render/Renderer2D.h"
 
+#include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <utility>
 
 using namespace irr;
@@ -17,6 +20,15 @@ Application* currentApplication = nullptr;
 constexpr u32 IDLE_SLEEP_MS = 2;
 // Sleep after an iteration during which the real-time clock moved.
 constexpr u32 BUSY_SLEEP_MS = 1;
+// Weight of each drawn frame in the running average of the display lead.
+constexpr double DISPLAY_LEAD_WEIGHT = 0.1;
+// Largest display lead taken into account, in ms (a long stall is not a typical frame).
+constexpr double MAX_DISPLAY_LEAD_MS = 100.0;
+
+// Milliseconds between two moments of the monotonic clock.
+double msBetween(std::chrono::steady_clock::time_point a, std::chrono::steady_clock::time_point b) {
+    return std::chrono::duration<double, std::milli>(b - a).count();
+}
 
 }  // namespace
 
@@ -64,12 +76,9 @@ void Application::smoothClock() {
     double sourceMs = 0.0;
     if (timeSource && timeSource(&sourceMs)) {
         followedSource = true;
-        // The same halving as below, toward the source's time; a source far outside the int
-        // range is not a time.
-        if (sourceMs > -1e9 && sourceMs < 1e9) {
-            const double lag = sourceMs - double(smoothedTimeMs);
-            smoothedTimeMs += int32_t(lag / 2.0);
-        }
+        // The source is smooth already (halving toward it would leave the clock one loop
+        // iteration behind it); a source far outside the int range is not a time.
+        if (sourceMs > -1e9 && sourceMs < 1e9) smoothedTimeMs = int32_t(std::floor(sourceMs + displayLeadMs));
         return;
     }
     if (followedSource) {
@@ -108,13 +117,23 @@ bool Application::fixedUpdate() {
 }
 
 void Application::run() {
+    using std::chrono::steady_clock;
+    steady_clock::time_point lastShown{};
     while (device_->run() && running) {
         ITimer* timer = device_->getTimer();
         const u32 t0 = timer->getRealTime();
+        const steady_clock::time_point read = steady_clock::now();
         smoothClock();
         if (fixedUpdate()) {
             if (state_) state_->render(device_);
             afterRender();
+            const steady_clock::time_point shown = steady_clock::now();
+            if (lastShown != steady_clock::time_point{}) {
+                const double lead = std::min(msBetween(read, shown) + msBetween(lastShown, shown) / 2.0,
+                                             MAX_DISPLAY_LEAD_MS);
+                displayLeadMs += (lead - displayLeadMs) * DISPLAY_LEAD_WEIGHT;
+            }
+            lastShown = shown;
         }
         const u32 t1 = timer->getRealTime();
         device_->sleep(t0 == t1 ? IDLE_SLEEP_MS : BUSY_SLEEP_MS, false);

@@ -44,8 +44,8 @@ public:
     // Installs the time source (an empty one leaves the tick clock alone).
     void setTimeSource(TimeSource source);
 
-    // One iteration's clock smoothing: closes half of the lag behind the time source, or
-    // behind the tick clock without one.
+    // One iteration's clock: the time source's time (plus the display lead) while it has
+    // one; otherwise closes half of the lag behind the tick clock.
     void smoothClock();
     // Sets both clocks to 0 and remembers the current tick.
     void resetClock();
@@ -61,6 +61,10 @@ private:
     TimeSource timeSource;
     // True when the last smoothing followed the time source.
     bool followedSource = false;
+    // How far ahead of the clock's reading a drawn frame is on screen on average (ms): the
+    // time from the reading to the end of drawing plus half the time a frame stays up.
+    // Added to the time source's time, so the frame drawn is the one due while it is seen.
+    double displayLeadMs = 0.0;
     GameState* state_ = nullptr;
     Renderer2D* renderer_ = nullptr;
     irr::IrrlichtDevice* device_;

@@ -25,8 +25,9 @@ constexpr int kOutputChannels = 2;
 constexpr int kBytesPerFrame = kOutputChannels * static_cast<int>(sizeof(int16_t));
 // Frames per device buffer: about 23 ms at 44,100 Hz.
 constexpr int kDeviceBufferFrames = 1024;
-// Device buffers between handing a buffer over and hearing its start: the output latency.
-constexpr int kLatencyBuffers = 2;
+// Device buffers between handing a buffer over and hearing its start: the output latency
+// (measured through PulseAudio with bench/run --only sync; TUMELORA_AUDIO_LATENCY_MS overrides).
+constexpr double kLatencyBuffers = 0.5;
 // Largest music file copied into memory (FSOUND_LOADMEMORY).
 constexpr long long kMaxMemoryBytes = 64ll << 20;
 // Longest music accepted, in seconds (positions stay far inside int milliseconds).
@@ -574,7 +575,9 @@ signed char F_API FSOUND_Init(int mixrate, int maxchannels, unsigned int) {
     g_device.framesPlayed = 0;
     g_device.musicFramesPlayed = 0;
     g_device.endCallbacksRun = 0;
-    g_device.latencyFrames = static_cast<int64_t>(have.samples) * kLatencyBuffers;
+    g_device.latencyFrames = static_cast<int64_t>(have.samples * kLatencyBuffers);
+    if (const char* latency = SDL_getenv("TUMELORA_AUDIO_LATENCY_MS"))
+        g_device.latencyFrames = static_cast<int64_t>(SDL_atof(latency) * kOutputRate / 1000.0);
     std::fill(std::begin(g_device.channels), std::end(g_device.channels), nullptr);
     g_device.id = id;
     SDL_PauseAudioDevice(id, 0);

@@ -26,8 +26,11 @@
 // - The heard position (tumeloraStreamHeardMs): each audio callback records, without a lock
 //   that the calling thread could wait on, which frames it handed over and when (monotonic
 //   clock); the position heard at any moment is that record moved on by the time since,
-//   capped at what was handed over, less the device's output latency (estimated as
-//   kLatencyBuffers device buffers), and never earlier than a value already reported.
+//   capped at what was handed over, less the device's output latency, and never earlier
+//   than a value already reported. SDL does not report the latency: it is estimated as half a
+//   device buffer (what PulseAudio showed in the synchronisation benchmark), and the
+//   environment variable TUMELORA_AUDIO_LATENCY_MS (read by FSOUND_Init) sets it for a device
+//   that lags more (a Bluetooth headset, say).
 // - End of stream: when the mixer has copied a playing stream's last frame into a device buffer,
 //   the stream stops; at the start of the next audio callback (so that buffer has been handed to
 //   the device) the end callback runs once, on the audio thread, under the device lock. Stop,
