@@ -113,6 +113,11 @@ bool Application::fixedUpdate() {
         simulatedTimeMs += 1000.0 / rate;
         state_->update(int(simulatedTimeMs - previous));
     }
+    // Following the music, an iteration that leaves a backlog draws nothing: the next
+    // iterations catch up without the cost of drawing, so a slow machine drops pictures
+    // instead of falling behind the music.
+    const int rate = state_->updateRate();
+    if (followedSource && rate > 0 && now > simulatedTimeMs + 1000.0 / rate) return false;
     return true;
 }
 
