@@ -295,7 +295,7 @@ int runSync(double seconds, const std::string& label, double stallAt) {
     std::vector<Shown> shown;
     ClickListener listener;
     if (!listener.start()) return 1;
-    double start = 0, stallStart = 0, stallEnd = 0;
+    double start = 0, stallStart = 0, stallEnd = 0, songMs = 0;
     std::thread stall;
     const bool ok = runLikeProgram([&](BenchApplication* app, BenchState* state) {
         app->onFrame = [&, app, state] {
@@ -304,7 +304,10 @@ int runSync(double seconds, const std::string& label, double stallAt) {
                 return;
             }
             const double t = now();
-            if (start == 0) start = t;
+            if (start == 0) {
+                start = t;
+                songMs = FSOUND_Stream_GetLengthMs(musicStream);
+            }
             shown.push_back({t, state->currentFrame});
             if (stallAt > 0 && stallStart == 0 && t - start >= stallAt) {
                 stallStart = t;
@@ -322,7 +325,8 @@ int runSync(double seconds, const std::string& label, double stallAt) {
     // The k-th click heard is the song's k-th click; the first ones before the start of the
     // music (none are expected) would show as a count that does not match.
     const double played = (shown.back().t - start) * 1000.0;
-    const size_t expected = size_t(played / CLICK_EVERY_MS) + 1;
+    const double stalled = stallAt > 0 ? STALL_MS : 0.0;
+    const size_t expected = size_t(std::min(played - stalled, songMs - CLICK_MS) / CLICK_EVERY_MS) + 1;
     std::vector<double> apart;  // shown - heard, ms, per click
     std::vector<double> heardAt;
     for (size_t k = 0; k < onsets.size(); ++k) {
@@ -333,21 +337,23 @@ int runSync(double seconds, const std::string& label, double stallAt) {
         apart.push_back(frameMs - double(k) * CLICK_EVERY_MS);
         heardAt.push_back(t);
     }
-    if (std::getenv("TUMELORA_BENCH_DEBUG")) {
-        std::vector<double> gaps;
-        for (size_t i = 1; i < shown.size(); ++i) gaps.push_back((shown[i].t - shown[i - 1].t) * 1000.0);
-        std::sort(gaps.begin(), gaps.end());
-        std::printf("gaps between drawn frames: median %.2f ms, 90%% %.2f ms, max %.2f ms\n", gaps[gaps.size() / 2],
-                    gaps[gaps.size() * 9 / 10], gaps.back());
-    }
+    // How long each picture stayed on screen: the picture cannot be nearer the music than
+    // half of that.
+    std::vector<double> gaps;
+    for (size_t i = 1; i < shown.size(); ++i) gaps.push_back((shown[i].t - shown[i - 1].t) * 1000.0);
+    std::sort(gaps.begin(), gaps.end());
+    std::printf("sync (%s): a picture stayed up for %.1f ms (median), %.1f ms (99 %%), %.1f ms (longest)\n",
+                label.c_str(), gaps[gaps.size() / 2], gaps[gaps.size() * 99 / 100], gaps.back());
     if (std::getenv("TUMELORA_BENCH_DEBUG"))
         for (size_t i = 0; i < apart.size(); ++i)
             std::printf("click %zu heard %.1f ms apart %+.1f\n", i, (heardAt[i] - start) * 1000.0, apart[i]);
     double worst = 0, sum = 0;
     size_t counted = 0, beyond = 0;
+    std::vector<double> distances;
     for (size_t i = 0; i < apart.size(); ++i) {
         if ((heardAt[i] - start) * 1000.0 < SETTLE_MS) continue;
         if (stallAt > 0 && heardAt[i] >= stallStart) continue;
+        distances.push_back(std::fabs(apart[i]));
         worst = std::max(worst, std::fabs(apart[i]));
         sum += apart[i];
         ++counted;
@@ -357,6 +363,12 @@ int runSync(double seconds, const std::string& label, double stallAt) {
                 "heard: mean %+.2f ms, largest |difference| %.2f ms, %zu beyond one frame\n",
                 label.c_str(), onsets.size(), played / 1000.0, expected, counted,
                 counted ? sum / double(counted) : 0.0, worst, beyond);
+    if (!distances.empty()) {
+        std::sort(distances.begin(), distances.end());
+        std::printf("sync (%s): |shown - heard| median %.1f ms, 90 %% %.1f ms, 99 %% %.1f ms\n", label.c_str(),
+                    distances[distances.size() / 2], distances[distances.size() * 9 / 10],
+                    distances[distances.size() * 99 / 100]);
+    }
     const bool countOk = onsets.size() + 2 >= expected && onsets.size() <= expected + 2;
     if (stallAt <= 0) {
         bench::row(bench::format("4 |heard music - shown frame| after the first second, %s, ms", label.c_str()),
