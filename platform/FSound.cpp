@@ -122,6 +122,7 @@ struct Source {
     }
 };
 
+// libvorbisfile's read, seek and tell over a Source.
 size_t sourceRead(void* ptr, size_t size, size_t count, void* source) {
     if (size == 0) return 0;
     return static_cast<Source*>(source)->read(ptr, size * count) / size;
@@ -202,6 +203,7 @@ void downmixWeights(int channels, std::vector<float>& left, std::vector<float>& 
 // Decodes and converts one stream, on its decoder thread only (after open).
 class Decoder {
 public:
+    // Decodes vf (opened and checked) of the given channel count and rate.
     Decoder(OggVorbis_File* vf, int channels, int rate) : vf_(vf), channels_(channels), rate_(rate) {
         if (!direct()) {
             int error = 0;
@@ -212,6 +214,7 @@ public:
             downmixWeights(channels_, left_, right_);
         }
     }
+    // Frees the resampler.
     ~Decoder() {
         if (resampler_ != nullptr) src_delete(resampler_);
     }
@@ -234,8 +237,10 @@ public:
     }
 
 private:
+    // True when the music needs no conversion.
     bool direct() const { return rate_ == kOutputRate && channels_ == kOutputChannels; }
 
+    // Makes output frame `at` the next one produced.
     void seek(int64_t at) {
         failed_ = false;
         if (direct()) {
@@ -260,6 +265,7 @@ private:
         position_ = at;
     }
 
+    // Up to count frames of unconverted music into out; 0 at the end or on failure.
     int64_t readDirect(int16_t* out, int64_t count) {
         const int bigEndian = SDL_BYTEORDER == SDL_BIG_ENDIAN ? 1 : 0;
         for (;;) {
@@ -297,6 +303,7 @@ private:
         }
     }
 
+    // Up to count converted frames into out; 0 at the end or on failure.
     int64_t readConverted(int16_t* out, int64_t count) {
         if (resampler_ == nullptr) {
             failed_ = true;
@@ -355,6 +362,7 @@ struct HeardRecord {
     std::atomic<int64_t> handedCount{0};
     std::atomic<int64_t> handedAtNs{0};
 
+    // Publishes a new record (the writer holds the device lock or is the audio callback).
     void write(uint32_t newEpoch, bool isPlaying, int64_t newFloor, int64_t from, int64_t count, int64_t atNs) {
         sequence.fetch_add(1, std::memory_order_acq_rel);
         epoch.store(newEpoch, std::memory_order_relaxed);
