@@ -17,7 +17,7 @@ public:
     bool OnEvent(const irr::SEvent& event) override;
     // Takes the driver and scene manager, creates the renderer, resets the clock.
     virtual bool init(irr::IrrlichtDevice* device);
-    // The main loop: runs while the device runs and isRunning().
+    // The main loop: runs while the device runs, isRunning() and no quit signal came.
     virtual void run();
     // Hook called after each drawn frame.
     virtual void afterRender() {}
@@ -33,8 +33,12 @@ public:
     Renderer2D* renderer() const { return renderer_; }
     irr::IrrlichtDevice* device() const { return device_; }
     irr::video::IVideoDriver* driver() const { return driver_; }
+    // The size of the picture the state draws: the stage size when one is set, else the screen's.
     int screenWidth() const;
     int screenHeight() const;
+    // Draws a picture of this size scaled to fit the screen and centred, and maps mouse
+    // positions back into it (0 x 0: the screen's own size, one pixel per pixel).
+    void setStageSize(int width, int height);
     GameState* state() const { return state_; }
 
     // A clock the fixed-step clock follows instead of the tick clock: it writes the time in
@@ -70,6 +74,7 @@ private:
     irr::IrrlichtDevice* device_;
     irr::video::IVideoDriver* driver_ = nullptr;
     irr::scene::ISceneManager* sceneManager = nullptr;
+    int stageW = 0, stageH = 0;  // set by setStageSize; 0: the screen's own size
 };
 
 // The one application (set by init).

@@ -4,7 +4,7 @@
 #include "app/GameState.h"
 #include "app/Program.h"
 #include "app/ProgramOptions.h"
-#include "app/VideoExport.h"
+#include "export/VideoExport.h"
 #include "states/MainState.h"
 
 namespace {

@@ -103,7 +103,8 @@ public:
     void enter() override;
     // The application's clock no longer follows the music.
     void leave() override;
-    // Hands the key to the panel as a keyboard command; Escape also ends the program.
+    // Hands the key to the panel as a keyboard command (Return and the arrows act on the
+    // focused widget at once); Escape also ends the program.
     bool keyDown(const irr::SEvent::SKeyInput* key) override;
     // Does nothing.
     bool keyUp(const irr::SEvent::SKeyInput* key) override;
@@ -120,7 +121,8 @@ public:
     void createActor(const char* fileName);
     // One pass over every widget of the editor panel (drawing only when drawPass).
     void runPanel(bool drawPass);
-    // Writes every actor's data file; one that cannot be written keeps its old contents.
+    // Writes every actor's data file; one that cannot be written keeps its old contents and is
+    // named with its reason on stderr (and kept for the editing mode to show).
     SaveReport saveActors();
     // Offline rendering: starts playback at frame 0 now, without the pause or the music; returns frameCount.
     int startOffline();
@@ -170,6 +172,8 @@ protected:
     void drawStageFrame();
     // Outlines the selected actor's hit area on the stage.
     void drawSelectionOutline();
+    // Lists the files the last "Save" could not write above the stage.
+    void drawSaveFailures();
     // Opens an edit (a copy of every track) unless one is open.
     void beginEdit();
     // Ends the open edit once nothing is held and nothing is being recorded.
@@ -202,4 +206,5 @@ protected:
     bool editing = false;
     EditHistory history;
     bool scrubbing = false;  // the music plays because the timeline thumb is held
+    std::vector<std::string> saveFailures;  // the files the last "Save" could not write, with why
 };

@@ -10,6 +10,7 @@
 #include "app/Application.h"
 #include "render/Renderer2D.h"
 #include "states/MainState.h"
+#include "text/BitmapFont.h"
 
 using namespace irr;
 
@@ -21,6 +22,10 @@ constexpr u32 OUTLINE_COLOUR = 0xFFFF00FF;
 // Frame drawn just outside the stage, so that the stage stands out from the panel's room.
 constexpr float STAGE_FRAME_WIDTH = 1.f;
 constexpr u32 STAGE_FRAME_COLOUR = 0xFF5A6E8C;
+// The list of files a "Save" could not write: text scale, colour, and the most lines shown.
+constexpr float SAVE_FAILURE_SCALE = 0.5f;
+constexpr u32 SAVE_FAILURE_COLOUR = 0xFFFF5050;
+constexpr size_t SAVE_FAILURE_MAX_LINES = 4;
 
 // Appends a solid, untextured rectangle to the renderer's batch.
 void solidRect(Renderer2D* renderer, float x, float y, float w, float h, u32 argb) {
@@ -84,6 +89,7 @@ void MainState::drawEditor() {
     drawStageFrame();
     drawSelectionOutline();
     runPanel(true);
+    drawSaveFailures();
     scrubMusic();
     settleEdit();
 }
@@ -111,6 +117,21 @@ void MainState::drawSelectionOutline() {
     solidRect(renderer, a.X, b.Y - OUTLINE_WIDTH, w, OUTLINE_WIDTH, OUTLINE_COLOUR);
     solidRect(renderer, a.X, a.Y, OUTLINE_WIDTH, h, OUTLINE_COLOUR);
     solidRect(renderer, b.X - OUTLINE_WIDTH, a.Y, OUTLINE_WIDTH, h, OUTLINE_COLOUR);
+}
+
+void MainState::drawSaveFailures() {
+    if (!font || saveFailures.empty()) return;
+    const float x = sceneToScreen(core::vector2df(0.f, 0.f)).X;
+    const float lineH = font->scaledLineHeight(SAVE_FAILURE_SCALE);
+    float y = 0.f;
+    for (size_t i = 0; i < saveFailures.size() && i < SAVE_FAILURE_MAX_LINES; ++i, y += lineH)
+        panelText(x, y, ("Not saved: " + saveFailures[i]).c_str(), 0, SAVE_FAILURE_SCALE,
+                  SAVE_FAILURE_COLOUR);
+    if (saveFailures.size() > SAVE_FAILURE_MAX_LINES) {
+        const std::string more =
+            "... and " + std::to_string(saveFailures.size() - SAVE_FAILURE_MAX_LINES) + " more";
+        panelText(x, y, more.c_str(), 0, SAVE_FAILURE_SCALE, SAVE_FAILURE_COLOUR);
+    }
 }
 
 void MainState::beginEdit() { history.begin(actors, frameCount); }

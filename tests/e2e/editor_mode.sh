@@ -5,8 +5,8 @@
 # music heard while the timeline thumb is held (SDL's disk audio driver); the panel's
 # pictures at their places in the window; what each visible control does, through the data
 # files "Save" writes; a recorded take undone and redone giving back the same files bit for
-# bit; Space and Escape; --edit alone. Without --edit the window keeps its old size. Exit 77
-# means skipped.
+# bit; Space and Escape; --edit alone. Without --edit the window keeps its old size. It runs on
+# an X server of its own (SCREEN_SIZE). Exit 77 means skipped.
 set -uo pipefail
 bin=$(readlink -f "$1")
 tone=$(readlink -f "$2")
@@ -14,11 +14,10 @@ src=$(readlink -f "$3")
 tools="$src/tests/e2e/editor_tools.pl"
 [ -x "$bin" ] || { echo "no program at $bin" >&2; exit 1; }
 [ -x "$tone" ] || { echo "no make_tone at $tone" >&2; exit 1; }
-if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
-  echo "skipped: no display" >&2
-  exit 77
-fi
-for tool in xdotool xwd xwininfo xprop perl; do
+# The test's own X server, big enough for the editor's window (its size is set below).
+SCREEN_SIZE=1920x1200
+command -v Xvfb >/dev/null || { echo "skipped: no Xvfb" >&2; exit 77; }
+for tool in xdotool xwd xwininfo xdpyinfo perl; do
   command -v "$tool" >/dev/null || { echo "$tool missing" >&2; exit 1; }
 done
 work=$(mktemp -d /tmp/tumelora-editor-XXXXXX)
@@ -29,18 +28,29 @@ if [ -n "${TUMELORA_SANITIZER_PRELOAD:-}" ]; then
   bin="$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")/sanitized-program"
 fi
 pid=
-# An X server resets when its last client leaves, and refuses connections meanwhile: one
-# client stays connected for the whole test, so each start of the program finds the server.
-xprop -root -spy >/dev/null 2>&1 &
-holder=$!
+xvfb=
 cleanup() {
-  kill "$holder" 2>/dev/null
-  # SDL turns SIGTERM into a quit event that the program does not read: end it for sure.
-  [ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null
+  [ -n "$pid" ] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; [ -f "$work/err" ] && sed 's/^/  stderr: /' "$work/err" >&2; exit 1; }
+
+# Xvfb picks a free display number itself; -noreset keeps it up between the program's starts.
+Xvfb -displayfd 3 -noreset -screen 0 "${SCREEN_SIZE}x24" -nolisten tcp +extension GLX \
+  3>"$work/displayfd" >"$work/xvfb.log" 2>&1 &
+xvfb=$!
+n=
+for _ in $(seq 100); do
+  n=$(head -n1 "$work/displayfd" 2>/dev/null)
+  [ -n "$n" ] && break
+  sleep 0.1
+done
+[ -n "$n" ] || { cat "$work/xvfb.log" >&2; fail "the test's X server did not start"; }
+export DISPLAY=":$n"
+for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+xdpyinfo >/dev/null 2>&1 || fail "the test's X server does not answer"
 t() { perl "$tools" "$@"; }
 
 # --- The test folder -------------------------------------------------------------------------

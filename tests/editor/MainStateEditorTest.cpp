@@ -162,19 +162,42 @@ TEST_F(EditorTest, KeyboardStepsOfTheFocusedSliderAreOneStepEach) {
     EXPECT_EQ(bits(a), start);
 }
 
-TEST_F(EditorTest, TabAndReturnWorkTheButtonsAtTheNextDrawnFrame) {
+TEST_F(EditorTest, TabAndReturnWorkTheButtons) {
     startWithSelectedActor(30);
     key(KEY_TAB);
     drawFrame();  // the focus moves to the first widget, "Play"
     key(KEY_RETURN);
-    EXPECT_FALSE(state.playing) << "keys act in the next pass";
-    drawFrame();
-    EXPECT_TRUE(state.playing);
+    EXPECT_TRUE(state.playing) << "Return acts on the focused button when pressed";
     EXPECT_TRUE(tumeloraStreamIsPlaying(musicStream));
+    drawFrame();
+    EXPECT_TRUE(state.playing) << "and only once";
     // Now the first widget is "Stop", which keeps the focus.
     key(KEY_RETURN);
-    drawFrame();
     EXPECT_FALSE(state.playing);
+}
+
+// A drawing pass only draws: a selected "Bind scale" actor whose H differs from its W keeps
+// its track, frame after frame, until the user changes something.
+TEST_F(EditorTest, DrawnFramesNeverChangeTheSelectedActor) {
+    writeMusic(2.0);
+    std::vector<ActorPose> track = rampTrack(30, 2.f, 0.01f, 3.f);
+    for (ActorPose& p : track) p.scale.set(2.f, 1.f);
+    writePicture("a.png", 80, 80);
+    writeTrack("a", track, true, false);
+    state.enableEditing();
+    ASSERT_TRUE(initState());
+    state.enter();
+    click(px(2.f), px(3.f));
+    ASSERT_EQ(state.selectedActor, state.actors[0]);
+    ASSERT_TRUE(state.actors[0]->bindScale);
+    const std::vector<uint8_t> before = bits(state.actors[0]);
+    for (int i = 0; i < 5; ++i) {
+        state.update(16);
+        drawFrame();
+    }
+    EXPECT_EQ(bits(state.actors[0]), before);
+    undo();
+    EXPECT_EQ(bits(state.actors[0]), before);
 }
 
 TEST_F(EditorTest, AWholeTakeIsOneStepAndSpaceEndsIt) {
