@@ -16,6 +16,7 @@
 #include "app/GameState.h"
 #include "platform/FSound.h"
 #include "states/EditHistory.h"
+#include "states/ScenePaths.h"
 #include "ui/UiContext.h"
 
 class Actor;
@@ -24,11 +25,6 @@ class BitmapFont;
 class ButtonSkin;
 class Image;
 class SliderSkin;
-
-// Files the state loads, relative to the working directory.
-constexpr const char* MUSIC_FILE = "data/lumokari2_tumelora_voices.ogg";
-constexpr const char* FONT_FILE = "data/droid30.fnt";
-constexpr const char* ACTOR_DIRECTORY = "data/actors/";
 
 // Skin pictures, loaded in this order into the first entries of the image list.
 enum SkinPicture : int {
@@ -117,7 +113,7 @@ public:
     // Does nothing.
     bool mouseWheel(const irr::SEvent::SMouseInput* mouse) override;
 
-    // Loads data/actors/<fileName> and appends its picture and a new actor; nothing on failure.
+    // Loads <actor folder>/<fileName> and appends its picture and a new actor; nothing on failure.
     void createActor(const char* fileName);
     // One pass over every widget of the editor panel (drawing only when drawPass).
     void runPanel(bool drawPass);
@@ -126,6 +122,12 @@ public:
     SaveReport saveActors();
     // Offline rendering: starts playback at frame 0 now, without the pause or the music; returns frameCount.
     int startOffline();
+
+    // Where init finds the program's files, the actors and the music (before init; by default
+    // the paths under data/ of the working directory).
+    void setScenePaths(const ScenePaths& where) { paths = where; }
+    // Where this state's files are.
+    const ScenePaths& scenePaths() const { return paths; }
 
     // Turns on the editing mode (before enter): enter shows the pointer and starts stopped
     // at frame 0, every drawn frame also draws the panel and marks the selected actor, and
@@ -201,6 +203,9 @@ protected:
     bool recording = false;
     bool playing = false;
     bool uiOwnsMouse = false;
+
+    // Where the files are.
+    ScenePaths paths;
 
     // Editing mode.
     bool editing = false;
