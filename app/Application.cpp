@@ -2,6 +2,7 @@
 
 #include "app/GameState.h"
 #include "platform/Ticks.h"
+#include "platform/X11Display.h"
 #include "render/Renderer2D.h"
 
 using namespace irr;
@@ -87,7 +88,10 @@ bool Application::fixedUpdate() {
 }
 
 void Application::run() {
-    while (device_->run() && running) {
+    for (;;) {
+        // With a guard the close button only asks; the guard ends the program if it agrees.
+        if (closeGuard && takeWindowCloseRequest(device_)) closeGuard();
+        if (!device_->run() || !running) break;
         ITimer* timer = device_->getTimer();
         const u32 t0 = timer->getRealTime();
         smoothClock();

@@ -2,6 +2,8 @@
 // The program's spine: event routing, the current state and the fixed-step main loop.
 #include <irrlicht.h>
 
+#include <functional>
+
 #include <cstdint>
 
 class GameState;
@@ -35,6 +37,9 @@ public:
     int screenWidth() const;
     int screenHeight() const;
     GameState* state() const { return state_; }
+    // Hands the window's close button to guard, which returns true when the program may end;
+    // without a guard (the default) closing the window ends the program at once.
+    void setCloseGuard(std::function<bool()> guard) { closeGuard = std::move(guard); }
 
     // One iteration's clock smoothing: closes half of the lag behind the tick clock.
     void smoothClock();
@@ -54,6 +59,7 @@ private:
     irr::IrrlichtDevice* device_;
     irr::video::IVideoDriver* driver_ = nullptr;
     irr::scene::ISceneManager* sceneManager = nullptr;
+    std::function<bool()> closeGuard;
 };
 
 // The one application (set by init).

@@ -5,6 +5,7 @@
 #include "app/Program.h"
 #include "app/ProgramOptions.h"
 #include "app/VideoExport.h"
+#include "editor/Editor.h"
 #include "states/MainState.h"
 
 namespace {
@@ -18,7 +19,7 @@ GameState* makeMainState() { return new MainState; }
 // The state of the editing mode.
 GameState* makeEditorState() {
     MainState* state = new MainState;
-    state->enableEditing();
+    enableEditing(*state);
     return state;
 }
 

@@ -9,3 +9,39 @@ void flushWindowRequests(irr::IrrlichtDevice* device) {
     void* display = driver->getExposedVideoData().OpenGLLinux.X11Display;
     if (display) XFlush(static_cast<Display*>(display));
 }
+
+bool takeWindowCloseRequest(irr::IrrlichtDevice* device) {
+    if (!device || !device->getVideoDriver()) return false;
+    irr::video::IVideoDriver* driver = device->getVideoDriver();
+    if (driver->getDriverType() != irr::video::EDT_OPENGL) return false;
+    Display* display = static_cast<Display*>(driver->getExposedVideoData().OpenGLLinux.X11Display);
+    const Window window = Window(driver->getExposedVideoData().OpenGLLinux.X11Window);
+    if (!display || !window) return false;
+    const Atom protocols = XInternAtom(display, "WM_PROTOCOLS", True);
+    const Atom deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", True);
+    if (protocols == None || deleteWindow == None) return false;
+    bool taken = false;
+    XEvent event;
+    XEvent others[16];
+    int kept = 0;
+    while (kept < 16 && XCheckTypedWindowEvent(display, window, ClientMessage, &event)) {
+        if (event.xclient.message_type == protocols &&
+            Atom(event.xclient.data.l[0]) == deleteWindow)
+            taken = true;
+        else
+            others[kept++] = event;
+    }
+    // Put the other messages back in their order.
+    while (kept > 0) XPutBackEvent(display, &others[--kept]);
+    return taken;
+}
+
+bool desktopSize(int& width, int& height) {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) return false;
+    const int screen = DefaultScreen(display);
+    width = DisplayWidth(display, screen);
+    height = DisplayHeight(display, screen);
+    XCloseDisplay(display);
+    return width > 0 && height > 0;
+}

@@ -5,3 +5,8 @@
 // Sends the window's pending X requests (a caption change, say) to the server now; the
 // engine only sends them while its run() processes events. No-op without an X display.
 void flushWindowRequests(irr::IrrlichtDevice* device);
+// Takes a pending request of the window manager to close the device's window off the event
+// queue, before the engine sees it; true when there was one. Other events stay queued.
+bool takeWindowCloseRequest(irr::IrrlichtDevice* device);
+// The size of the X screen the program's windows open on; false without a display.
+bool desktopSize(int& width, int& height);

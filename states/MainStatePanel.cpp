@@ -257,7 +257,10 @@ void MainState::runPropertyRows(float ox, float oy, float thumbH, float rowH, fl
 
 bool MainState::mouseDown(const SEvent::SMouseInput* mouse) {
     if (!mouse) return false;
-    if (editing) beginEdit();
+    if (extension) {
+        extension->mouseDown(mouse);
+        return false;
+    }
     ui.pressMouse();
     runPanel(false);
     uiOwnsMouse = ui.activeId() >= 0;
@@ -269,6 +272,10 @@ bool MainState::mouseDown(const SEvent::SMouseInput* mouse) {
 
 bool MainState::mouseMove(const SEvent::SMouseInput* mouse) {
     if (!mouse) return false;
+    if (extension) {
+        extension->mouseMove(mouse);
+        return false;
+    }
     ui.setMousePosition(mouse->X, mouse->Y);
     if (draggedActor && !playing) {
         ActorPose d;  // rotation 0, scale (0, 0)
@@ -282,12 +289,12 @@ bool MainState::mouseMove(const SEvent::SMouseInput* mouse) {
 
 bool MainState::mouseUp(const SEvent::SMouseInput* mouse) {
     if (!mouse) return false;
+    if (extension) {
+        extension->mouseUp(mouse);
+        return false;
+    }
     ui.releaseMouse();
     runPanel(false);
-    if (editing) {
-        scrubMusic();
-        settleEdit();
-    }
     if (!uiOwnsMouse) draggedActor = nullptr;
     if (playing || uiOwnsMouse) return false;
     const int dx = mouse->X - pressPosition.X, dy = mouse->Y - pressPosition.Y;
@@ -296,9 +303,10 @@ bool MainState::mouseUp(const SEvent::SMouseInput* mouse) {
     return false;
 }
 
-void MainState::pickAt(int x, int y) {
+void MainState::pickAt(int x, int y) { pickAtScene(screenToScene(core::vector2df(f32(x), f32(y)))); }
+
+void MainState::pickAtScene(const core::vector2df& m) {
     pickList.clear();
-    const core::vector2df m = screenToScene(core::vector2df(f32(x), f32(y)));
     // Hit area: the unscaled, unturned picture rectangle centred on the frame's position.
     for (Actor* actor : actors) {
         const core::vector2df c = actor->poseAt(currentFrame).position;

@@ -124,6 +124,7 @@ void MainState::createActor(const char* fileName) {
 }
 
 void MainState::shutdown() {
+    if (extension) extension->shutdown();
     delete buttonSkin;
     buttonSkin = nullptr;
     delete sliderSkin;
@@ -147,8 +148,8 @@ void MainState::shutdown() {
 }
 
 void MainState::enter() {
-    if (editing) {
-        enterEditor();
+    if (extension) {
+        extension->enter();
         return;
     }
     IrrlichtDevice* device = app ? app->device() : nullptr;
@@ -159,6 +160,10 @@ void MainState::enter() {
     GameState::enter();
     FSOUND_Stream_Play(MUSIC_CHANNEL, musicStream);
     playing = true;
+}
+
+void MainState::leave() {
+    if (extension) extension->leave();
 }
 
 int MainState::startOffline() {
@@ -183,9 +188,10 @@ bool MainState::update(int stepMs) {
         if (currentFrame >= frameCount) ++frameCount;
     }
     for (Actor* actor : actors) actor->followPose(currentFrame);
+    if (extension) extension->afterUpdate();
     if (musicEnded && app) {
         // The editor goes on when the music runs out: its edits may not be saved yet.
-        if (editing)
+        if (extension)
             musicEnded = false;
         else
             app->setRunning(false);
@@ -195,7 +201,13 @@ bool MainState::update(int stepMs) {
 
 bool MainState::keyDown(const SEvent::SKeyInput* key) {
     if (!key) return false;
-    if (editing && editorKey(key)) return false;
+    if (extension && extension->keyDown(key)) return false;
+    ui.setKeyEvent(keyEventOf(key));
+    if (key->Key == KEY_ESCAPE && app) app->setRunning(false);
+    return false;
+}
+
+UiKeyEvent MainState::keyEventOf(const SEvent::SKeyInput* key) {
     UiKeyEvent event;
     switch (key->Key) {
         case KEY_TAB:
@@ -213,11 +225,12 @@ bool MainState::keyDown(const SEvent::SKeyInput* key) {
     event.control = key->Control;
     event.extra = false;
     event.keyInput = key;
-    ui.setKeyEvent(event);
-    if (key->Key == KEY_ESCAPE && app) app->setRunning(false);
-    return false;
+    return event;
 }
 
 bool MainState::keyUp(const SEvent::SKeyInput*) { return false; }
 
-bool MainState::mouseWheel(const SEvent::SMouseInput*) { return false; }
+bool MainState::mouseWheel(const SEvent::SMouseInput* mouse) {
+    if (extension && mouse) extension->mouseWheel(mouse);
+    return false;
+}
