@@ -91,11 +91,17 @@ bool decodeRecovery(const uint8_t* data, std::size_t size, RecoverySnapshot& out
             error = "damaged track of " + a.name;
             return false;
         }
-        std::istringstream in(std::string(reinterpret_cast<const char*>(r.p),
-                                          std::size_t(dataLength)));
+        // The flag bytes are written as 0 or 1; anything else is damage.
+        const std::size_t n = std::size_t(dataLength);
+        if (n >= kActorDataFlagsSize && (r.p[n - 1] > 1 || r.p[n - 2] > 1)) {
+            error = "damaged flags of " + a.name;
+            return false;
+        }
+        std::istringstream in(std::string(reinterpret_cast<const char*>(r.p), n));
         r.p += dataLength;
         r.left -= std::size_t(dataLength);
-        if (readActorData(in, a.data) != ActorDataStatus::Complete || a.data.poses.empty() ||
+        if (readActorData(in, a.data) != ActorDataStatus::Complete ||
+            a.data.version != kActorDataVersion || a.data.poses.empty() ||
             kActorDataHeaderSize + kActorDataRecordSize * a.data.poses.size() +
                     kActorDataFlagsSize != std::size_t(dataLength)) {
             error = "damaged track of " + a.name;
