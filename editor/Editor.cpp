@@ -26,11 +26,7 @@ using namespace irr;
 
 namespace {
 
-// Sizes of the editor's controls: the button pictures and their text are scaled by these.
-constexpr float TOOL_BUTTON_SCALE = 0.65f;
-constexpr float TOOL_TEXT_SCALE = 0.65f;
-// Scale of every label of the editor (the bundled font is large).
-constexpr float LABEL_SCALE = 0.42f;
+constexpr float LABEL_SCALE = EDITOR_LABEL_SCALE;
 // Colours (0xAARRGGBB).
 constexpr u32 PANEL_COLOUR = 0xFF2B3340;
 constexpr u32 STAGE_COLOUR = 0xFFAACCEE;  // the scene's own background
@@ -105,17 +101,13 @@ u32 Editor::now() const {
 
 void Editor::updateLayout() {
     if (!state.app) return;
-    if (toolSkin) {
-        metrics.buttonW = toolSkin->width();
-        metrics.buttonH = toolSkin->height();
-    }
-    if (state.images.size() > SKIN_SLIDER_THUMB && state.images[SKIN_SLIDER_THUMB])
-        metrics.thumbH = state.images[SKIN_SLIDER_THUMB]->height();
-    if (state.checkBoxSkin) {
-        metrics.checkW = state.checkBoxSkin->width();
-        metrics.checkH = state.checkBoxSkin->height();
-    }
-    if (state.font) metrics.textH = std::ceil(state.font->scaledLineHeight(LABEL_SCALE));
+    const Image* button = state.images.size() > SKIN_BUTTON ? state.images[SKIN_BUTTON] : nullptr;
+    const Image* thumb =
+        state.images.size() > SKIN_SLIDER_THUMB ? state.images[SKIN_SLIDER_THUMB] : nullptr;
+    if (button && thumb && state.checkBoxSkin && state.font)
+        metrics = editorMetrics(button->width(), button->height(), thumb->height(),
+                                state.checkBoxSkin->width(), state.checkBoxSkin->height(),
+                                float(state.font->lineHeight()));
     layout = computeEditorLayout(state.app->screenWidth(), state.app->screenHeight(), metrics);
 }
 
@@ -133,8 +125,8 @@ void Editor::enter() {
         toolSkin = new ButtonSkin(state.font, state.images[SKIN_BUTTON],
                                   state.images[SKIN_BUTTON_HOT], state.images[SKIN_BUTTON_ACTIVE],
                                   state.images[SKIN_BUTTON_HOT_ACTIVE]);
-        toolSkin->setScale(TOOL_BUTTON_SCALE);
-        toolSkin->setTextScale(TOOL_TEXT_SCALE);
+        toolSkin->setScale(EDITOR_BUTTON_SCALE);
+        toolSkin->setTextScale(EDITOR_BUTTON_SCALE);
         layerSkin = new ButtonSkin(state.font, nullptr, nullptr, nullptr, nullptr);
         layerSkin->setTextScale(LABEL_SCALE);
         layerSkin->setTextAlign(0x10);  // left, centred vertically

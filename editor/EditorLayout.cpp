@@ -1,6 +1,7 @@
 #include "editor/EditorLayout.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "actors/Actor.h"
 
@@ -12,6 +13,18 @@ RectF edges(float left, float top, float right, float bottom) {
 }
 
 }  // namespace
+
+EditorMetrics editorMetrics(float buttonPictureW, float buttonPictureH, float thumbH,
+                            float checkW, float checkH, float fontLineHeight) {
+    EditorMetrics m;
+    m.buttonW = buttonPictureW * EDITOR_BUTTON_SCALE;
+    m.buttonH = buttonPictureH * EDITOR_BUTTON_SCALE;
+    m.thumbH = thumbH;
+    m.checkW = checkW;
+    m.checkH = checkH;
+    m.textH = std::ceil(fontLineHeight * EDITOR_LABEL_SCALE);
+    return m;
+}
 
 int EditorLayout::visibleLayerRows() const {
     if (layerRowH <= 0.f) return 0;

@@ -43,6 +43,11 @@ constexpr float EDITOR_MAX_STAGE_SCALE = 1.f;
 constexpr float EDITOR_STAGE_PIXELS_W = 1280.f;
 constexpr float EDITOR_STAGE_PIXELS_H = 720.f;
 
+// The editor's button pictures (and their text) are drawn at this scale, its labels at this
+// text scale (the bundled font is large).
+constexpr float EDITOR_BUTTON_SCALE = 0.65f;
+constexpr float EDITOR_LABEL_SCALE = 0.42f;
+
 // Sizes the layout is built from: the skins' and the font's, in pixels.
 struct EditorMetrics {
     float buttonW = 94.f;  // a tool-bar button
@@ -106,6 +111,9 @@ struct EditorLayout {
     std::vector<RectF> controls() const;
 };
 
+// The metrics of the skin pictures' and the font's sizes, in pixels.
+EditorMetrics editorMetrics(float buttonPictureW, float buttonPictureH, float thumbH,
+                            float checkW, float checkH, float fontLineHeight);
 // The layout of a window of width x height pixels.
 EditorLayout computeEditorLayout(int width, int height, const EditorMetrics& metrics);
 
