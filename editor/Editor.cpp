@@ -73,6 +73,7 @@ const char* const HELP_LINES[] = {
     "Space: Play / Stop     R: Rec / Stop     Home: frame 0",
     "Ctrl+S: Save     Ctrl+Z: Undo     Ctrl+Shift+Z or Ctrl+Y: Redo",
     "O: onion skin (the selected actor a few frames before and after)",
+    "[ and ]: shift the beat grid earlier / later (Shift: finer); - and =: slower / faster beats",
     "Timeline: click or drag to seek (the music plays while held); wheel zooms",
     "Layers: wheel scrolls the list",
     "Tab / Shift+Tab: focus the next / previous control; Return presses it; arrows step sliders",
@@ -135,6 +136,7 @@ void Editor::enter() {
     if (state.app)
         state.app->setCloseGuard([this] { return requestQuit(); });
     wave.start(MUSIC_FILE, FRAMES_PER_SECOND);
+    beatLoader.start(MUSIC_FILE);
     status = "F1 shows every key and mouse action";
     restoreRecovery();
 }
@@ -194,6 +196,7 @@ void Editor::leave() {
 
 void Editor::shutdown() {
     wave.stop();
+    beatLoader.stop();
     writer.finish();
 }
 
@@ -215,7 +218,38 @@ void Editor::writeRecovery() {
     recoveryDue = false;
 }
 
+void Editor::takeBeats() {
+    if (beatsTaken || !beatLoader.ready()) return;
+    beatsTaken = true;
+    beats = beatLoader.beats;
+    if (beatLoader.message.empty()) return;
+    std::fprintf(stderr, "tumelora: %s\n", beatLoader.message.c_str());
+    if (!dirty && !quitArmed) status = beatLoader.message;
+}
+
+void Editor::waitForBeats() {
+    beatLoader.stop();
+    takeBeats();
+}
+
+void Editor::setBeats(std::vector<long> grid) {
+    if (grid.empty()) return;
+    beats = std::move(grid);
+    const std::string path = beatsPathOf(MUSIC_FILE);
+    std::string error;
+    char line[LINE_SIZE];
+    const double period = beatPeriodMs(beats);
+    std::snprintf(line, sizeof line, "Beat grid: first beat at %ld ms, a beat every %.1f ms (%.2f BPM)",
+                  beats.front(), period, period > 0.0 ? 60000.0 / period : 0.0);
+    status = line;
+    if (!writeBeatsFile(path, beats, error)) {
+        status += "; " + error;
+        std::fprintf(stderr, "tumelora: %s\n", error.c_str());
+    }
+}
+
 void Editor::afterUpdate() {
+    takeBeats();
     const u32 t = now();
     if (state.recording) {
         if (int32_t(t - nextTakeWrite) >= 0) {
@@ -429,6 +463,20 @@ bool Editor::keyDown(const SEvent::SKeyInput* key) {
             case KEY_HOME: seek(0); return true;
             case KEY_F1: showHelp = !showHelp; return true;
             case KEY_KEY_O: onion = !onion; return true;
+            case KEY_OEM_4:  // [
+            case KEY_OEM_6:  // ]
+                if (!beats.empty()) {
+                    const long step = key->Shift ? BEAT_SHIFT_FINE_MS : BEAT_SHIFT_MS;
+                    setBeats(shiftBeats(beats, key->Key == KEY_OEM_4 ? -step : step));
+                }
+                return true;
+            case KEY_MINUS:
+            case KEY_PLUS:  // the = key
+                if (beats.size() >= 2) {
+                    const double step = key->Shift ? BEAT_PERIOD_NUDGE_FINE_MS : BEAT_PERIOD_NUDGE_MS;
+                    setBeats(retimeBeats(beats, key->Key == KEY_MINUS ? step : -step));
+                }
+                return true;
             default: break;
         }
     }
@@ -796,6 +844,13 @@ void Editor::drawTimeline() {
             if (h > 0.f) fill(RectF(w.x + float(col), mid - h, 1.f, 2.f * h), WAVE_COLOUR);
         }
     }
+    // Beat markers.
+    const double firstMs = viewStart * 1000.0 / FRAMES_PER_SECOND;
+    for (auto it = std::lower_bound(beats.begin(), beats.end(), long(firstMs)); it != beats.end(); ++it) {
+        const float bx = xOfFrame(double(*it) * FRAMES_PER_SECOND / 1000.0);
+        if (bx >= w.x + w.width) break;
+        if (bx >= w.x) fill(RectF(bx, w.y, 1.f, w.height), BEAT_COLOUR);
+    }
     // Frame ticks when a frame is wide enough to be seen on its own.
     const float frameW = float(double(w.width) / shown);
     if (frameW >= 4.f) {
@@ -808,8 +863,11 @@ void Editor::drawTimeline() {
     // Frame number and time.
     char line[LINE_SIZE];
     const int ms = musicTimeOfFrame(state.currentFrame);
-    std::snprintf(line, sizeof line, "Frame %d / %d   %d:%02d.%03d", state.currentFrame,
-                  state.frameCount - 1, ms / 60000, (ms / 1000) % 60, ms % 1000);
+    const double period = beatPeriodMs(beats);
+    char tempo[LINE_SIZE] = "no beats";
+    if (period > 0.0) std::snprintf(tempo, sizeof tempo, "%.1f BPM", 60000.0 / period);
+    std::snprintf(line, sizeof line, "Frame %d / %d   %d:%02d.%03d   %s", state.currentFrame,
+                  state.frameCount - 1, ms / 60000, (ms / 1000) % 60, ms % 1000, tempo);
     text(layout.timelineText.x, layout.timelineText.y, line, ALIGN_LEFT_TOP, TEXT_COLOUR);
     std::snprintf(line, sizeof line, "%s  wheel: zoom", framesPerPixel > 0.0 ? "zoomed" : "whole song");
     text(layout.timelineText.x + layout.timelineText.width, layout.timelineText.y, line,

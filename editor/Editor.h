@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "editor/Beats.h"
 #include "editor/EditHistory.h"
 #include "editor/EditorLayout.h"
 #include "editor/Recovery.h"
@@ -34,6 +35,12 @@ constexpr int ONION_FRAME_STEP = 6;
 // the closest view shows one frame over this many pixels.
 constexpr double TIMELINE_ZOOM_STEP = 1.25;
 constexpr double TIMELINE_MAX_PIXELS_PER_FRAME = 12.0;
+// Moving the beat grid by hand: one key press shifts it by this many ms (with Shift by the
+// fine step), or changes its period by this many ms (with Shift by the fine step).
+constexpr long BEAT_SHIFT_MS = 10;
+constexpr long BEAT_SHIFT_FINE_MS = 1;
+constexpr double BEAT_PERIOD_NUDGE_MS = 1.0;
+constexpr double BEAT_PERIOD_NUDGE_FINE_MS = 0.1;
 
 // Attaches the editing mode to the state (before init and enter).
 void enableEditing(MainState& state);
@@ -91,6 +98,12 @@ public:
     RecoveryWriter& recoveryWriter() { return writer; }
     // True while the onion skin is shown.
     bool onionSkin() const { return onion; }
+    // The beat markers (ms); empty until the beats are there.
+    const std::vector<long>& beatTimes() const { return beats; }
+    // Waits until the beats are there and takes them (for tests and tools).
+    void waitForBeats();
+    // Replaces the beat grid (a shift or a new tempo by hand) and keeps it in the beats file.
+    void setBeats(std::vector<long> grid);
 
 private:
     // One pass over the panel's widgets; only a behaviour pass (drawPass false) changes data.
@@ -151,6 +164,11 @@ private:
     EditHistory history;
     RecoveryWriter writer;
     WaveformPeaks wave;
+    BeatLoader beatLoader;
+    std::vector<long> beats;
+    bool beatsTaken = false;
+    // Takes the beats once the loader has them.
+    void takeBeats();
     std::string status;
     bool dirty = false;
     bool discardConfirmed = false;
