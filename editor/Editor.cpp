@@ -15,6 +15,7 @@
 
 #include "actors/Actor.h"
 #include "app/Application.h"
+#include "platform/X11Display.h"
 #include "render/Image.h"
 #include "render/Renderer2D.h"
 #include "states/MainState.h"
@@ -741,7 +742,12 @@ void Editor::render(IrrlichtDevice* device) {
     video::IVideoDriver* driver = device ? device->getVideoDriver() : nullptr;
     Renderer2D* renderer = state.app ? state.app->renderer() : nullptr;
     if (!driver || !renderer) return;
-    updateLayout();  // the window may have been resized
+    // The window may have been resized: the driver follows it, the layout follows the driver.
+    int ww = 0, wh = 0;
+    if (currentWindowSize(device, ww, wh) &&
+        (u32(ww) != driver->getScreenSize().Width || u32(wh) != driver->getScreenSize().Height))
+        driver->OnResize(core::dimension2d<u32>(u32(ww), u32(wh)));
+    updateLayout();
     driver->beginScene(true, true, video::SColor(PANEL_COLOUR));
     renderer->beginFrame();
     fill(layout.stage, STAGE_COLOUR);

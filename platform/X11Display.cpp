@@ -45,3 +45,19 @@ bool desktopSize(int& width, int& height) {
     XCloseDisplay(display);
     return width > 0 && height > 0;
 }
+
+bool currentWindowSize(irr::IrrlichtDevice* device, int& width, int& height) {
+    if (!device || !device->getVideoDriver()) return false;
+    irr::video::IVideoDriver* driver = device->getVideoDriver();
+    if (driver->getDriverType() != irr::video::EDT_OPENGL) return false;
+    Display* display = static_cast<Display*>(driver->getExposedVideoData().OpenGLLinux.X11Display);
+    const Window window = Window(driver->getExposedVideoData().OpenGLLinux.X11Window);
+    if (!display || !window) return false;
+    Window root;
+    int x = 0, y = 0;
+    unsigned w = 0, h = 0, border = 0, depth = 0;
+    if (!XGetGeometry(display, window, &root, &x, &y, &w, &h, &border, &depth)) return false;
+    width = int(w);
+    height = int(h);
+    return w > 0 && h > 0;
+}

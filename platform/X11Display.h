@@ -10,3 +10,6 @@ void flushWindowRequests(irr::IrrlichtDevice* device);
 bool takeWindowCloseRequest(irr::IrrlichtDevice* device);
 // The size of the X screen the program's windows open on; false without a display.
 bool desktopSize(int& width, int& height);
+// The size the device's window has now on the X server (the engine may not have heard of a
+// change yet); false without one.
+bool currentWindowSize(irr::IrrlichtDevice* device, int& width, int& height);
