@@ -69,16 +69,18 @@ constexpr int ALIGN_RIGHT = 0x8;
 // The keys and mouse actions, as F1 shows them.
 const char* const HELP_LINES[] = {
     "Keys and mouse",
-    "Click an actor on the stage, or its name in Layers: select (again: the next one under it)",
+    "Click an actor on the stage or its name in Layers: select it",
+    "  (click again where actors overlap: the next one)",
     "Drag on the stage: move the selected actor from this frame on",
-    "Space: Play / Stop     R: Rec / Stop     Home: frame 0",
-    "Ctrl+S: Save     Ctrl+Z: Undo     Ctrl+Shift+Z or Ctrl+Y: Redo",
-    "O: onion skin (the selected actor a few frames before and after)",
-    "[ and ]: shift the beat grid earlier / later (Shift: finer); - and =: slower / faster beats",
-    "Timeline: click or drag to seek (the music plays while held); wheel zooms",
-    "Layers: wheel scrolls the list",
-    "Tab / Shift+Tab: focus the next / previous control; Return presses it; arrows step sliders",
-    "Escape or closing the window: quit (with unsaved edits, press twice within 3 s)",
+    "Space: Play / Stop    R: Rec / Stop    Home: frame 0",
+    "Ctrl+S: Save    Ctrl+Z: Undo    Ctrl+Shift+Z, Ctrl+Y: Redo",
+    "O: onion skin (the selected actor before and after)",
+    "[ ]: shift the beats (Shift: finer)    - =: slower / faster beats",
+    "Timeline: click or drag to go to a frame (the music plays",
+    "  while the thumb is held); the wheel zooms, over Layers it scrolls",
+    "Tab, Shift+Tab: next / previous control; Return presses it;",
+    "  arrows move a slider",
+    "Escape or closing the window: quit (unsaved edits: twice in 3 s)",
     "F1: show or hide this list",
 };
 
@@ -115,10 +117,8 @@ void Editor::updateLayout() {
 
 void Editor::enter() {
     IrrlichtDevice* device = state.app ? state.app->device() : nullptr;
-    if (device) {
+    if (device)
         if (gui::ICursorControl* cursor = device->getCursorControl()) cursor->setVisible(true);
-        device->setResizable(true);
-    }
     state.GameState::enter();
     state.currentFrame = 0;
     state.playing = false;
@@ -215,7 +215,7 @@ void Editor::writeRecovery() {
         r.data.wobble = actor->wobble;
         snapshot.actors.push_back(std::move(r));
     }
-    writer.write(encodeRecovery(snapshot));
+    writer.write(std::move(snapshot));
     recoveryDue = false;
 }
 
@@ -895,7 +895,7 @@ void Editor::drawStatus() {
 }
 
 void Editor::drawHelp() {
-    const RectF& st = layout.stage;
+    const RectF& st = layout.stageArea;
     fill(st, HELP_BACK_COLOUR);
     float y = st.y + EDITOR_GAP;
     for (const char* line : HELP_LINES) {

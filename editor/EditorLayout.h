@@ -26,8 +26,8 @@
 
 // The smallest window the layout is made for; below it the layout is that of this size (the
 // window then shows part of it), so nothing ever overlaps.
-constexpr int EDITOR_MIN_WIDTH = 1024;
-constexpr int EDITOR_MIN_HEIGHT = 600;
+constexpr int EDITOR_MIN_WIDTH = 960;
+constexpr int EDITOR_MIN_HEIGHT = 560;
 // Pixels between neighbouring controls and around the window's edge.
 constexpr float EDITOR_GAP = 4.f;
 // Width of the side column (properties and layers), in pixels.

@@ -131,11 +131,11 @@ RecoveryWriter::~RecoveryWriter() {
     thread.join();
 }
 
-void RecoveryWriter::write(std::vector<uint8_t> newBytes) {
+void RecoveryWriter::write(RecoverySnapshot newSnapshot) {
     {
         std::lock_guard<std::mutex> lock(mutex);
         pending = Job::Write;
-        bytes = std::move(newBytes);
+        snapshot = std::move(newSnapshot);
     }
     wake.notify_all();
 }
@@ -144,7 +144,7 @@ void RecoveryWriter::remove() {
     {
         std::lock_guard<std::mutex> lock(mutex);
         pending = Job::Remove;
-        bytes.clear();
+        snapshot = RecoverySnapshot();
     }
     wake.notify_all();
 }
@@ -165,13 +165,13 @@ void RecoveryWriter::run() {
         wake.wait(lock, [this] { return stopping || pending != Job::None; });
         if (pending == Job::None && stopping) break;
         const Job job = pending;
-        std::vector<uint8_t> data = std::move(bytes);
+        RecoverySnapshot data = std::move(snapshot);
         pending = Job::None;
         busy = true;
         lock.unlock();
         std::string failure;
         if (job == Job::Write) {
-            if (!replaceFileSafely(path_, data))
+            if (!replaceFileSafely(path_, encodeRecovery(data)))
                 failure = path_ + ": could not be written (" + std::strerror(errno) + ")";
         } else if (job == Job::Remove) {
             if (std::remove(path_.c_str()) != 0 && errno != ENOENT)

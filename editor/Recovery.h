@@ -56,8 +56,8 @@ public:
     explicit RecoveryWriter(std::string path);
     // Finishes the pending request, then stops the thread.
     ~RecoveryWriter();
-    // Writes these bytes as the recovery file (soon, in the background).
-    void write(std::vector<uint8_t> bytes);
+    // Writes the snapshot as the recovery file (encoded and written soon, in the background).
+    void write(RecoverySnapshot snapshot);
     // Removes the recovery file (soon, in the background).
     void remove();
     // Waits until every request made so far is done.
@@ -77,7 +77,7 @@ private:
     std::condition_variable wake;
     std::condition_variable idle;
     Job pending = Job::None;
-    std::vector<uint8_t> bytes;
+    RecoverySnapshot snapshot;
     bool busy = false;
     bool stopping = false;
     std::string error;

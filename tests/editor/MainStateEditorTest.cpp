@@ -70,7 +70,7 @@ protected:
 
 TEST(EditorLayoutTest, NothingOverlapsAndTheStageFitsAtEveryAcceptedSize) {
     const EditorMetrics m;
-    const int sizes[][2] = {{1024, 600}, {1280, 720}, {1350, 720}, {1366, 768}, {1920, 1080}};
+    const int sizes[][2] = {{960, 560}, {1024, 600}, {1264, 672}, {1350, 720}, {1366, 768}, {1920, 1080}};
     for (const auto& size : sizes) {
         SCOPED_TRACE(std::to_string(size[0]) + "x" + std::to_string(size[1]));
         const EditorLayout l = computeEditorLayout(size[0], size[1], m);
