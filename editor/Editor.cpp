@@ -618,8 +618,8 @@ void Editor::runProperties(bool act, bool drawPass) {
         return;
     }
     if (drawPass) {
-        std::snprintf(line, sizeof line, "Actor: %s", actor->name.c_str());
-        text(layout.actorName.x, layout.actorName.y, line, ALIGN_LEFT_TOP, TEXT_COLOUR);
+        const std::string name = fitted("Actor: " + actor->name, layout.actorName.width);
+        text(layout.actorName.x, layout.actorName.y, name.c_str(), ALIGN_LEFT_TOP, TEXT_COLOUR);
     }
     const ActorPose p = actor->poseAt(state.currentFrame);  // a copy: edits may move the track
     ActorPose e = p;
@@ -630,7 +630,8 @@ void Editor::runProperties(bool act, bool drawPass) {
         const char* format;
         float shownAs;
     };
-    // Bound scale: the H row shows and edits W, and both follow it.
+    // Bound scale: the H row edits W too, and a change of either makes H equal to W. Only a
+    // change by the user does this: a pass in which nothing moved changes nothing.
     const bool bound = actor->bindScale;
     const Row rows[PROP_COUNT] = {
         {&e.position.X, POSITION_MIN, POSITION_MAX, POSITION_STEP, "X", "%.2f", 1.f},
@@ -657,7 +658,7 @@ void Editor::runProperties(bool act, bool drawPass) {
             text(r.value.x + r.value.width, r.value.y, line, ALIGN_RIGHT, TEXT_COLOUR);
         }
     }
-    if (bound && e.scale.X != p.scale.X) e.scale.Y = p.scale.Y + (e.scale.X - p.scale.X);
+    if (bound && e.scale.X != p.scale.X) e.scale.Y = e.scale.X;
 
     Image* check = state.images.size() > SKIN_CHECKBOX_CHECK ? state.images[SKIN_CHECKBOX_CHECK]
                                                             : nullptr;
@@ -707,8 +708,9 @@ void Editor::runLayers(bool act, bool drawPass) {
         if (drawPass && actor == state.selectedActor) fill(r, SELECTED_ROW_COLOUR);
         layerSkin->setTextColour(ColorRGBA(TEXT_COLOUR));
         layerSkin->setTextOffset(EDITOR_GAP, 0.f);
-        if (state.ui.button(r.x, r.y, UI_NO_ID, layerSkin, r.width, r.height,
-                            actor->name.c_str(), nullptr) &&
+        const std::string name = fitted(actor->name, r.width - 2.f * EDITOR_GAP);
+        if (state.ui.button(r.x, r.y, UI_NO_ID, layerSkin, r.width, r.height, name.c_str(),
+                            nullptr) &&
             act && !state.playing) {
             state.selectedActor = actor;
         }
@@ -736,6 +738,15 @@ void Editor::text(float x, float y, const char* line, int flags, u32 argb) {
     if (!state.font) return;
     const ColorRGBA colour(argb);
     state.font->drawLine(x, y, line, flags, LABEL_SCALE, &colour, -1);
+}
+
+std::string Editor::fitted(const std::string& line, float width) const {
+    if (!state.font || state.font->textWidth(line.c_str(), LABEL_SCALE, -1) <= width) return line;
+    std::string cut = line;
+    while (!cut.empty() &&
+           state.font->textWidth((cut + "...").c_str(), LABEL_SCALE, -1) > width)
+        cut.pop_back();
+    return cut + "...";
 }
 
 void Editor::render(IrrlichtDevice* device) {
@@ -888,9 +899,7 @@ void Editor::drawStatus() {
     const float room = r.width - (state.font ? state.font->textWidth(flag, LABEL_SCALE, -1) : 0.f) -
                        4.f * EDITOR_GAP;
     // The message, cut to the room left of the flag.
-    std::string shown = status;
-    while (!shown.empty() && state.font && state.font->textWidth(shown.c_str(), LABEL_SCALE, -1) > room)
-        shown.pop_back();
+    const std::string shown = fitted(status, room);
     text(r.x, r.y, shown.c_str(), ALIGN_LEFT_TOP, quitArmed ? WARN_TEXT_COLOUR : TEXT_COLOUR);
 }
 

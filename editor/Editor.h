@@ -131,6 +131,8 @@ private:
     void fill(const RectF& r, irr::u32 argb);
     // A line of text.
     void text(float x, float y, const char* line, int flags, irr::u32 argb);
+    // The line cut (with "...") to fit width pixels at the label scale.
+    std::string fitted(const std::string& line, float width) const;
     // "Play" when stopped, "Stop" when playing or recording.
     void togglePlayback();
     // "Rec" when stopped, "Stop" when recording.

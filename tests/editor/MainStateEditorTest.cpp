@@ -214,6 +214,13 @@ TEST_F(EditorTest, SliderCheckBoxAndResetEditsAreOneStepEachAndDrawingChangesNot
     drawFrame();
     drawFrame();
     EXPECT_EQ(bits(a), bound) << "bound scale is no edit by itself";
+    // A step of the W slider makes H equal to the new W, from this frame on.
+    state.ui.setFocus(2004);
+    key(KEY_RIGHT);
+    EXPECT_NEAR(a->poses[10].scale.X, 1.501f, 1e-5);
+    EXPECT_NEAR(a->poses[10].scale.Y, 1.501f, 1e-5);
+    EXPECT_NEAR(a->poses[9].scale.Y, 1.f, 1e-6);
+    undo();
     undo();  // the poke above is not an edit of the editor; undo takes "Bind scale" back
     EXPECT_FALSE(a->bindScale);
     a->poses = std::vector<ActorPose>(reinterpret_cast<const ActorPose*>(slid.data()),
