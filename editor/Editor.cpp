@@ -390,6 +390,12 @@ void Editor::seek(int frame) {
     if (frame == state.currentFrame) return;
     state.currentFrame = frame;
     FSOUND_Stream_SetTime(musicStream, musicTimeOfFrame(frame));
+    // A frame out of the timeline's view (Home, say) brings the view to it.
+    const double shown = visibleFrames();
+    if (frame < viewStart || frame >= viewStart + shown) {
+        viewStart = frame - shown / 2.0;
+        clampView();
+    }
 }
 
 void Editor::scrubMusic() {
