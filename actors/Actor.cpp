@@ -93,7 +93,10 @@ int Actor::loadData() {
     return int(poses.size());
 }
 
-bool Actor::saveData() const {
-    if (poses.size() > kActorDataMaxRecords) return false;
-    return replaceFileSafely(dataPath(), encodeActorData(poses, bindScale, wobble));
+bool Actor::saveData(std::string* error) const {
+    if (poses.size() > kActorDataMaxRecords) {
+        if (error) *error = "the track is too long for the file format";
+        return false;
+    }
+    return replaceFileSafely(dataPath(), encodeActorData(poses, bindScale, wobble), error);
 }

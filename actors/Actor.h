@@ -66,8 +66,9 @@ public:
     // Reads the track and flags from the data file; the number of poses read, or -1 when the
     // file is missing, unreadable or rejected (the actor is then untouched).
     int loadData();
-    // Replaces the data file with the track and flags; false (old file intact) on failure.
-    bool saveData() const;
+    // Replaces the data file with the track and flags; false (old file intact) on failure,
+    // with the reason in *error when given.
+    bool saveData(std::string* error = nullptr) const;
     // This actor's data file path.
     std::string dataPath() const { return actorDataPath(name); }
 

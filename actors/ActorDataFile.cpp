@@ -132,7 +132,13 @@ std::vector<uint8_t> encodeActorData(const std::vector<ActorPose>& poses, bool b
     return out;
 }
 
-bool replaceFileSafely(const std::string& path, const std::vector<uint8_t>& bytes) {
+bool replaceFileSafely(const std::string& path, const std::vector<uint8_t>& bytes,
+                       std::string* error) {
+    // Keeps the reason of the first step that failed.
+    const auto failed = [error](const char* step) {
+        if (error) *error = std::string(step) + ": " + std::strerror(errno);
+        return false;
+    };
     const std::size_t slash = path.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
     // A short hidden name, so that it fits wherever the target's name fits and is never
@@ -141,7 +147,7 @@ bool replaceFileSafely(const std::string& path, const std::vector<uint8_t>& byte
     std::vector<char> tmpName(tmp.begin(), tmp.end());
     tmpName.push_back('\0');
     const int fd = ::mkstemp(tmpName.data());
-    if (fd < 0) return false;
+    if (fd < 0) return failed("cannot create a temporary file beside it");
     tmp.assign(tmpName.data());
 
     // mkstemp makes the file private: give it the old file's permissions, or those a newly
@@ -155,14 +161,25 @@ bool replaceFileSafely(const std::string& path, const std::vector<uint8_t>& byte
         ::umask(mask);
         mode = 0666 & ~mask;
     }
-    bool ok = ::fchmod(fd, mode) == 0;
-    ok = ok && writeAll(fd, bytes.data(), bytes.size());
-    ok = ok && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(tmp.c_str(), path.c_str()) == 0;
-    if (!ok) {
+    // The first step that failed, and its errno.
+    const char* step = nullptr;
+    if (::fchmod(fd, mode) != 0)
+        step = "cannot set its permissions";
+    else if (!writeAll(fd, bytes.data(), bytes.size()) || ::fsync(fd) != 0)
+        step = "cannot write it";
+    int stepErrno = errno;
+    if (::close(fd) != 0 && !step) {
+        step = "cannot write it";
+        stepErrno = errno;
+    }
+    if (!step && ::rename(tmp.c_str(), path.c_str()) != 0) {
+        step = "cannot put it in place";
+        stepErrno = errno;
+    }
+    if (step) {
         ::unlink(tmp.c_str());
-        return false;
+        errno = stepErrno;
+        return failed(step);
     }
     // Make the rename itself durable; the new file is in place either way.
     const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -56,5 +56,6 @@ ActorDataStatus readActorData(std::istream& in, ActorData& out);
 std::vector<uint8_t> encodeActorData(const std::vector<ActorPose>& poses, bool bindScale, bool wobble);
 // Replaces the file at path with bytes: writes a temporary file in the same folder, flushes it
 // to disk and renames it over the old one, keeping the old permissions. False on any failure; the
-// old file is then intact and the temporary file removed.
-bool replaceFileSafely(const std::string& path, const std::vector<uint8_t>& bytes);
+// old file is then intact, the temporary file removed and *error (when given) says why.
+bool replaceFileSafely(const std::string& path, const std::vector<uint8_t>& bytes,
+                       std::string* error = nullptr);

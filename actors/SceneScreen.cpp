@@ -1,11 +1,16 @@
-// The scene conversions for the screen of the running application's video driver.
+// The scene conversions for the picture the running application draws (its stage when it
+// scales one onto the screen).
 #include "actors/Actor.h"
 #include "app/Application.h"
 
 irr::core::vector2df screenToScene(const irr::core::vector2df& p) {
-    return screenToScene(p, theApplication()->driver()->getScreenSize());
+    const Application* app = theApplication();
+    return screenToScene(p, irr::core::dimension2du(irr::u32(app->screenWidth()),
+                                                    irr::u32(app->screenHeight())));
 }
 
 irr::core::vector2df sceneToScreen(const irr::core::vector2df& s) {
-    return sceneToScreen(s, theApplication()->driver()->getScreenSize());
+    const Application* app = theApplication();
+    return sceneToScreen(s, irr::core::dimension2du(irr::u32(app->screenWidth()),
+                                                    irr::u32(app->screenHeight())));
 }

@@ -1,8 +1,10 @@
 #include "app/Application.h"
 
 #include "app/GameState.h"
+#include "platform/Signals.h"
 #include "platform/Ticks.h"
 #include "platform/X11Display.h"
+#include "render/Letterbox.h"
 #include "render/Renderer2D.h"
 
 using namespace irr;
@@ -91,7 +93,8 @@ void Application::run() {
     for (;;) {
         // With a guard the close button only asks; the guard ends the program if it agrees.
         if (closeGuard && takeWindowCloseRequest(device_)) closeGuard();
-        if (!device_->run() || !running) break;
+        // A quit signal ends the loop like Escape does: the state is left and shut down after it.
+        if (!device_->run() || !running || quitSignal()) break;
         ITimer* timer = device_->getTimer();
         const u32 t0 = timer->getRealTime();
         smoothClock();
@@ -109,6 +112,16 @@ bool Application::OnEvent(const SEvent& event) {
     switch (event.EventType) {
         case EET_MOUSE_INPUT_EVENT: {
             const SEvent::SMouseInput* mouse = &event.MouseInput;
+            SEvent::SMouseInput mapped;
+            if (stageW > 0 && stageH > 0 && driver_) {
+                // A stage scaled onto the screen: every click lands where it would in a window.
+                const core::dimension2du screen = driver_->getScreenSize();
+                const Letterbox box = fitStage(int(screen.Width), int(screen.Height), stageW, stageH);
+                mapped = event.MouseInput;
+                mapped.X = screenToStage(mapped.X, box.x, box.width, stageW);
+                mapped.Y = screenToStage(mapped.Y, box.y, box.height, stageH);
+                mouse = &mapped;
+            }
             switch (mouse->Event) {
                 case EMIE_LMOUSE_PRESSED_DOWN:
                 case EMIE_RMOUSE_PRESSED_DOWN:
@@ -135,9 +148,17 @@ bool Application::OnEvent(const SEvent& event) {
 }
 
 int Application::screenWidth() const {
+    if (stageW > 0) return stageW;
     return driver_ ? int(driver_->getScreenSize().Width) : 0;
 }
 
 int Application::screenHeight() const {
+    if (stageH > 0) return stageH;
     return driver_ ? int(driver_->getScreenSize().Height) : 0;
+}
+
+void Application::setStageSize(int width, int height) {
+    stageW = width > 0 && height > 0 ? width : 0;
+    stageH = width > 0 && height > 0 ? height : 0;
+    if (renderer_) renderer_->setStageSize(stageW, stageH);
 }

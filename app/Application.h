@@ -18,7 +18,7 @@ public:
     bool OnEvent(const irr::SEvent& event) override;
     // Takes the driver and scene manager, creates the renderer, resets the clock.
     virtual bool init(irr::IrrlichtDevice* device);
-    // The main loop: runs while the device runs and isRunning().
+    // The main loop: runs while the device runs, isRunning() and no quit signal came.
     virtual void run();
     // Hook called after each drawn frame.
     virtual void afterRender() {}
@@ -34,8 +34,12 @@ public:
     Renderer2D* renderer() const { return renderer_; }
     irr::IrrlichtDevice* device() const { return device_; }
     irr::video::IVideoDriver* driver() const { return driver_; }
+    // The size of the picture the state draws: the stage size when one is set, else the screen's.
     int screenWidth() const;
     int screenHeight() const;
+    // Draws a picture of this size scaled to fit the screen and centred, and maps mouse
+    // positions back into it (0 x 0: the screen's own size, one pixel per pixel).
+    void setStageSize(int width, int height);
     GameState* state() const { return state_; }
     // Hands the window's close button to guard, which returns true when the program may end;
     // without a guard (the default) closing the window ends the program at once.
@@ -60,6 +64,7 @@ private:
     irr::video::IVideoDriver* driver_ = nullptr;
     irr::scene::ISceneManager* sceneManager = nullptr;
     std::function<bool()> closeGuard;
+    int stageW = 0, stageH = 0;  // set by setStageSize; 0: the screen's own size
 };
 
 // The one application (set by init).

@@ -3,6 +3,7 @@
 #include "app/Application.h"
 #include "app/GameState.h"
 #include "app/ShowError.h"
+#include "platform/Signals.h"
 #include "platform/X11Display.h"
 #include "platform/X11Errors.h"
 
@@ -32,9 +33,13 @@ bool wantsFullscreen(const char* commandLine) {
 }
 
 IrrlichtDevice* createProgramDevice(bool fullscreen) {
-    return createDevice(video::EDT_OPENGL,
-                        core::dimension2d<u32>(PROGRAM_WINDOW_WIDTH, PROGRAM_WINDOW_HEIGHT),
-                        PROGRAM_COLOR_BITS, fullscreen, true, true, nullptr);
+    core::dimension2d<u32> size(PROGRAM_WINDOW_WIDTH, PROGRAM_WINDOW_HEIGHT);
+    // Full screen covers the display at its own size, so that its mode never has to change;
+    // the application then scales the 1280 x 720 picture onto it.
+    unsigned width = 0, height = 0;
+    if (fullscreen && displaySize(width, height)) size.set(width, height);
+    return createDevice(video::EDT_OPENGL, size, PROGRAM_COLOR_BITS, fullscreen, true, true,
+                        nullptr);
 }
 
 core::dimension2d<u32> editorWindowSize(int screenWidth, int screenHeight) {
@@ -47,9 +52,9 @@ core::dimension2d<u32> editorWindowSize(int screenWidth, int screenHeight) {
 }
 
 IrrlichtDevice* createEditorDevice(bool) {
-    int sw = 0, sh = 0;
+    unsigned sw = 0, sh = 0;
     const core::dimension2d<u32> size =
-        desktopSize(sw, sh) ? editorWindowSize(sw, sh)
+        displaySize(sw, sh) ? editorWindowSize(int(sw), int(sh))
                             : core::dimension2d<u32>(EDITOR_WINDOW_WIDTH, EDITOR_WINDOW_HEIGHT);
     IrrlichtDevice* device =
         createDevice(video::EDT_OPENGL, size, PROGRAM_COLOR_BITS, false, true, true, nullptr);
@@ -59,6 +64,8 @@ IrrlichtDevice* createEditorDevice(bool) {
 
 int runProgram(const char* commandLine, StateFactory makeState, DeviceFactory makeDevice) {
     const bool fullscreen = wantsFullscreen(commandLine);
+    // Ctrl+C, kill and a logout end the program through the same path as Escape.
+    installQuitSignals();
     // Some OpenGL drivers raise harmless X errors while the device starts (vsync).
     installNonFatalXErrorHandler();
     IrrlichtDevice* device = makeDevice(fullscreen);
@@ -71,6 +78,10 @@ int runProgram(const char* commandLine, StateFactory makeState, DeviceFactory ma
 
     Application* application = new Application(device);
     if (application->init(device)) {
+        // Full screen: the program's picture, scaled to fit the display and centred (also
+        // where the engine could only open a window of the display's size).
+        if (fullscreen && makeDevice == createProgramDevice)
+            application->setStageSize(int(PROGRAM_WINDOW_WIDTH), int(PROGRAM_WINDOW_HEIGHT));
         device->setEventReceiver(application);
         showCaption(device, application->caption());
         GameState* state = makeState ? makeState() : nullptr;

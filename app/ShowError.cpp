@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/Signals.h"
+
 namespace {
 
 // Size of the message buffer, terminating zero included.
@@ -21,6 +23,20 @@ bool boxWanted() {
     return (x && *x) || (wayland && *wayland);
 }
 
+// The box's caption and text, handed to the process that shows it.
+struct BoxText {
+    const char* caption;
+    const char* text;
+};
+
+// Shows the box and waits for the user to close it.
+int showBox(void* arg) {
+    const BoxText* box = static_cast<const BoxText*>(arg);
+    return SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, box->caption, box->text, nullptr) == 0
+               ? 0
+               : 1;
+}
+
 }  // namespace
 
 void showError(const char* caption, const char* format, ...) {
@@ -32,5 +48,8 @@ void showError(const char* caption, const char* format, ...) {
     va_end(args);
     std::fprintf(stderr, "%s: %s\n", caption, text);
     std::fflush(stderr);
-    if (boxWanted()) SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, caption, text, nullptr);
+    if (!boxWanted() || quitSignal()) return;
+    // The box blocks until it is closed; in a process of its own it also ends on a signal.
+    BoxText box{caption, text};
+    runChildUntilQuit(showBox, &box);
 }

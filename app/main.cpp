@@ -4,8 +4,8 @@
 #include "app/GameState.h"
 #include "app/Program.h"
 #include "app/ProgramOptions.h"
-#include "app/VideoExport.h"
 #include "editor/Editor.h"
+#include "export/VideoExport.h"
 #include "states/MainState.h"
 
 namespace {

@@ -325,8 +325,7 @@ void Editor::save() {
     status = line;
     for (size_t i = 0; i < report.failures.size(); ++i) {
         if (i) status += "; ";
-        status += report.failures[i];
-        std::fprintf(stderr, "tumelora: Save: %s\n", report.failures[i].c_str());
+        status += report.failures[i];  // saveActors has named each on stderr
     }
     // What could not be written stays in the recovery file.
     writeRecovery();

@@ -36,15 +36,6 @@ bool takeWindowCloseRequest(irr::IrrlichtDevice* device) {
     return taken;
 }
 
-bool desktopSize(int& width, int& height) {
-    Display* display = XOpenDisplay(nullptr);
-    if (!display) return false;
-    const int screen = DefaultScreen(display);
-    width = DisplayWidth(display, screen);
-    height = DisplayHeight(display, screen);
-    XCloseDisplay(display);
-    return width > 0 && height > 0;
-}
 
 bool currentWindowSize(irr::IrrlichtDevice* device, int& width, int& height) {
     if (!device || !device->getVideoDriver()) return false;
@@ -60,4 +51,14 @@ bool currentWindowSize(irr::IrrlichtDevice* device, int& width, int& height) {
     width = int(w);
     height = int(h);
     return w > 0 && h > 0;
+}
+
+bool displaySize(unsigned& width, unsigned& height) {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) return false;
+    const int screen = DefaultScreen(display);
+    width = unsigned(DisplayWidth(display, screen));
+    height = unsigned(DisplayHeight(display, screen));
+    XCloseDisplay(display);
+    return width > 0 && height > 0;
 }

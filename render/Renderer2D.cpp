@@ -1,6 +1,7 @@
 #include "render/Renderer2D.h"
 
 #include "render/Image.h"
+#include "render/Letterbox.h"
 
 using namespace irr;
 using namespace irr::video;
@@ -74,15 +75,13 @@ Renderer2D::Renderer2D(IrrlichtDevice* device, s32 quadCapacity)
 
 Renderer2D::~Renderer2D() = default;
 
-void Renderer2D::beginFrame() {
-    IVideoDriver* driver = device_->getVideoDriver();
-    core::matrix4 identity;
-    driver->setTransform(ETS_WORLD, identity);
-    driver->setTransform(ETS_VIEW, viewMatrix);
+namespace {
 
-    const core::dimension2d<u32> target = driver->getCurrentRenderTargetSize();
-    const f32 w = f32(target.Width);
-    const f32 h = f32(target.Height);
+// Colour of the bars beside a stage that does not fill the screen.
+constexpr u32 BAR_COLOUR = 0xFF000000;
+
+// One unit per pixel of a w x h area, (0, 0) at its top-left corner.
+void setPixelProjection(IVideoDriver* driver, f32 w, f32 h) {
     core::matrix4 projection;
     projection.buildProjectionMatrixOrthoLH(w, -h, -1.f, 1.f);
     // Corner translation per driver, so that one unit is one pixel and (0, 0) is the
@@ -101,7 +100,53 @@ void Renderer2D::beginFrame() {
             break;
     }
     driver->setTransform(ETS_PROJECTION, projection);
+}
 
+}  // namespace
+
+void Renderer2D::beginFrame() {
+    IVideoDriver* driver = device_->getVideoDriver();
+    core::matrix4 identity;
+    driver->setTransform(ETS_WORLD, identity);
+    driver->setTransform(ETS_VIEW, viewMatrix);
+
+    const core::dimension2d<u32> target = driver->getCurrentRenderTargetSize();
+    const bool letterboxed = stageW_ > 0 && stageH_ > 0 &&
+                             (target.Width != u32(stageW_) || target.Height != u32(stageH_));
+    if (!letterboxed) {
+        setPixelProjection(driver, f32(target.Width), f32(target.Height));
+        resetBatch();
+        return;
+    }
+
+    // The bars, over the whole target.
+    const s32 tw = s32(target.Width), th = s32(target.Height);
+    const Letterbox box = fitStage(tw, th, stageW_, stageH_);
+    driver->setViewPort(core::rect<s32>(0, 0, tw, th));
+    setPixelProjection(driver, f32(tw), f32(th));
+    resetBatch();
+    const SColor black(BAR_COLOUR);
+    const core::vector3df normal(0.f, 0.f, 0.f);
+    const auto bar = [&](s32 x, s32 y, s32 w, s32 h) {
+        if (w <= 0 || h <= 0) return;
+        const f32 x0 = f32(x), y0 = f32(y), x1 = f32(x + w), y1 = f32(y + h);
+        const S3DVertex corners[4] = {
+            S3DVertex(core::vector3df(x0, y0, 0.f), normal, black, core::vector2df(0.f, 0.f)),
+            S3DVertex(core::vector3df(x1, y0, 0.f), normal, black, core::vector2df(1.f, 0.f)),
+            S3DVertex(core::vector3df(x0, y1, 0.f), normal, black, core::vector2df(0.f, 1.f)),
+            S3DVertex(core::vector3df(x1, y1, 0.f), normal, black, core::vector2df(1.f, 1.f)),
+        };
+        addQuad(nullptr, BLEND_ALPHA, 0, corners);
+    };
+    bar(0, 0, box.x, th);
+    bar(box.x + box.width, 0, tw - box.x - box.width, th);
+    bar(box.x, 0, box.width, box.y);
+    bar(box.x, box.y + box.height, box.width, th - box.y - box.height);
+    flush();
+
+    // Then the stage, scaled into its box.
+    driver->setViewPort(core::rect<s32>(box.x, box.y, box.x + box.width, box.y + box.height));
+    setPixelProjection(driver, f32(stageW_), f32(stageH_));
     resetBatch();
 }
 

@@ -32,7 +32,15 @@ public:
     Renderer2D(irr::IrrlichtDevice* device, irr::s32 quadCapacity);
     ~Renderer2D() override;
 
+    // Sets up one pixel per unit over the render target, or, with a stage size set and a
+    // target of another size, over the stage scaled to fit the target and centred on it
+    // (the bars beside it drawn black).
     void beginFrame() override;
+    // The size of the picture drawn (0 x 0: the render target's own size).
+    void setStageSize(irr::s32 width, irr::s32 height) {
+        stageW_ = width;
+        stageH_ = height;
+    }
     void endFrame() override;
     void setDefaultFlags(irr::u32 flags) override;
     Image* loadImage(const char* path, irr::u32 flags) override;
@@ -119,6 +127,7 @@ protected:
     irr::u32 currentFlags;
     irr::core::array<irr::u16> indices_;
     irr::core::array<irr::video::S3DVertex> vertices_;
+    irr::s32 stageW_ = 0, stageH_ = 0;  // the picture's size; 0: the render target's
 };
 
 // Smallest power of two >= v (1 -> 1, 3 -> 4, 1280 -> 2048, 0 -> 0).

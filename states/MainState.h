@@ -97,7 +97,8 @@ public:
     void render(irr::IrrlichtDevice* device) override;
     // Pauses two seconds, hides the pointer, starts the music and playback from frame 0.
     void enter() override;
-    // Hands the key to the panel as a keyboard command; Escape also ends the program.
+    // Hands the key to the panel as a keyboard command (Return and the arrows act on the
+    // focused widget at once); Escape also ends the program.
     bool keyDown(const irr::SEvent::SKeyInput* key) override;
     // Does nothing.
     bool keyUp(const irr::SEvent::SKeyInput* key) override;
@@ -114,7 +115,8 @@ public:
     void createActor(const char* fileName);
     // One pass over every widget of the editor panel (drawing only when drawPass).
     void runPanel(bool drawPass);
-    // Writes every actor's data file; one that cannot be written keeps its old contents.
+    // Writes every actor's data file; one that cannot be written keeps its old contents and is
+    // named with its reason on stderr; the report says what was written and what not.
     SaveReport saveActors();
     // Offline rendering: starts playback at frame 0 now, without the pause or the music; returns frameCount.
     int startOffline();

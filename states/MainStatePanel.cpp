@@ -1,5 +1,6 @@
 // The editor panel (an immediate-mode pass over its widgets, run on every mouse press and
-// release and never drawn) and the mouse handlers that select and drag actors.
+// release and on Return and the arrow keys, and never drawn) and the mouse
+// handlers that select and drag actors.
 //
 // Editing rule: a change made at the current frame is added to that frame's pose and to
 // every later one (Actor::offsetPoses); earlier frames never change.
@@ -225,10 +226,12 @@ void MainState::runPropertyRows(float ox, float oy, float thumbH, float rowH, fl
     ui.checkBox(x, y, &actor->wobble, UI_NO_ID, checkBoxSkin, 0.f, 0.f, nullptr, check);
     panelText(x + checkW + 2.f, y, "Wobble", ALIGN_LEFT_TOP, LABEL_SCALE, WHITE);
 
-    // Apply the edit from the current frame on.
-    if (differs(e.position.X, p.position.X) || differs(e.position.Y, p.position.Y) ||
-        e.rotation != p.rotation || differs(e.scale.X, p.scale.X) ||
-        differs(e.scale.Y, p.scale.Y)) {
+    // Apply the edit from the current frame on. A drawing pass only draws: with "Bind scale"
+    // it shows H bound to W, but the rule edits only in the passes of the user's own input.
+    const bool edited = differs(e.position.X, p.position.X) ||
+                        differs(e.position.Y, p.position.Y) || e.rotation != p.rotation ||
+                        differs(e.scale.X, p.scale.X) || differs(e.scale.Y, p.scale.Y);
+    if (edited && !ui.isDrawPass()) {
         ActorPose d;
         d.position = e.position - p.position;
         d.rotation = e.rotation - p.rotation;
@@ -261,6 +264,9 @@ bool MainState::mouseDown(const SEvent::SMouseInput* mouse) {
         extension->mouseDown(mouse);
         return false;
     }
+    // The press acts where it happened, also when no motion event came before it.
+    ui.setMousePosition(mouse->X, mouse->Y);
+    mousePosition.set(mouse->X, mouse->Y);
     ui.pressMouse();
     runPanel(false);
     uiOwnsMouse = ui.activeId() >= 0;
@@ -293,9 +299,12 @@ bool MainState::mouseUp(const SEvent::SMouseInput* mouse) {
         extension->mouseUp(mouse);
         return false;
     }
+    ui.setMousePosition(mouse->X, mouse->Y);
     ui.releaseMouse();
     runPanel(false);
-    if (!uiOwnsMouse) draggedActor = nullptr;
+    // No drag outlives its buttons (a second button, or a press the panel took after a
+    // release that never arrived, must not leave the actor following the pointer).
+    draggedActor = nullptr;
     if (playing || uiOwnsMouse) return false;
     const int dx = mouse->X - pressPosition.X, dy = mouse->Y - pressPosition.Y;
     if (dx * dx + dy * dy > CLICK_SLOP_SQUARED) return false;  // a drag, not a click
@@ -333,10 +342,14 @@ void MainState::pickAtScene(const core::vector2df& m) {
 SaveReport MainState::saveActors() {
     SaveReport report;
     for (Actor* actor : actors) {
-        if (actor->saveData())
+        std::string reason;
+        if (actor->saveData(&reason)) {
             ++report.saved;
-        else
-            report.failures.push_back(actor->dataPath() + ": could not be written");
+        } else {
+            report.failures.push_back(actor->dataPath() + ": " + reason);
+            std::fprintf(stderr, "Not saved: %s\n", report.failures.back().c_str());
+        }
     }
+    std::fflush(stderr);
     return report;
 }

@@ -1,10 +1,12 @@
 // The main state's resources and music, its per-step advance and its keyboard handlers.
 #include <cstring>
+#include <map>
 #include <string>
 
 #include "actors/Actor.h"
 #include "app/Application.h"
 #include "app/ShowError.h"
+#include "platform/Signals.h"
 #include "render/Image.h"
 #include "render/Renderer2D.h"
 #include "states/MainState.h"
@@ -104,11 +106,25 @@ void MainState::scanActors() {
     io::IFileList* list = fs->createFileList();
     fs->changeWorkingDirectoryTo(saved);
     if (!list) return;
-    // All JPEG pictures first, then all PNG pictures, each group in the list's order.
+    // All JPEG pictures first, then all PNG pictures, each group in the list's order. Two
+    // pictures with one name (a.jpg, a.png, a.JPG) would share one data file: the first one
+    // loaded keeps it, a later one is skipped and the user told.
+    std::map<std::string, std::string> pictureOfName;
     for (const char* ext : {".jpg", ".png"}) {
         for (u32 i = 0; i < list->getFileCount(); ++i) {
-            const io::path& name = list->getFileName(i);
-            if (hasExtension(name.c_str(), ext)) createActor(name.c_str());
+            const io::path& file = list->getFileName(i);
+            if (!hasExtension(file.c_str(), ext)) continue;
+            const std::string name = actorNameFromFileName(file.c_str());
+            const auto first = pictureOfName.find(name);
+            if (first != pictureOfName.end()) {
+                showError("Error", "%s is not loaded: %s already uses its data file %s.",
+                          actorPicturePath(file.c_str()).c_str(),
+                          actorPicturePath(first->second).c_str(), actorDataPath(name).c_str());
+                continue;
+            }
+            const size_t before = actors.size();
+            createActor(file.c_str());
+            if (actors.size() > before) pictureOfName[name] = file.c_str();
         }
     }
     list->drop();
@@ -154,7 +170,9 @@ void MainState::enter() {
     }
     IrrlichtDevice* device = app ? app->device() : nullptr;
     if (device) {
-        device->sleep(ENTER_PAUSE_MS, false);
+        // In short slices, so that a quit signal is not kept waiting by the pause.
+        for (u32 paused = 0; paused < ENTER_PAUSE_MS && !quitSignal(); paused += QUIT_POLL_MS)
+            device->sleep(QUIT_POLL_MS, false);
         if (gui::ICursorControl* cursor = device->getCursorControl()) cursor->setVisible(false);
     }
     GameState::enter();
@@ -202,7 +220,17 @@ bool MainState::update(int stepMs) {
 bool MainState::keyDown(const SEvent::SKeyInput* key) {
     if (!key) return false;
     if (extension && extension->keyDown(key)) return false;
-    ui.setKeyEvent(keyEventOf(key));
+    const UiKeyEvent event = keyEventOf(key);
+    ui.setKeyEvent(event);
+    // Return and the arrows act on the focused widget at once (a mouse press drops them).
+    switch (event.command) {
+        case UiKeyCommand::Activate:
+        case UiKeyCommand::Left:
+        case UiKeyCommand::Right:
+        case UiKeyCommand::Up:
+        case UiKeyCommand::Down: runPanel(false); break;
+        default: break;
+    }
     if (key->Key == KEY_ESCAPE && app) app->setRunning(false);
     return false;
 }

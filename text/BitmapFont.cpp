@@ -10,9 +10,10 @@
 namespace {
 
 // Shortest lines the scans can match, used to bound each count by the bytes left in the file.
-constexpr long MIN_PAGE_LINE = 18;     // page id=0 file="a"
+// (A blank in a scan pattern also matches no white space at all; %*[ ] needs one blank.)
+constexpr long MIN_PAGE_LINE = 16;     // pageid=0file="a"
 constexpr long MIN_CHAR_LINE = 79;     // char id=0 x=0 ... chnl=0
-constexpr long MIN_KERNING_LINE = 33;  // kerning first=0 second=0 amount=0
+constexpr long MIN_KERNING_LINE = 32;  // kerningfirst=0 second=0 amount=0
 
 bool fitsU16(int v) { return v >= 0 && v <= 0xFFFF; }
 bool fitsS16(int v) { return v >= -0x8000 && v <= 0x7FFF; }
@@ -383,11 +384,14 @@ float BitmapFont::drawLine(float x, float y, const char* text, int alignFlags, f
     unsigned char c = 0;
     while (cursor.next(&c)) {
         const int index = findGlyph(c);
-        if (hasPrevious) penX += float(kerning(previous, c, previousIndex)) * scale;
+        const float kern = hasPrevious ? float(kerning(previous, c, previousIndex)) * scale : 0.f;
+        penX += kern;
         if (index < 0) {
             hasPrevious = false;
             continue;
         }
+        // The width drawn counts the kerning between glyphs, as textWidth does.
+        drawn += kern;
         const Glyph& g = glyphs_[size_t(index)];
         const RectF source(g.x, g.y, g.width, g.height);
         float advance = float(g.xadvance + tracking_);

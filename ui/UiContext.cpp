@@ -90,7 +90,7 @@ int UiContext::update(int id, bool over, const Skin* skin) {
     previousActive = active;
     if (over) {
         hot = id;
-        if (active == UI_NO_ID && mouseDown) {
+        if (active == UI_NO_ID && mouseDown && !drawPass) {
             active = id;
             if (focus != UI_NO_ID) focus = id;
         }
@@ -122,12 +122,13 @@ int UiContext::update(int id, bool over, const Skin* skin) {
 // A button clicks when pressed and released over itself (click on release), or in the pass
 // in which the press lands on it (click on press), or when focused and Return is pending.
 bool UiContext::clicked(int id, const ButtonSkinInterface* skin) {
+    if (drawPass) return false;
     bool result;
     if (!skin || skin->clickOnRelease())
         result = !mouseDown && hot == id && active == id;
     else
         result = mouseDown && previousActive == UI_NO_ID && active == id;
-    if (focus == id && pending(UiKeyCommand::Activate)) {
+    if (keyActsOn(id) && pending(UiKeyCommand::Activate)) {
         result = true;
         key.command = UiKeyCommand::None;
     }
@@ -166,9 +167,9 @@ void UiContext::sliderFloat(float x, float y, float* value, int id, int orientat
     const bool over = skin ? skin->hitTest(*this, mx, my, rect) : false;
     const int state = update(id, over, skin);
     if (!value) return;
-    if (skin && (state & UI_STATE_ACTIVE) && active == id)
+    if (skin && (state & UI_STATE_ACTIVE) && active == id && !drawPass)
         *value = skin->floatValueAt(*this, orientation, min, max, mx, my, rect);
-    if ((state & UI_STATE_ACTIVE) && focus == id && key.command != UiKeyCommand::None) {
+    if ((state & UI_STATE_ACTIVE) && keyActsOn(id) && key.command != UiKeyCommand::None) {
         float shiftFactor = 1.f, controlFactor = 1.f;
         if (skin) skin->floatStepFactors(shiftFactor, controlFactor);
         keyboardStep<float>(key, orientation, value, min, max, step, shiftFactor, controlFactor);
@@ -185,9 +186,9 @@ void UiContext::sliderInt(float x, float y, int* value, int id, int orientation,
     const bool over = skin ? skin->hitTest(*this, mx, my, rect) : false;
     const int state = update(id, over, skin);
     if (!value) return;
-    if (skin && (state & UI_STATE_ACTIVE) && active == id)
+    if (skin && (state & UI_STATE_ACTIVE) && active == id && !drawPass)
         *value = skin->intValueAt(*this, orientation, min, max, mx, my, rect);
-    if ((state & UI_STATE_ACTIVE) && focus == id && key.command != UiKeyCommand::None) {
+    if ((state & UI_STATE_ACTIVE) && keyActsOn(id) && key.command != UiKeyCommand::None) {
         int shiftFactor = 1, controlFactor = 1;
         if (skin) skin->intStepFactors(shiftFactor, controlFactor);
         keyboardStepInt(key, orientation, value, min, max, step, shiftFactor, controlFactor);
@@ -203,7 +204,8 @@ void UiContext::textField(float x, float y, char* buffer, int maxLength, int id,
     const bool over = skin ? skin->hitTest(*this, mx, my, rect) : rect.contains(mx, my);
     const int state = update(id, over, skin);
     if (mouseDown && previousActive != active && active == id) focus = id;
-    if (pending(UiKeyCommand::Character) && (state & UI_STATE_ACTIVE) && focus == id) {
+    if (pending(UiKeyCommand::Character) && (state & UI_STATE_ACTIVE) && focus == id &&
+        !drawPass) {
         if (buffer && maxLength >= 0) {
             // The text is never read beyond maxLength bytes.
             const size_t len = strnlen(buffer, size_t(maxLength));
@@ -240,9 +242,20 @@ void UiContext::setKeyEvent(const UiKeyEvent& event) {
     key.control = event.control;
     key.extra = event.extra;
     key.keyInput = nullptr;
+    keyFocus = focus;
 }
 
-void UiContext::pressMouse() { mouseDown = true; }
+void UiContext::pressMouse() {
+    mouseDown = true;
+    switch (key.command) {
+        case UiKeyCommand::Activate:
+        case UiKeyCommand::Left:
+        case UiKeyCommand::Right:
+        case UiKeyCommand::Up:
+        case UiKeyCommand::Down: key.command = UiKeyCommand::None; break;
+        default: break;
+    }
+}
 
 void UiContext::releaseMouse() { mouseDown = false; }
 

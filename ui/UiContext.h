@@ -7,6 +7,11 @@
 // UI_ACTIVE_BLOCKED when the press landed on no widget) and the widget with keyboard
 // focus, plus the mouse and keyboard input fed to it. Hit tests, value mapping and
 // drawing belong to the skins handed to each call (ui/Skins.h).
+//
+// A drawing pass only draws: in it no widget takes the mouse, clicks, toggles, moves a value
+// or takes a typed character (keyboard focus may still move). A command that acts on a widget
+// (Return, the arrows) acts only on the widget that had the focus when the key was pressed,
+// and a mouse press drops it: a later click never fires a stale key.
 #include <irrlicht.h>
 
 #include "render/Types.h"
@@ -88,9 +93,9 @@ public:
     // True when the dragged widget was released over this area; *draggedId gets its id.
     virtual bool dropTarget(float x, float y, int* draggedId, ButtonSkinInterface* skin,
                             float w, float h, const char* text, Image* icon);
-    // Replaces the pending keyboard command.
+    // Replaces the pending keyboard command; it belongs to the widget that has the focus now.
     virtual void setKeyEvent(const UiKeyEvent& event);
-    // A mouse button went down.
+    // A mouse button went down: a pending Return or arrow command is dropped.
     virtual void pressMouse();
     // The mouse button went up.
     virtual void releaseMouse();
@@ -138,6 +143,9 @@ protected:
     bool clicked(int id, const ButtonSkinInterface* skin);
     // True when the pending command is cmd.
     bool pending(UiKeyCommand cmd) const { return key.command == cmd; }
+    // True when widget id may act on the pending command: it is focused, had the focus when the
+    // key was pressed, and this is not a drawing pass.
+    bool keyActsOn(int id) const { return !drawPass && focus == id && keyFocus == id; }
 
     int idCounter = 0;
     int mouseX = 0;
@@ -154,4 +162,5 @@ protected:
     int passTime = 0;
     int lastKeyTime = 0;
     UiKeyEvent key;
+    int keyFocus = UI_NO_ID;  // the focus when the pending key was pressed
 };

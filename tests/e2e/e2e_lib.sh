@@ -107,11 +107,14 @@ actor() {
 program_env=()
 [ -n "${TUMELORA_SANITIZER_PRELOAD:-}" ] && program_env=("LD_PRELOAD=$TUMELORA_SANITIZER_PRELOAD")
 
-# start [VAR=VALUE...]: runs the program in a window in $run (disk audio into $run/audio.raw,
+# The program's arguments (a window; a script may add --edit).
+program_args=(w)
+
+# start [VAR=VALUE...]: runs the program with program_args in $run (disk audio into $run/audio.raw,
 # stderr into $run/err, error boxes printed only); sets pid.
 start() {
   (cd "$run" && exec env "${program_env[@]}" TUMELORA_NO_ERROR_BOX=1 SDL_AUDIODRIVER=disk \
-     SDL_DISKAUDIOFILE="$run/audio.raw" "$@" "$bin" w 2>"$run/err" >"$run/out") &
+     SDL_DISKAUDIOFILE="$run/audio.raw" "$@" "$bin" "${program_args[@]}" 2>"$run/err" >"$run/out") &
   pid=$!
 }
 
@@ -178,6 +181,13 @@ escape_ends_it() {
   xdotool key --clearmodifiers Escape
   wait_exit 200 || fail "Escape did not end the program"
   [ "$rc" -eq 0 ] || fail "exit code $rc after Escape, expected 0"
+}
+
+# signal_ends_it SIGNAL: the signal ends the program within a second, with exit code 0.
+signal_ends_it() {
+  kill "-$1" "$pid" || fail "cannot send SIG$1"
+  wait_exit 10 || fail "SIG$1 did not end the program within a second"
+  [ "$rc" -eq 0 ] || fail "exit code $rc after SIG$1, expected 0"
 }
 
 # expect_colour LABEL X Y RRGGBB: the window pixel has exactly this colour.

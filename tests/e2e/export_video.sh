@@ -2,7 +2,8 @@
 # export_video.sh TUMELORA_BINARY EXPORT_TEST_TOOL MAKE_TONE SOURCE_DIR: exports a small test
 # animation (90 frames, a 1.5 s tone) and checks the files with ffprobe: an MP4 with exactly
 # 90 frames at 60 fps and a sound track that is there, not silent and as long as the music
-# to within one frame (and cut or padded to the video for longer or shorter music); a PNG
+# to within one frame (a longer music cut at the last frame, a shorter one ending the video
+# where it ends playback); a PNG
 # sequence of frames 0 to 89 whose frames match the MP4's; a WebM with its sound; a GIF of
 # every second frame; a silent video when the music is missing or undecodable. Nothing but
 # the finished files is left in the folder.
@@ -82,15 +83,18 @@ echo old > keep.mp4
 "$bin" --export keep.mp4 2>"$work/err" || fail "export over an existing file failed"
 [ "$(probe keep.mp4 v nb_read_frames)" = "$frames" ] || fail "the existing file was not replaced"
 
-# The sound is cut to the video when the music is longer, padded with silence when shorter.
+# The export holds what playback shows: music longer than the animation is cut at its last
+# frame; music shorter than it ends the video with the music, as it ends playback.
 cp data/lumokari2_tumelora_voices.ogg tone.ogg
-for seconds in 3 1; do
+for case in "3 1.5 $frames" "1 1 60"; do
+  read -r seconds length count <<<"$case"
   "$make_tone" data/lumokari2_tumelora_voices.ogg "$seconds" || fail "cannot write the music"
   "$bin" --export "music$seconds.mp4" 2>"$work/err" || fail "export with $seconds s of music failed"
   audio=$(probe "music$seconds.mp4" a duration)
-  awk -v a="$audio" 'BEGIN { d = a - 1.5; if (d < 0) d = -d; exit !(d <= 1 / 60) }' \
-    || fail "with $seconds s of music the sound lasts $audio s, not the video's 1.5 s"
-  [ "$(probe "music$seconds.mp4" v nb_read_frames)" = "$frames" ] || fail "frame count changed"
+  awk -v a="$audio" -v l="$length" 'BEGIN { d = a - l; if (d < 0) d = -d; exit !(d <= 1 / 60) }' \
+    || fail "with $seconds s of music the sound lasts $audio s, not $length s"
+  n=$(probe "music$seconds.mp4" v nb_read_frames)
+  [ "$n" = "$count" ] || fail "with $seconds s of music the video has $n frames, not $count"
 done
 cp tone.ogg data/lumokari2_tumelora_voices.ogg
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # playback.sh TUMELORA E2E_TOOL MAKE_TONE SOURCE_DIR: the real program starts playing from
-# frame 0 together with the music (heard in SDL's disk audio file), Escape ends it with exit
-# code 0, and the end of the music ends it by itself.
+# frame 0 together with the music (heard in SDL's disk audio file), Escape and the quit
+# signals end it with exit code 0, and the end of the music ends it by itself.
 . "$(dirname "$0")/e2e_lib.sh"
 
 # Stereo frames per second of the captured audio.
@@ -51,4 +51,22 @@ lead=$(lead_tenths)
 echo "music-end run: the music began after $lead tenths of a second"
 [ "$lead" -ge 15 ] && [ "$lead" -le 80 ] || fail "the music began after $lead tenths of a second"
 
-echo "playback with music, Escape and the end of the music as expected"
+# 3. SIGTERM during playback, SIGINT (Ctrl+C) during the start-up pause and SIGHUP in the
+# editing mode each end the program within a second, as Escape does: no data file is written.
+new_run signals 30
+actor a.png 80 80 FF0000 600 4 4
+cp "$run/data/actors/a.data" "$work/a.before"
+start_drawn
+signal_ends_it TERM
+start
+wait_window 300 || fail "no window named TUMELORA"
+signal_ends_it INT
+program_args=(w --edit)
+start
+wait_window 300 || fail "no editor window named TUMELORA"
+sleep 0.5
+signal_ends_it HUP
+program_args=(w)
+cmp -s "$run/data/actors/a.data" "$work/a.before" || fail "a signal rewrote the data file"
+
+echo "playback with music, Escape, signals and the end of the music as expected"

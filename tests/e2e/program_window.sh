@@ -75,13 +75,28 @@ wait_exit 100 || fail "the program did not end after Return closed the box"
 [ "$rc" -eq 0 ] || fail "exit code $rc, expected 0"
 grep -qxF "Error: Couldn't initialize MainState." "$work/err" || fail "message missing on stderr"
 
-# 2. Boxes turned off (automated runs): the program ends by itself with the message.
+# 2. A signal while the box shows ends the program within a second, the box with it.
+env -u TUMELORA_NO_ERROR_BOX "${program_env[@]}" "$bin" w 2>"$work/err" &
+pid=$!
+find_box 150 "Audio error" >/dev/null || fail "no error box named Audio error"
+children=$(pgrep -P "$pid")
+[ -n "$children" ] || fail "the box has no process of its own"
+kill -TERM "$pid"
+wait_exit 10 || fail "SIGTERM did not end the program while its error box showed"
+[ "$rc" -eq 0 ] || fail "exit code $rc after SIGTERM, expected 0"
+sleep 0.2
+find_box 1 "Audio error" >/dev/null && fail "the error box stayed after the program ended"
+for child in $children; do
+  kill -0 "$child" 2>/dev/null && fail "the box's process $child stayed behind"
+done
+
+# 3. Boxes turned off (automated runs): the program ends by itself with the message.
 TUMELORA_NO_ERROR_BOX=1 timeout 30 env "${program_env[@]}" "$bin" w 2>"$work/err"
 rc=$?
 [ "$rc" -eq 0 ] || fail "exit code $rc with boxes off, expected 0"
 grep -qxF "Error: Couldn't initialize MainState." "$work/err" || fail "message missing (boxes off)"
 
-# 3. No display: the engine cannot start; reported on stderr without a box, exit code 1.
+# 4. No display: the engine cannot start; reported on stderr without a box, exit code 1.
 env -u DISPLAY -u WAYLAND_DISPLAY timeout 30 env "${program_env[@]}" "$bin" w 2>"$work/err"
 rc=$?
 [ "$rc" -eq 1 ] || fail "exit code $rc without display, expected 1"

@@ -272,6 +272,30 @@ TEST_F(EditorTest, KeysWorkTheFocusedWidgetAtOnceAndEachStepIsOneEdit) {
     EXPECT_FALSE(state.playing);
 }
 
+// A drawing pass only draws: a selected "Bind scale" actor whose H differs from its W keeps
+// its track, frame after frame, until the user changes something.
+TEST_F(EditorTest, DrawnFramesNeverChangeTheSelectedActor) {
+    writeMusic(2.0);
+    std::vector<ActorPose> track = rampTrack(30, 2.f, 0.01f, 3.f);
+    for (ActorPose& p : track) p.scale.set(2.f, 1.f);
+    writePicture("a.png", 80, 80);
+    writeTrack("a", track, true, false);
+    enableEditing(state);
+    ASSERT_TRUE(initState());
+    state.enter();
+    click(wx(2.f, 3.f), wy(2.f, 3.f));
+    ASSERT_EQ(state.selectedActor, state.actors[0]);
+    ASSERT_TRUE(state.actors[0]->bindScale);
+    const std::vector<uint8_t> before = bits(state.actors[0]);
+    for (int i = 0; i < 5; ++i) {
+        state.update(16);
+        drawFrame();
+    }
+    EXPECT_EQ(bits(state.actors[0]), before);
+    undo();
+    EXPECT_EQ(bits(state.actors[0]), before);
+}
+
 TEST_F(EditorTest, AWholeTakeIsOneStepAndSpaceEndsIt) {
     startWithSelectedActor(30, 3.0);
     Actor* a = state.actors[0];

@@ -8,7 +8,7 @@
 #include <set>
 #include <vector>
 
-#include "app/VideoExport.h"
+#include "export/VideoExport.h"
 #include "platform/Ticks.h"
 #include "tests/state/StateTestSupport.h"
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "app/Application.h"
-#include "app/VideoExport.h"
+#include "export/VideoExport.h"
 #include "platform/Ticks.h"
 #include "tests/app/RecordingState.h"
 
@@ -246,6 +246,16 @@ TEST_F(StepSequenceTest, OfflineStepsAreTheStepsTheFixedStepClockDelivers) {
     OfflineClock clock;
     for (size_t i = 0; i < state.steps.size(); ++i)
         ASSERT_EQ(clock.nextStepMs(60), state.steps[i]) << "step " << i;
+}
+
+// The export holds the frames playback shows: up to the music's end or the tracks' last frame.
+TEST(PlaybackFrameCountTest, TheMusicsEndOrTheLastFrameEndsTheExport) {
+    EXPECT_EQ(playbackFrameCount(600, 2000), 120);  // frames 0..119 lie within 2 s of music
+    EXPECT_EQ(playbackFrameCount(600, 2001), 121);
+    EXPECT_EQ(playbackFrameCount(100, 2000), 100);  // the tracks end first: silence is cut
+    EXPECT_EQ(playbackFrameCount(600, -1), 600);    // no music: every frame
+    EXPECT_EQ(playbackFrameCount(600, 0), 1);       // frame 0 is always shown
+    EXPECT_EQ(playbackFrameCount(5, 2000000000), 5);
 }
 
 TEST(OfflineClockTest, StepsAreWholeMillisecondsOfTheRate) {

@@ -8,6 +8,7 @@
 #include <random>
 
 #include "render/Image.h"
+#include "render/Letterbox.h"
 #include "RecordingRenderer.h"
 
 using namespace irr;
@@ -119,3 +120,32 @@ TEST(TransformTest, ImageDrawMatchesTheMatrix) {
 }
 
 }  // namespace
+
+// Full screen on a display of another size: the 1280 x 720 stage scaled to fit and centred,
+// and screen positions mapped back onto the stage.
+TEST(Letterbox, TheStageFitsCentredAndClicksMapBack) {
+    const Letterbox tall = fitStage(1920, 1200, 1280, 720);  // 16:10: bars above and below
+    EXPECT_EQ(tall.x, 0);
+    EXPECT_EQ(tall.y, 60);
+    EXPECT_EQ(tall.width, 1920);
+    EXPECT_EQ(tall.height, 1080);
+    const Letterbox narrow = fitStage(1024, 768, 1280, 720);  // 4:3
+    EXPECT_EQ(narrow.width, 1024);
+    EXPECT_EQ(narrow.height, 576);
+    EXPECT_EQ(narrow.y, 96);
+    const Letterbox wide = fitStage(2560, 1080, 1280, 720);  // 21:9: bars at the sides
+    EXPECT_EQ(wide.x, 320);
+    EXPECT_EQ(wide.width, 1920);
+    const Letterbox same = fitStage(1280, 720, 1280, 720);
+    EXPECT_EQ(same.x, 0);
+    EXPECT_EQ(same.width, 1280);
+    // Clicks land where they would in the window: corners, the middle, and the bars outside.
+    EXPECT_EQ(screenToStage(0, tall.x, tall.width, 1280), 0);
+    EXPECT_EQ(screenToStage(1919, tall.x, tall.width, 1280), 1279);
+    EXPECT_EQ(screenToStage(60, tall.y, tall.height, 720), 0);
+    EXPECT_EQ(screenToStage(1139, tall.y, tall.height, 720), 719);
+    EXPECT_EQ(screenToStage(600, tall.y, tall.height, 720), 360);
+    EXPECT_LT(screenToStage(10, tall.y, tall.height, 720), 0);
+    EXPECT_GE(screenToStage(1150, tall.y, tall.height, 720), 720);
+    for (int x = 0; x < 1280; ++x) EXPECT_EQ(screenToStage(x, same.x, same.width, 1280), x);
+}

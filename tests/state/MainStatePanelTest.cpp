@@ -1,4 +1,7 @@
 // The editor panel's click areas and actions, and selecting and dragging actors.
+#include <cerrno>
+#include <cstring>
+
 #include "StateTestSupport.h"
 #include "text/BitmapFont.h"
 #include "ui/SliderSkin.h"
@@ -357,6 +360,33 @@ TEST_F(PanelTest, APressOnAWidgetStartsNoDrag) {
     for (const ActorPose& p : state.actors[0]->poses) EXPECT_FLOAT_EQ(p.position.X, 2.f);
 }
 
+// A press acts where it happens, also without a motion event before it: on "Save" it belongs
+// to the panel and starts no drag; after a drag no motion moves the actor once the buttons are up.
+TEST_F(PanelTest, APressActsWhereItHappensAndNoDragOutlivesItsButtons) {
+    writeMusic(0.5);
+    addActor("a", rampTrack(10, 2.f, 0.f, 3.f));
+    ASSERT_TRUE(initState());
+    click(px(2.f), px(3.f));
+    ASSERT_NE(state.selectedActor, nullptr);
+    const int saveY = int(720.f - rowStep()) + 5;
+    press(5, saveY);  // the pointer was last seen over the actor
+    EXPECT_TRUE(state.uiOwnsMouse);
+    EXPECT_EQ(state.draggedActor, nullptr);
+    moveTo(85, saveY);
+    release(85, saveY);
+    for (const ActorPose& p : state.actors[0]->poses) EXPECT_FLOAT_EQ(p.position.X, 2.f);
+    // A drag with a second button pressed over a widget: once both are up nothing follows.
+    moveTo(600, 400);
+    press(600, 400);
+    mouse(EMIE_RMOUSE_PRESSED_DOWN, 5, saveY);
+    mouse(EMIE_RMOUSE_LEFT_UP, 5, saveY);
+    release(5, saveY);
+    const float x = state.actors[0]->poses[0].position.X;
+    moveTo(700, 400);
+    EXPECT_EQ(state.draggedActor, nullptr);
+    EXPECT_FLOAT_EQ(state.actors[0]->poses[0].position.X, x);
+}
+
 TEST_F(PanelTest, SaveWritesEveryActorAndABlockedFileKeepsWhatIsThere) {
     writeMusic(0.5);
     addActor("a", rampTrack(10, 2.f, 0.f, 3.f));
@@ -374,7 +404,16 @@ TEST_F(PanelTest, SaveWritesEveryActorAndABlockedFileKeepsWhatIsThere) {
     state.currentFrame = 4;
     drag(600, 400, 80, 0);
     state.actors[1]->wobble = true;
+    testing::internal::CaptureStderr();
     clickSave();
+    // The file that was not written is named with its reason; the others are written.
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said, "Not saved: data/actors/c.data: cannot put it in place: " +
+                        std::string(std::strerror(EISDIR)) + "\n");
+    const SaveReport report = state.saveActors();
+    EXPECT_EQ(report.saved, 2);
+    ASSERT_EQ(report.failures.size(), 1u);
+    EXPECT_EQ(report.failures[0] + "\n", said.substr(std::strlen("Not saved: ")));
     const ActorData da = savedData("a");
     ASSERT_EQ(da.poses.size(), 10u);
     for (size_t i = 0; i < 10; ++i)

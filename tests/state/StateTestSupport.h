@@ -100,6 +100,8 @@ protected:
         const std::string audio = (folder / "audio.raw").string();
         setenv("SDL_AUDIODRIVER", "disk", 1);
         setenv("SDL_DISKAUDIOFILE", audio.c_str(), 1);
+        // The missing-music and missing-font cases print their error; a box would wait for a user.
+        setenv("TUMELORA_NO_ERROR_BOX", "1", 1);
         musicEnded = false;
         app->setRunning(true);
     }
@@ -191,7 +193,7 @@ protected:
         m.Event = event;
         if (event == EMIE_MOUSE_MOVED)
             state.mouseMove(&m);
-        else if (event == EMIE_LMOUSE_PRESSED_DOWN)
+        else if (event == EMIE_LMOUSE_PRESSED_DOWN || event == EMIE_RMOUSE_PRESSED_DOWN)
             state.mouseDown(&m);
         else
             state.mouseUp(&m);

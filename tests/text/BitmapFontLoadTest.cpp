@@ -223,6 +223,20 @@ TEST(BitmapFontLoad, NameLimits) {
     EXPECT_FALSE(tooLong.load());
 }
 
+// The shortest lines the scans match load: a blank in a pattern also matches no blank at all.
+TEST(BitmapFontLoad, TheShortestPageAndKerningLinesLoad) {
+    RecordingRenderer r;
+    std::string pages;
+    for (int i = 0; i < 7; ++i) pages += "pageid=" + std::to_string(i) + "file=\"a\"";
+    BitmapFont a(&r, "t.fnt");
+    EXPECT_TRUE(parseBytes(a, infoLine() + commonLine(32, 7) + pages + "chars count=0"));
+    EXPECT_EQ(a.pageCount(), 7);
+    BitmapFont b(&r, "t.fnt");
+    EXPECT_TRUE(parseBytes(b, standardFont() + "kernings count=2\nkerningfirst=0 second=0 amount=0\n"
+                                               "kerningfirst=0 second=1 amount=0"));
+    EXPECT_EQ(b.kerningCount(), 2);
+}
+
 TEST(BitmapFontLoad, OversizedAndNegativeCountsFailCleanly) {
     RecordingRenderer r;
     const std::string info = infoLine();

@@ -73,8 +73,11 @@ TEST(DrawLine, OneDrawPerGlyphAtWholePixelsWithKerning) {
     EXPECT_FLOAT_EQ(v.source.x, 24.f);
     EXPECT_FLOAT_EQ(t.draws()[2].x, 122.f);  // trunc(100.5 + 11 - 2 + 13), no pair V-a
     EXPECT_FLOAT_EQ(t.draws()[2].y, 57.f);
-    // The width drawn sums the advances.
-    EXPECT_FLOAT_EQ(w, 11 + 13 + 9);
+    // The width drawn sums the advances and the kerning, as textWidth measures it.
+    EXPECT_FLOAT_EQ(w, 11 - 2 + 13 + 9);
+    EXPECT_FLOAT_EQ(w, t.font.textWidth("AVa", 1.f, -1));
+    EXPECT_FLOAT_EQ(t.font.drawLine(0.f, 0.f, "VAV", 0x0, 2.f, &kRed, -1),
+                    t.font.textWidth("VAV", 2.f, -1));
 }
 
 TEST(DrawLine, ScaleTwoTransformsAndDoublesOffsetsAndAdvances) {
@@ -88,7 +91,7 @@ TEST(DrawLine, ScaleTwoTransformsAndDoublesOffsetsAndAdvances) {
     EXPECT_FLOAT_EQ(t.draws()[0].x, 12.f);
     EXPECT_FLOAT_EQ(t.draws()[0].y, 28.f);
     EXPECT_FLOAT_EQ(t.draws()[1].x, 10.f + 22 - 4);
-    EXPECT_FLOAT_EQ(w, 48.f);
+    EXPECT_FLOAT_EQ(w, 48.f - 4.f);  // the advances and the kerning, doubled
     // Back at scale 1 the pages are reset and the flags are 3 again.
     t.draws().clear();
     t.font.drawLine(0.f, 0.f, "A", 0, 1.f, &kRed, -1);

@@ -44,6 +44,54 @@ struct TwoButtons {
 
 }  // namespace
 
+// Return pressed while a slider had the focus (sliders never take it), then a click on a
+// button: the click moves the focus there, and the button clicks once, on its release. An
+// arrow left over at a slider's limit does not step it when a press comes later.
+TEST(UiContextClicks, AStaleKeyCommandNeverFiresOnALaterPress) {
+    TwoButtons t;
+    FakeSliderSkin sliderSkin;
+    float value = 1.f;
+    const auto passWithSlider = [&] {
+        t.ui.beginPass(0, 0, false);
+        if (t.ui.button(0, 0, -1, &t.skin, 100, 40, "A", nullptr)) ++t.clicksA;
+        t.ui.sliderFloat(0, 100, &value, -1, UI_HORIZONTAL, &sliderSkin, 0.f, 1.f, 0.25f, 100, 20);
+        t.ui.endPass();
+    };
+    t.ui.setFocus(2);
+    t.ui.setKeyEvent(keyOf(UiKeyCommand::Activate));
+    passWithSlider();
+    t.ui.setKeyEvent(keyOf(UiKeyCommand::Right));  // at the maximum: left pending
+    passWithSlider();
+    EXPECT_EQ(t.ui.pendingKey().command, UiKeyCommand::Right);
+    t.ui.setMousePosition(50, 20);
+    t.ui.pressMouse();
+    passWithSlider();
+    EXPECT_EQ(t.clicksA, 0);
+    EXPECT_EQ(t.ui.focusId(), 1);
+    t.ui.releaseMouse();
+    passWithSlider();
+    EXPECT_EQ(t.clicksA, 1);
+    // Return on the slider again, then a press on the slider itself after its value went down.
+    t.ui.setFocus(2);
+    t.ui.setKeyEvent(keyOf(UiKeyCommand::Right));
+    value = 0.5f;
+    t.ui.setMousePosition(-500, -500);
+    t.ui.pressMouse();
+    passWithSlider();
+    EXPECT_FLOAT_EQ(value, 0.5f);
+    t.ui.releaseMouse();
+    passWithSlider();
+    EXPECT_FLOAT_EQ(value, 0.5f);
+    // A drawing pass only draws: a key pressed for the focused button does not click it there.
+    t.ui.setFocus(1);
+    t.ui.setKeyEvent(keyOf(UiKeyCommand::Activate));
+    t.ui.beginPass(0, 0, true);
+    EXPECT_FALSE(t.ui.button(0, 0, -1, &t.skin, 100, 40, "A", nullptr));
+    t.ui.endPass();
+    passWithSlider();
+    EXPECT_EQ(t.clicksA, 2);
+}
+
 TEST(UiContextClicks, PressAndReleaseOverButtonClicksOnceOnRelease) {
     TwoButtons t;
     t.press(50, 20);
@@ -228,8 +276,8 @@ TEST(UiContextIds, BeginPassKeepsActiveFocusAndKeyButClearsHot) {
 TEST(UiContextIds, ResetForgetsWidgetsButKeepsTheKey) {
     TwoButtons t;
     t.ui.setFocus(1);
-    t.ui.setKeyEvent(keyOf(UiKeyCommand::Right));
     t.press(50, 20);
+    t.ui.setKeyEvent(keyOf(UiKeyCommand::Right));
     t.ui.reset();
     EXPECT_EQ(t.ui.activeId(), UI_NO_ID);
     EXPECT_EQ(t.ui.focusId(), UI_NO_ID);

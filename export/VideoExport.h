@@ -1,5 +1,6 @@
 #pragma once
-// Writing the animation to a video file: every frame from 0 to the last is stepped and drawn
+// Writing the animation to a video file: every frame that playback shows (from 0 to the last
+// frame of the tracks or the music's end, whichever comes first) is stepped and drawn
 // offline, exactly as playback shows it, read back from OpenGL and piped to an ffmpeg child
 // process as raw 60 fps video; ffmpeg adds the music and encodes. The output is written
 // under a temporary name in the target folder and renamed only when ffmpeg succeeded.
@@ -86,13 +87,18 @@ private:
     double simulatedTimeMs = 0.0;
 };
 
+// The frames playback shows: it ends at the last frame of the tracks, or where the music
+// ends (the frames whose time lies within a music of musicLengthMs; negative: no music).
+int playbackFrameCount(int frameCount, int musicLengthMs);
+
 // The animation played offline, one frame at a time: frame 0 as it stands after the start,
-// each later frame one fixed step (of OfflineClock's length) after the one before.
+// each later frame one fixed step (of OfflineClock's length) after the one before, up to
+// where playback with the music of musicLengthMs (negative: none) would end.
 class OfflinePlayback {
 public:
     // Starts the state's playback at frame 0 without the pause or the music.
-    explicit OfflinePlayback(MainState& state);
-    // Frames of the animation.
+    explicit OfflinePlayback(MainState& state, int musicLengthMs = -1);
+    // Frames the export holds.
     int frameCount() const { return frames; }
     // The frame the state shows now (-1 before the first nextFrame).
     int frame() const { return current; }

@@ -1,4 +1,4 @@
-#include "app/VideoExport.h"
+#include "export/VideoExport.h"
 
 #include <GL/gl.h>
 #include <fcntl.h>
@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdarg>
@@ -334,7 +335,7 @@ int renderAndEncode(const std::string& path, ExportFormat format, const std::str
     } else {
         const int width = int(PROGRAM_WINDOW_WIDTH), height = int(PROGRAM_WINDOW_HEIGHT);
         FrameReader reader(device, width, height);
-        OfflinePlayback playback(*state);
+        OfflinePlayback playback(*state, musicStream ? FSOUND_Stream_GetLengthMs(musicStream) : -1);
         const int frameCount = playback.frameCount();
         PendingOutput pending(path, format);
         FfmpegJob job;
@@ -624,7 +625,16 @@ std::string progressLine(int done, int total, double elapsedSeconds, int barWidt
     return line;
 }
 
-OfflinePlayback::OfflinePlayback(MainState& state) : state(state), frames(state.startOffline()) {}
+int playbackFrameCount(int frameCount, int musicLengthMs) {
+    if (musicLengthMs < 0) return frameCount;
+    // Frame n belongs to the music time n * 1000 / 60 ms; frame 0 is always shown.
+    const long long withinMusic =
+        (static_cast<long long>(musicLengthMs) * EXPORT_FRAMES_PER_SECOND + 999) / 1000;
+    return int(std::max(1LL, std::min(static_cast<long long>(frameCount), withinMusic)));
+}
+
+OfflinePlayback::OfflinePlayback(MainState& state, int musicLengthMs)
+    : state(state), frames(playbackFrameCount(state.startOffline(), musicLengthMs)) {}
 
 bool OfflinePlayback::nextFrame() {
     if (current + 1 >= frames) return false;
