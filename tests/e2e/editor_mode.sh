@@ -7,8 +7,8 @@
 # their places; selection, check boxes, a drag mapped back through the scaled stage and
 # "Save"; a recorded take undone and redone bit for bit; the recovery file after kill -9
 # following a drag and in the middle of a take; the quit guard on Escape and on the window's
-# close button, leaving the data files as they were. Without --edit the window keeps its old
-# size. Exit 77 means skipped.
+# close button, leaving the data files as they were; SIGTERM keeping unsaved edits in the
+# recovery file. Without --edit the window keeps its old size. Exit 77 means skipped.
 set -uo pipefail
 bin=$(readlink -f "$1")
 tone=$(readlink -f "$2")
@@ -315,6 +315,23 @@ kill -0 "$pid" 2>/dev/null || fail "closing the window with unsaved edits ended 
 "$tool" close-window "$win"
 wait_exit 100 || fail "the second close did not end the editor"
 cmp -s "$actors/box.data" "$work/box.saved" || fail "closing without saving changed box.data"
+
+# --- A signal keeps unsaved edits in the recovery file ----------------------------------------------
+start w --edit
+press_rect layer0
+drag "$(sx 8)" "$(sy 7)" 40 0 0.2
+kill -TERM "$pid"
+wait_exit 100 || fail "SIGTERM did not end the editor"
+[ -s "$RECOVERY" ] || fail "SIGTERM with unsaved edits left no recovery file"
+cmp -s "$actors/box.data" "$work/box.saved" || fail "SIGTERM saved box.data"
+: >"$work/err"
+start w --edit
+grep -q "Restored" "$work/err" || fail "the start after SIGTERM did not restore the edits"
+keys Escape
+keys Escape
+wait_exit 100 || fail "two Escapes did not end the editor"
+[ -e "$RECOVERY" ] && fail "quitting without saving left the recovery file"
+cmp -s "$actors/box.data" "$work/box.saved" || fail "quitting without saving changed box.data"
 
 # --- Without --edit the window keeps the stage's size -----------------------------------------------
 start w
