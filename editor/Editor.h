@@ -24,8 +24,8 @@ class MainState;
 
 // After a settled edit, the recovery file is written within this many milliseconds.
 constexpr irr::u32 RECOVERY_SETTLE_DELAY_MS = 500;
-// During a take the recovery file is written this often, in milliseconds.
-constexpr irr::u32 RECOVERY_TAKE_INTERVAL_MS = 1000;
+// During a take the recovery file is written this often (so at least once a second), in ms.
+constexpr irr::u32 RECOVERY_TAKE_INTERVAL_MS = 900;
 // A second Escape (or close) within this many milliseconds quits without saving.
 constexpr irr::u32 QUIT_CONFIRM_MS = 3000;
 // Onion skin: this many poses before and after the current frame, this many frames apart.
