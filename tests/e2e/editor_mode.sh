@@ -342,4 +342,10 @@ keys Escape
 wait_exit 100 || fail "Escape did not end the player"
 [ "$rc" -eq 0 ] || fail "exit code $rc of the player"
 
+# --edit alone opens the editor's window too.
+start --edit
+xwininfo -id "$win" | grep -q "Width: $W\$" || fail "--edit alone: the window is not $W wide"
+keys Escape
+wait_exit 100 || fail "Escape did not end the editor started with --edit alone"
+
 echo "editing mode: window fits, scrubbing music, scaled stage, controls, take, recovery after kill -9, quit guard as expected"
