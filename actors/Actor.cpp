@@ -36,7 +36,8 @@ std::string actorPicturePath(const std::string& fileName) { return kActorFolder 
 
 std::string actorDataPath(const std::string& name) { return kActorFolder + name + kActorDataSuffix; }
 
-Actor::Actor(const std::string& name_, Image* image_, bool load) : name(name_), image(image_) {
+Actor::Actor(const std::string& name_, Image* image_, bool load, const std::string& folder_)
+    : name(name_), image(image_), folder(folder_) {
     if (load) loadData();
     if (poses.empty()) poses.push_back(ActorPose::defaultPose());
     if (image) {

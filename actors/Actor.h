@@ -48,9 +48,9 @@ std::string actorDataPath(const std::string& name);
 
 class Actor {
 public:
-    // Copies the name, borrows the image; with load set, reads the data file first. The track
-    // is never empty afterwards and current starts at its first pose.
-    Actor(const std::string& name, Image* image, bool load);
+    // Copies the name, borrows the image; with load set, reads the data file (in folder, which
+    // ends in '/') first. The track is never empty afterwards and current starts at its first pose.
+    Actor(const std::string& name, Image* image, bool load, const std::string& folder = kActorFolder);
     // Frees the name and the track; the image stays with its owner.
     ~Actor() = default;
 
@@ -70,7 +70,7 @@ public:
     // with the reason in *error when given.
     bool saveData(std::string* error = nullptr) const;
     // This actor's data file path.
-    std::string dataPath() const { return actorDataPath(name); }
+    std::string dataPath() const { return folder + name + kActorDataSuffix; }
 
     std::string name;
     Image* image = nullptr;
@@ -79,4 +79,5 @@ public:
     ActorPose current = ActorPose::defaultPose();
     bool bindScale = false;
     bool wobble = false;
+    std::string folder;  // the folder of the picture and its data file, ending in '/'
 };

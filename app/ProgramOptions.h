@@ -1,8 +1,10 @@
 #pragma once
 // The program's command line. Its first character keeps its old meaning (a lower-case 'w'
 // opens a window instead of full screen); words that start with "--" choose a mode.
-// Every other word is ignored, as it always was.
+// Every other word is ignored, as it always was, except the pictures that follow --new or
+// --add.
 #include <string>
+#include <vector>
 
 // What the command line asks for.
 struct ProgramOptions {
@@ -14,6 +16,11 @@ struct ProgramOptions {
     bool help = false;          // "--help": print the usage and end
     bool edit = false;          // "--edit": the visible editor
     std::string exportPath;     // "--export FILE": write the animation to a video file
+    std::string projectDir;     // "--project DIR": play, edit or export the project in DIR
+    std::string newProjectDir;  // "--new DIR": make a project in DIR
+    std::string musicPath;      // "--music SONG": the song of the new project
+    bool add = false;           // "--add": add pictures to the project of --project
+    std::vector<std::string> pictures;  // the words after --new DIR or --add: pictures
     std::string error;          // not empty: the command line is wrong, and why
 };
 

@@ -6,19 +6,31 @@
 #include "app/ProgramOptions.h"
 #include "editor/Editor.h"
 #include "export/VideoExport.h"
+#include "project/ProjectMaker.h"
+#include "project/ProjectPaths.h"
 #include "states/MainState.h"
 
 namespace {
 
 // Exit code of a wrong command line.
 constexpr int EXIT_USAGE = 2;
+// Exit code when the project asked for cannot be opened.
+constexpr int EXIT_NO_PROJECT = 1;
+
+// Where the state finds its files: data/ of the working folder, a project or the installed scene.
+ScenePaths scenePaths;
 
 // The state the program runs.
-GameState* makeMainState() { return new MainState; }
+GameState* makeMainState() {
+    MainState* state = new MainState;
+    state->setScenePaths(scenePaths);
+    return state;
+}
 
 // The state of the editing mode.
 GameState* makeEditorState() {
     MainState* state = new MainState;
+    state->setScenePaths(scenePaths);
     enableEditing(*state);
     return state;
 }
@@ -35,7 +47,20 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tumelora: %s\n%s", options.error.c_str(), programUsage());
         return EXIT_USAGE;
     }
-    if (!options.exportPath.empty()) return exportVideo(options.exportPath);
+    const std::string programName = argc > 0 ? argv[0] : "tumelora";
+    if (!options.newProjectDir.empty())
+        return makeProject(options.newProjectDir, options.musicPath, options.pictures, programName);
+    if (options.add) return addToProject(options.projectDir, options.pictures, programName);
+    if (options.projectDir.empty()) {
+        scenePaths = defaultScenePaths();
+    } else {
+        std::string error;
+        if (!projectScenePaths(options.projectDir, scenePaths, error)) {
+            std::fprintf(stderr, "tumelora: %s\n", error.c_str());
+            return EXIT_NO_PROJECT;
+        }
+    }
+    if (!options.exportPath.empty()) return exportVideo(options.exportPath, scenePaths);
     if (options.edit)
         return runProgram(options.commandLine.c_str(), makeEditorState, createEditorDevice);
     return runProgram(options.commandLine.c_str(), makeMainState);

@@ -91,7 +91,7 @@ bool differs(float a, float b) { return std::fabs(a - b) > EDIT_TOLERANCE; }
 
 void enableEditing(MainState& state) { state.setExtension(std::make_unique<Editor>(state)); }
 
-Editor::Editor(MainState& s) : state(s), writer(recoveryFilePath()) {}
+Editor::Editor(MainState& s) : state(s), writer(recoveryFilePath(s.paths.actorFolder)) {}
 
 Editor::~Editor() {
     delete toolSkin;
@@ -119,6 +119,8 @@ void Editor::enter() {
     IrrlichtDevice* device = state.app ? state.app->device() : nullptr;
     if (device)
         if (gui::ICursorControl* cursor = device->getCursorControl()) cursor->setVisible(true);
+    // The state's folders are known by now (they may have been set after this editor was made).
+    writer.setPath(recoveryFilePath(state.paths.actorFolder));
     state.GameState::enter();
     state.currentFrame = 0;
     state.playing = false;
@@ -136,8 +138,8 @@ void Editor::enter() {
     updateLayout();
     if (state.app)
         state.app->setCloseGuard([this] { return requestQuit(); });
-    wave.start(MUSIC_FILE, FRAMES_PER_SECOND);
-    beatLoader.start(MUSIC_FILE);
+    wave.start(state.paths.musicFile, FRAMES_PER_SECOND);
+    beatLoader.start(state.paths.musicFile);
     status = "F1 shows every key and mouse action";
     restoreRecovery();
 }
@@ -236,7 +238,7 @@ void Editor::waitForBeats() {
 void Editor::setBeats(std::vector<long> grid) {
     if (grid.empty()) return;
     beats = std::move(grid);
-    const std::string path = beatsPathOf(MUSIC_FILE);
+    const std::string path = beatsPathOf(state.paths.musicFile);
     std::string error;
     char line[LINE_SIZE];
     const double period = beatPeriodMs(beats);

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <sstream>
 
-#include "actors/Actor.h"
 
 namespace {
 
@@ -39,7 +38,9 @@ struct Reader {
 
 }  // namespace
 
-std::string recoveryFilePath() { return actorPicturePath(RECOVERY_FILE_NAME); }
+std::string recoveryFilePath(const std::string& actorFolder) {
+    return actorFolder + RECOVERY_FILE_NAME;
+}
 
 std::vector<uint8_t> encodeRecovery(const RecoverySnapshot& s) {
     std::vector<uint8_t> out(RECOVERY_MAGIC, RECOVERY_MAGIC + sizeof RECOVERY_MAGIC);
@@ -154,6 +155,16 @@ void RecoveryWriter::finish() {
     idle.wait(lock, [this] { return pending == Job::None && !busy; });
 }
 
+std::string RecoveryWriter::path() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return path_;
+}
+
+void RecoveryWriter::setPath(std::string newPath) {
+    std::lock_guard<std::mutex> lock(mutex);
+    path_ = std::move(newPath);
+}
+
 std::string RecoveryWriter::lastError() {
     std::lock_guard<std::mutex> lock(mutex);
     return error;
@@ -168,14 +179,15 @@ void RecoveryWriter::run() {
         RecoverySnapshot data = std::move(snapshot);
         pending = Job::None;
         busy = true;
+        const std::string target = path_;
         lock.unlock();
         std::string failure;
         if (job == Job::Write) {
-            if (!replaceFileSafely(path_, encodeRecovery(data)))
-                failure = path_ + ": could not be written (" + std::strerror(errno) + ")";
+            if (!replaceFileSafely(target, encodeRecovery(data)))
+                failure = target + ": could not be written (" + std::strerror(errno) + ")";
         } else if (job == Job::Remove) {
-            if (std::remove(path_.c_str()) != 0 && errno != ENOENT)
-                failure = path_ + ": could not be removed (" + std::strerror(errno) + ")";
+            if (std::remove(target.c_str()) != 0 && errno != ENOENT)
+                failure = target + ": could not be removed (" + std::strerror(errno) + ")";
         }
         lock.lock();
         busy = false;

@@ -39,8 +39,9 @@ struct RecoverySnapshot {
     std::vector<RecoveredActor> actors;
 };
 
-// The recovery file's path: beside the actors' data files, in the folder they are loaded from.
-std::string recoveryFilePath();
+// The recovery file's path: beside the actors' data files, in the folder they are loaded from
+// (actorFolder, ending in '/').
+std::string recoveryFilePath(const std::string& actorFolder);
 // The bytes of a snapshot.
 std::vector<uint8_t> encodeRecovery(const RecoverySnapshot& snapshot);
 // Reads a snapshot from bytes; false with the reason in error when they are damaged.
@@ -65,7 +66,9 @@ public:
     // The message of the last failed write ("" when the last one succeeded).
     std::string lastError();
     // The recovery file's path.
-    const std::string& path() const { return path_; }
+    std::string path();
+    // Moves the recovery file to path (for the requests made from now on).
+    void setPath(std::string path);
 
 private:
     enum class Job { None, Write, Remove };

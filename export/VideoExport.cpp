@@ -3,7 +3,6 @@
 #include <GL/gl.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,10 +20,9 @@
 
 #include "app/Application.h"
 #include "app/Program.h"
+#include "platform/ChildProcess.h"
 #include "platform/X11Errors.h"
 #include "states/MainState.h"
-
-extern char** environ;
 
 using namespace irr;
 
@@ -51,8 +49,6 @@ constexpr const char* AAC_BITRATE = "192k";
 constexpr const char* WEBM_QUALITY = "32";
 constexpr const char* WEBM_SPEED = "8";
 constexpr const char* OPUS_BITRATE = "160k";
-// Exit status of a child whose exec failed.
-constexpr int EXEC_FAILED_STATUS = 127;
 
 // Set by SIGINT / SIGTERM / SIGHUP during an export: the frame loop stops and cleans up.
 std::atomic<bool> exportInterrupted{false};
@@ -100,20 +96,12 @@ public:
     bool start(const std::string& program, const std::vector<std::string>& args) {
         int fds[2];
         if (pipe2(fds, O_CLOEXEC) != 0) return false;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, fds[0], STDIN_FILENO);
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(program.c_str()));
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
+        pid = spawnProcess(program, args, fds[0], -1);
+        const int error = errno;
         close(fds[0]);
-        if (rc != 0) {
+        if (pid < 0) {
             close(fds[1]);
-            pid = -1;
-            errno = rc;
+            errno = error;
             return false;
         }
         input = fds[1];
@@ -142,9 +130,7 @@ public:
 
     // Waits for ffmpeg to end; its wait status.
     int waitForExit() {
-        int status = 0;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
+        const int status = waitForProcess(pid);
         pid = -1;
         return status;
     }
@@ -310,7 +296,7 @@ IrrlichtDevice* createExportDevice() {
 // The steps of an export that need the device, once output and ffmpeg are known. Returns
 // the exit code; commits the output only when every frame was written and ffmpeg succeeded.
 int renderAndEncode(const std::string& path, ExportFormat format, const std::string& ffmpeg,
-                    const std::string& musicPath) {
+                    const std::string& musicPath, const ScenePaths& paths) {
     // Rendered offline: the music is muxed by ffmpeg, never played on the sound device, and
     // no error box waits for a user.
     setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -330,7 +316,7 @@ int renderAndEncode(const std::string& path, ExportFormat format, const std::str
     MainState* state = nullptr;
     if (!application->init(device)) {
         exportError("the engine's video driver did not start");
-    } else if (!(state = new MainState)->init()) {
+    } else if (!((state = new MainState)->setScenePaths(paths), state->init())) {
         exportError("couldn't load the animation (data/ with its font, from the working folder)");
     } else {
         const int width = int(PROGRAM_WINDOW_WIDTH), height = int(PROGRAM_WINDOW_HEIGHT);
@@ -386,7 +372,7 @@ int renderAndEncode(const std::string& path, ExportFormat format, const std::str
                 if (stopped || !WIFEXITED(status) || WEXITSTATUS(status) != 0) progress.abandon();
                 if (WIFSIGNALED(status)) {
                     exportError("ffmpeg was ended by signal %d", WTERMSIG(status));
-                } else if (WIFEXITED(status) && WEXITSTATUS(status) == EXEC_FAILED_STATUS) {
+                } else if (WIFEXITED(status) && WEXITSTATUS(status) == CHILD_EXEC_FAILED_STATUS) {
                     exportError("cannot run ffmpeg (%s)", ffmpeg.c_str());
                 } else if (WIFEXITED(status) && WEXITSTATUS(status) != 0) {
                     exportError("ffmpeg failed (exit code %d)%s%s", WEXITSTATUS(status),
@@ -686,7 +672,7 @@ int OfflineClock::nextStepMs(int updateRate) {
     return int(simulatedTimeMs - previous);
 }
 
-int exportVideo(const std::string& path) {
+int exportVideo(const std::string& path, const ScenePaths& paths) {
     const ExportFormat format = exportFormatForPath(path);
     if (format == ExportFormat::Unknown) {
         const bool png = endsWith(lowerCase(path), ".png");
@@ -720,15 +706,15 @@ int exportVideo(const std::string& path) {
     }
     std::string music;
     if (exportFormatHasSound(format)) {
-        if (access(MUSIC_FILE, R_OK) == 0)
-            music = MUSIC_FILE;
+        if (access(paths.musicFile.c_str(), R_OK) == 0)
+            music = paths.musicFile;
         else
             std::fprintf(stderr, "tumelora: no music at %s: the video will be silent\n",
-                         MUSIC_FILE);
+                         paths.musicFile.c_str());
     } else {
         std::fprintf(stderr, "tumelora: a %s has no sound: the music is left out\n",
                      exportFormatName(format));
     }
     ExportSignals signals;
-    return renderAndEncode(path, format, ffmpeg, music);
+    return renderAndEncode(path, format, ffmpeg, music, paths);
 }

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "states/ScenePaths.h"
+
 class GameState;
 class MainState;
 
@@ -135,6 +137,7 @@ private:
     std::vector<unsigned char> rows;  // the read-back, bottom row first
 };
 
-// Renders the animation of data/ into the video file at path (format by its extension) with
-// the music; prints progress and errors on stderr. Returns the process exit code.
-int exportVideo(const std::string& path);
+// Renders the animation found at paths (by default data/) into the video file at path
+// (format by its extension) with its music; prints progress and errors on stderr. Returns the
+// process exit code.
+int exportVideo(const std::string& path, const ScenePaths& paths = ScenePaths());

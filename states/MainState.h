@@ -16,6 +16,7 @@
 
 #include "app/GameState.h"
 #include "platform/FSound.h"
+#include "states/ScenePaths.h"
 #include "states/StateExtension.h"
 #include "ui/UiContext.h"
 
@@ -25,11 +26,6 @@ class BitmapFont;
 class ButtonSkin;
 class Image;
 class SliderSkin;
-
-// Files the state loads, relative to the working directory.
-constexpr const char* MUSIC_FILE = "data/lumokari2_tumelora_voices.ogg";
-constexpr const char* FONT_FILE = "data/droid30.fnt";
-constexpr const char* ACTOR_DIRECTORY = "data/actors/";
 
 // Skin pictures, loaded in this order into the first entries of the image list.
 enum SkinPicture : int {
@@ -111,7 +107,7 @@ public:
     // Does nothing.
     bool mouseWheel(const irr::SEvent::SMouseInput* mouse) override;
 
-    // Loads data/actors/<fileName> and appends its picture and a new actor; nothing on failure.
+    // Loads <actor folder>/<fileName> and appends its picture and a new actor; nothing on failure.
     void createActor(const char* fileName);
     // One pass over every widget of the editor panel (drawing only when drawPass).
     void runPanel(bool drawPass);
@@ -120,6 +116,12 @@ public:
     SaveReport saveActors();
     // Offline rendering: starts playback at frame 0 now, without the pause or the music; returns frameCount.
     int startOffline();
+
+    // Where init finds the program's files, the actors and the music (before init; by default
+    // the paths under data/ of the working directory).
+    void setScenePaths(const ScenePaths& where) { paths = where; }
+    // Where this state's files are.
+    const ScenePaths& scenePaths() const { return paths; }
 
     // Hands the state a mode beyond the player (before enter); the state owns it.
     void setExtension(std::unique_ptr<StateExtension> mode) { extension = std::move(mode); }
@@ -167,6 +169,9 @@ protected:
     bool recording = false;
     bool playing = false;
     bool uiOwnsMouse = false;
+
+    // Where the files are.
+    ScenePaths paths;
 
     // The mode beyond the player, or null.
     std::unique_ptr<StateExtension> extension;

@@ -66,15 +66,16 @@ bool MainState::init() {
 
     if (!FSOUND_Init(SOUND_MIX_RATE, SOUND_CHANNELS, 0))
         showError("Audio error", "Unable to initialize sound! (%d)", FSOUND_GetError());
-    musicStream = FSOUND_Stream_Open(MUSIC_FILE, FSOUND_MPEGACCURATE, 0, 0);
+    musicStream = FSOUND_Stream_Open(paths.musicFile.c_str(), FSOUND_MPEGACCURATE, 0, 0);
     if (!musicStream) showError("Audio error", "Can't load music");
     FSOUND_Stream_SetEndCallback(musicStream, onMusicEnd, nullptr);
 
-    font = new BitmapFont(renderer, FONT_FILE);
+    font = new BitmapFont(renderer, paths.programFile(FONT_FILE).c_str());
     if (!font->load()) return false;
 
     for (const char* file : SKIN_PICTURE_FILES)
-        images.push_back(renderer ? renderer->loadImage(file, RENDERER_DEFAULT_FLAGS) : nullptr);
+        images.push_back(renderer ? renderer->loadImage(paths.programFile(file).c_str(), RENDERER_DEFAULT_FLAGS)
+                                  : nullptr);
 
     buttonSkin = new ButtonSkin(font, images[SKIN_BUTTON], images[SKIN_BUTTON_HOT],
                                 images[SKIN_BUTTON_ACTIVE], images[SKIN_BUTTON_HOT_ACTIVE]);
@@ -102,7 +103,7 @@ void MainState::scanActors() {
     if (!fs) return;
     const io::path saved = fs->getWorkingDirectory();
     // Without the folder there is nothing to list (the working directory's own files are not actors).
-    if (!fs->changeWorkingDirectoryTo(ACTOR_DIRECTORY)) return;
+    if (!fs->changeWorkingDirectoryTo(paths.actorFolder.c_str())) return;
     io::IFileList* list = fs->createFileList();
     fs->changeWorkingDirectoryTo(saved);
     if (!list) return;
@@ -118,8 +119,9 @@ void MainState::scanActors() {
             const auto first = pictureOfName.find(name);
             if (first != pictureOfName.end()) {
                 showError("Error", "%s is not loaded: %s already uses its data file %s.",
-                          actorPicturePath(file.c_str()).c_str(),
-                          actorPicturePath(first->second).c_str(), actorDataPath(name).c_str());
+                          (paths.actorFolder + file.c_str()).c_str(),
+                          (paths.actorFolder + first->second).c_str(),
+                          (paths.actorFolder + name + kActorDataSuffix).c_str());
                 continue;
             }
             const size_t before = actors.size();
@@ -133,10 +135,10 @@ void MainState::scanActors() {
 void MainState::createActor(const char* fileName) {
     Renderer2D* renderer = app ? app->renderer() : nullptr;
     if (!renderer || !fileName) return;
-    Image* image = renderer->loadImage(actorPicturePath(fileName).c_str(), RENDERER_DEFAULT_FLAGS);
+    Image* image = renderer->loadImage((paths.actorFolder + fileName).c_str(), RENDERER_DEFAULT_FLAGS);
     if (!image) return;
     images.push_back(image);
-    actors.push_back(new Actor(actorNameFromFileName(fileName), image, true));
+    actors.push_back(new Actor(actorNameFromFileName(fileName), image, true, paths.actorFolder));
 }
 
 void MainState::shutdown() {

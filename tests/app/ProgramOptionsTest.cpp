@@ -1,6 +1,7 @@
 // The command line: the first character keeps its meaning, "--" words choose a mode.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "app/ProgramOptions.h"
@@ -40,6 +41,27 @@ TEST(ProgramOptionsTest, WrongCommandLinesSayWhy) {
     EXPECT_FALSE(parse({"--export", ""}).error.empty());
     EXPECT_EQ(parse({"w", "--fast"}).error, "unknown option --fast");
     EXPECT_FALSE(parse({"--edit", "--export", "a.mp4"}).error.empty());
+}
+
+TEST(ProgramOptionsTest, ProjectsTakeTheirFoldersSongAndPictures) {
+    const ProgramOptions made = parse({"--new", "mine", "--music", "song.mp3", "a.png", "b.ora"});
+    EXPECT_TRUE(made.error.empty()) << made.error;
+    EXPECT_EQ(made.newProjectDir, "mine");
+    EXPECT_EQ(made.musicPath, "song.mp3");
+    EXPECT_EQ(made.pictures, (std::vector<std::string>{"a.png", "b.ora"}));
+    const ProgramOptions added = parse({"w", "--project", "mine", "--add", "c.psd"});
+    EXPECT_TRUE(added.add);
+    EXPECT_EQ(added.projectDir, "mine");
+    EXPECT_EQ(added.pictures, std::vector<std::string>{"c.psd"});
+    const ProgramOptions edited = parse({"--project", "mine", "--edit", "x"});
+    EXPECT_TRUE(edited.edit && edited.error.empty());
+    EXPECT_TRUE(edited.pictures.empty());  // plain words stay ignored without --new or --add
+    EXPECT_FALSE(parse({"--new", "mine", "a.png"}).error.empty());           // no song
+    EXPECT_FALSE(parse({"--music", "song.mp3"}).error.empty());              // no --new
+    EXPECT_FALSE(parse({"--add", "a.png"}).error.empty());                   // no project
+    EXPECT_FALSE(parse({"--project", "mine", "--add"}).error.empty());       // no picture
+    EXPECT_FALSE(parse({"--new", "a", "--music", "s", "--edit"}).error.empty());
+    EXPECT_FALSE(parse({"--project"}).error.empty());
 }
 
 }  // namespace

@@ -466,7 +466,7 @@ TEST_F(EditorTest, EscapeWithUnsavedEditsAsksFirstAndTheSecondQuitsWithoutSaving
     drag(stageX(), stageY(), 40, 0);
     editor().writeRecovery();
     editor().recoveryWriter().finish();
-    ASSERT_TRUE(fs::exists(recoveryFilePath()));
+    ASSERT_TRUE(fs::exists(recoveryFilePath(ACTOR_DIRECTORY)));
     key(KEY_ESCAPE);
     EXPECT_TRUE(app->isRunning()) << "unsaved edits: the first Escape only warns";
     EXPECT_NE(editor().statusMessage().find("Unsaved changes"), std::string::npos)
@@ -476,7 +476,7 @@ TEST_F(EditorTest, EscapeWithUnsavedEditsAsksFirstAndTheSecondQuitsWithoutSaving
     EXPECT_FALSE(app->isRunning());
     state.leave();
     EXPECT_EQ(fileBytes("data/actors/a.data"), file) << "nothing saved";
-    EXPECT_FALSE(fs::exists(recoveryFilePath())) << "a confirmed discard leaves no recovery";
+    EXPECT_FALSE(fs::exists(recoveryFilePath(ACTOR_DIRECTORY))) << "a confirmed discard leaves no recovery";
 }
 
 TEST_F(EditorTest, SaveReportsWhatItWroteAndWhatNotAndNothingUnsavedQuitsAtOnce) {
@@ -501,7 +501,7 @@ TEST_F(EditorTest, SaveReportsWhatItWroteAndWhatNotAndNothingUnsavedQuitsAtOnce)
     EXPECT_EQ(editor().statusMessage(), "Saved 2 actors");
     EXPECT_FALSE(editor().hasUnsavedEdits());
     editor().recoveryWriter().finish();
-    EXPECT_FALSE(fs::exists(recoveryFilePath()));
+    EXPECT_FALSE(fs::exists(recoveryFilePath(ACTOR_DIRECTORY)));
     key(KEY_ESCAPE);
     EXPECT_FALSE(app->isRunning()) << "nothing unsaved: Escape quits at once";
 }
@@ -512,7 +512,7 @@ TEST_F(EditorTest, TheRecoveryFileBringsBackUnsavedWorkAndDamagedOnesAreRefused)
     const std::vector<uint8_t> edited = bits(state.actors[0]);
     // Leaving with unsaved edits (a signal ends the program this way) keeps them.
     state.leave();
-    ASSERT_TRUE(fs::exists(recoveryFilePath()));
+    ASSERT_TRUE(fs::exists(recoveryFilePath(ACTOR_DIRECTORY)));
     state.shutdown();
     initialised = false;
 
@@ -526,7 +526,7 @@ TEST_F(EditorTest, TheRecoveryFileBringsBackUnsavedWorkAndDamagedOnesAreRefused)
     EXPECT_NE(restored.statusMessage().find("Restored"), std::string::npos);
     restored.save();
     restored.recoveryWriter().finish();
-    EXPECT_FALSE(fs::exists(recoveryFilePath()));
+    EXPECT_FALSE(fs::exists(recoveryFilePath(ACTOR_DIRECTORY)));
     next.shutdown();
 
     // Encoding round trip; every cut of the file is refused.
@@ -546,7 +546,7 @@ TEST_F(EditorTest, TheRecoveryFileBringsBackUnsavedWorkAndDamagedOnesAreRefused)
 
     // A damaged file on disk is refused with a message and kept aside.
     {
-        std::ofstream out(recoveryFilePath(), std::ios::binary);
+        std::ofstream out(recoveryFilePath(ACTOR_DIRECTORY), std::ios::binary);
         out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size() - 3));
     }
     TestableMainState third;
@@ -556,7 +556,7 @@ TEST_F(EditorTest, TheRecoveryFileBringsBackUnsavedWorkAndDamagedOnesAreRefused)
     Editor& refused = static_cast<Editor&>(*third.extension);
     EXPECT_NE(refused.statusMessage().find("refused"), std::string::npos);
     EXPECT_FALSE(refused.hasUnsavedEdits());
-    EXPECT_TRUE(fs::exists(recoveryFilePath() + ".damaged"));
+    EXPECT_TRUE(fs::exists(recoveryFilePath(ACTOR_DIRECTORY) + ".damaged"));
     third.shutdown();
 }
 

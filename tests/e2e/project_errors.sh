@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# project_errors.sh TUMELORA SOURCE_DIR: bad input to --new and --add. A song ffmpeg cannot
+# read, a missing song, a missing picture, a picture that is no picture, a damaged layered
+# file and a folder that is not empty each end with a non-zero exit code and a message naming
+# the file, and leave nothing behind: no project, no work folder, the existing folder or
+# project exactly as it was. Then --add puts a good picture over the existing actors without
+# touching their files (a JPEG as PNG, as JPEG pictures are drawn first). No display is needed.
+set -uo pipefail
+bin=$(readlink -f "$1")
+[ -x "$bin" ] || { echo "no program at $bin" >&2; exit 1; }
+for t in ffmpeg python3 md5sum; do command -v "$t" >/dev/null || { echo "$t missing" >&2; exit 1; }; done
+work=$(mktemp -d /tmp/tumelora-project-errors-XXXXXX)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; [ -f "$work/err" ] && sed 's/^/  stderr: /' "$work/err" >&2; exit 1; }
+cd "$work" || exit 1
+
+ffmpeg -v error -f lavfi -i "sine=duration=1" -c:a libmp3lame song.mp3 || fail "cannot make the MP3"
+ffmpeg -v error -f lavfi -i color=c=red:s=64x48 -frames:v 1 good.png || fail "cannot make a PNG"
+head -c 4000 /dev/urandom >garbage.mp3
+head -c 4000 /dev/urandom >garbage.png
+python3 - <<'EOF' || fail "cannot write the layered file"
+import zipfile
+with zipfile.ZipFile("layers.ora", "w") as z:
+    z.writestr(zipfile.ZipInfo("mimetype"), "image/openraster")
+    z.writestr("stack.xml", '<image w="100" h="100"><stack><layer src="data/a.png" x="0" y="0" name="a"/></stack></image>',
+               compress_type=zipfile.ZIP_DEFLATED)
+    z.write("good.png", "data/a.png", compress_type=zipfile.ZIP_DEFLATED)
+    # Something after the layer, so that a cut through the archive's middle hits the layer.
+    z.writestr("padding.bin", bytes(range(256)) * 64, compress_type=zipfile.ZIP_STORED)
+EOF
+size=$(stat -c %s layers.ora)
+head -c $((size / 2)) layers.ora >damaged.ora
+
+# leftovers FOLDER: the hidden work folders --new and --add may leave in FOLDER.
+leftovers() { find "$1" -maxdepth 1 -name '.*tumelora*' | head -n1; }
+
+# refused EXPECTED_TEXT ARGS...: the program fails, names what is wrong, makes nothing.
+refused() {
+  local text=$1
+  shift
+  "$bin" "$@" >"$work/out" 2>"$work/err"
+  local rc=$?
+  [ "$rc" -ne 0 ] || fail "succeeded: $*"
+  grep -qF -- "$text" "$work/err" || fail "no message with \"$text\" for: $*"
+}
+
+refused "garbage.mp3" --new proj --music garbage.mp3 good.png
+grep -qF "ffmpeg" "$work/err" || fail "the bad song's message does not say what ffmpeg said"
+refused "missing.mp3" --new proj --music missing.mp3 good.png
+refused "missing.png" --new proj --music song.mp3 good.png missing.png
+grep -qF "No such file" "$work/err" || fail "the missing picture's message gives no reason"
+refused "garbage.png" --new proj --music song.mp3 good.png garbage.png
+refused "damaged.ora" --new proj --music song.mp3 good.png damaged.ora
+refused "--music" --new proj good.png
+[ ! -e proj ] || fail "a failed --new left the project folder"
+[ -z "$(leftovers .)" ] || fail "a failed --new left $(leftovers .)"
+
+mkdir full && echo keep >full/notes.txt
+refused "not empty" --new full --music song.mp3 good.png
+[ "$(ls full)" = notes.txt ] && [ "$(cat full/notes.txt)" = keep ] || fail "the non-empty folder was changed"
+[ -z "$(leftovers .)" ] || fail "the refused --new left $(leftovers .)"
+
+# A good project, then a damaged addition: the project stays exactly as it was.
+"$bin" --new proj --music song.mp3 good.png layers.ora >"$work/out" 2>"$work/err" || fail "--new failed"
+before=$(cd proj && find . -type f -exec md5sum {} + | sort)
+refused "damaged.ora" --project proj --add good.png damaged.ora
+refused "garbage.png" --project proj --add garbage.png
+[ "$(cd proj && find . -type f -exec md5sum {} + | sort)" = "$before" ] || fail "a failed --add changed the project"
+[ -z "$(leftovers proj)" ] || fail "a failed --add left $(leftovers proj)"
+refused "not a project" --project . --add good.png
+
+# A good addition: numbered after the others, as long as their tracks, theirs untouched.
+"$bin" --project proj --add good.png >"$work/out" 2>"$work/err" || fail "--add failed"
+[ -f proj/actors/002-good.png ] && [ -f proj/actors/002-good.data ] || fail "--add did not add 002-good"
+[ "$(stat -c %s proj/actors/002-good.data)" = "$(stat -c %s proj/actors/000-good.data)" ] \
+  || fail "the added track is not as long as the others"
+after=$(cd proj && find . -type f ! -name '002-good.*' -exec md5sum {} + | sort)
+[ "$after" = "$before" ] || fail "--add changed the files already there"
+# JPEG pictures are drawn before every PNG one: a JPEG added over PNG actors is stored as PNG.
+ffmpeg -v error -f lavfi -i color=c=blue:s=32x32 -frames:v 1 photo.jpg || fail "cannot make a JPEG"
+"$bin" --project proj --add photo.jpg >"$work/out" 2>"$work/err" || fail "--add of a JPEG failed"
+[ -f proj/actors/003-photo.png ] && [ ! -e proj/actors/003-photo.jpg ] \
+  || fail "a JPEG added over PNG actors was not stored as PNG: $(ls proj/actors)"
+echo "bad input refused with a message and nothing left behind; --add adds on top"
