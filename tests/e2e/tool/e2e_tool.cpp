@@ -41,7 +41,7 @@ int usage() {
                  "usage: e2e_tool picture PATH W H RRGGBB | track PATH N X0 Y0 [DX DY ROT SX SY "
                  "VERSION] | segments PATH N X Y... | dump PATH | pixels WINDOW X Y... | audio RAW | "
                  "editor-layout W H BUTTON_W BUTTON_H THUMB_H CHECK_W CHECK_H LINE_H | "
-                 "close-window WINDOW\n");
+                 "close-window WINDOW | editor-point DATA_DIR W H SX SY\n");
     return 2;
 }
 
@@ -210,6 +210,40 @@ int printEditorLayout(char** argv) {
     return 0;
 }
 
+// Width and height of a PNG picture (from its header); false when it is none.
+bool pngSize(const std::string& path, float& w, float& h) {
+    std::ifstream in(path, std::ios::binary);
+    unsigned char b[24] = {};
+    if (!in.read(reinterpret_cast<char*>(b), sizeof b)) return false;
+    w = float(uint32_t(b[16]) << 24 | uint32_t(b[17]) << 16 | uint32_t(b[18]) << 8 | b[19]);
+    h = float(uint32_t(b[20]) << 24 | uint32_t(b[21]) << 16 | uint32_t(b[22]) << 8 | b[23]);
+    return true;
+}
+
+// Prints the window pixel "X Y" where the editor shows the stage pixel (SX, SY), for a window
+// of W x H and the skin pictures and font of the program files in DATA_DIR.
+int printEditorPoint(char** argv) {
+    const std::string data = argv[2];
+    float bw, bh, tw, th, cw, ch;
+    if (!pngSize(data + "/button.png", bw, bh) || !pngSize(data + "/slider-thumb.png", tw, th) ||
+        !pngSize(data + "/checkbox.png", cw, ch))
+        return 1;
+    std::ifstream fnt(data + "/droid30.fnt");
+    std::string line;
+    float lineHeight = 0.f;
+    while (std::getline(fnt, line)) {
+        const std::size_t at = line.find("lineHeight=");
+        if (line.rfind("common", 0) == 0 && at != std::string::npos)
+            lineHeight = std::strtof(line.c_str() + at + 11, nullptr);
+    }
+    const EditorLayout l = computeEditorLayout(std::atoi(argv[3]), std::atoi(argv[4]),
+                                               editorMetrics(bw, bh, th, cw, ch, lineHeight));
+    const irr::core::vector2df p = sceneToWindow(
+        l, irr::core::vector2df(std::strtof(argv[5], nullptr), std::strtof(argv[6], nullptr)) / 80.f);
+    std::printf("%d %d\n", int(p.X), int(p.Y));
+    return 0;
+}
+
 // Asks the window to close as a window manager does (WM_DELETE_WINDOW), without one running.
 int closeWindow(const char* id) {
     Display* display = XOpenDisplay(nullptr);
@@ -241,5 +275,6 @@ int main(int argc, char** argv) {
     if (command == "audio") return audioStats(argv[2]);
     if (command == "editor-layout" && argc == 10) return printEditorLayout(argv);
     if (command == "close-window") return closeWindow(argv[2]);
+    if (command == "editor-point" && argc == 7) return printEditorPoint(argv);
     return usage();
 }
