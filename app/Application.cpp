@@ -7,6 +7,11 @@
 #include "render/Letterbox.h"
 #include "render/Renderer2D.h"
 
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <utility>
+
 using namespace irr;
 
 namespace {
@@ -18,6 +23,15 @@ Application* currentApplication = nullptr;
 constexpr u32 IDLE_SLEEP_MS = 2;
 // Sleep after an iteration during which the real-time clock moved.
 constexpr u32 BUSY_SLEEP_MS = 1;
+// Weight of each drawn frame in the running average of the display lead.
+constexpr double DISPLAY_LEAD_WEIGHT = 0.1;
+// Largest display lead taken into account, in ms (a long stall is not a typical frame).
+constexpr double MAX_DISPLAY_LEAD_MS = 100.0;
+
+// Milliseconds between two moments of the monotonic clock.
+double msBetween(std::chrono::steady_clock::time_point a, std::chrono::steady_clock::time_point b) {
+    return std::chrono::duration<double, std::milli>(b - a).count();
+}
 
 }  // namespace
 
@@ -53,12 +67,28 @@ void Application::setState(GameState* state) {
 }
 
 void Application::resetClock() {
+    followedSource = false;
     simulatedTimeMs = 0.0;
     startTick = GetTickCount();
     smoothedTimeMs = 0;
 }
 
+void Application::setTimeSource(TimeSource source) { timeSource = std::move(source); }
+
 void Application::smoothClock() {
+    double sourceMs = 0.0;
+    if (timeSource && timeSource(&sourceMs)) {
+        followedSource = true;
+        // The source is smooth already (halving toward it would leave the clock one loop
+        // iteration behind it); a source far outside the int range is not a time.
+        if (sourceMs > -1e9 && sourceMs < 1e9) smoothedTimeMs = int32_t(std::floor(sourceMs + displayLeadMs));
+        return;
+    }
+    if (followedSource) {
+        // Back to the tick clock: it goes on from where the source left the clock.
+        followedSource = false;
+        startTick = GetTickCount() - uint32_t(smoothedTimeMs);
+    }
     // Signed 32-bit arithmetic (wrapping, computed unsigned to stay defined); the
     // division truncates toward zero.
     const int32_t elapsed = int32_t(GetTickCount() - startTick);
@@ -86,10 +116,17 @@ bool Application::fixedUpdate() {
         simulatedTimeMs += 1000.0 / rate;
         state_->update(int(simulatedTimeMs - previous));
     }
+    // Following the music, an iteration that leaves a backlog draws nothing: the next
+    // iterations catch up without the cost of drawing, so a slow machine drops pictures
+    // instead of falling behind the music.
+    const int rate = state_->updateRate();
+    if (followedSource && rate > 0 && now > simulatedTimeMs + 1000.0 / rate) return false;
     return true;
 }
 
 void Application::run() {
+    using std::chrono::steady_clock;
+    steady_clock::time_point lastShown{};
     for (;;) {
         // With a guard the close button only asks; the guard ends the program if it agrees.
         if (closeGuard && takeWindowCloseRequest(device_)) closeGuard();
@@ -97,10 +134,18 @@ void Application::run() {
         if (!device_->run() || !running || quitSignal()) break;
         ITimer* timer = device_->getTimer();
         const u32 t0 = timer->getRealTime();
+        const steady_clock::time_point read = steady_clock::now();
         smoothClock();
         if (fixedUpdate()) {
             if (state_) state_->render(device_);
             afterRender();
+            const steady_clock::time_point shown = steady_clock::now();
+            if (lastShown != steady_clock::time_point{}) {
+                const double lead = std::min(msBetween(read, shown) + msBetween(lastShown, shown) / 2.0,
+                                             MAX_DISPLAY_LEAD_MS);
+                displayLeadMs += (lead - displayLeadMs) * DISPLAY_LEAD_WEIGHT;
+            }
+            lastShown = shown;
         }
         const u32 t1 = timer->getRealTime();
         device_->sleep(t0 == t1 ? IDLE_SLEEP_MS : BUSY_SLEEP_MS, false);

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include <cstdint>
+#include <functional>
 
 class GameState;
 class Renderer2D;
@@ -45,7 +46,15 @@ public:
     // without a guard (the default) closing the window ends the program at once.
     void setCloseGuard(std::function<bool()> guard) { closeGuard = std::move(guard); }
 
-    // One iteration's clock smoothing: closes half of the lag behind the tick clock.
+    // A clock the fixed-step clock follows instead of the tick clock: it writes the time in
+    // ms on the fixed-step clock's own scale (since the last reset) and returns true, or
+    // returns false while it has no time to give (then the tick clock runs).
+    using TimeSource = std::function<bool(double* ms)>;
+    // Installs the time source (an empty one leaves the tick clock alone).
+    void setTimeSource(TimeSource source);
+
+    // One iteration's clock: the time source's time (plus the display lead) while it has
+    // one; otherwise closes half of the lag behind the tick clock.
     void smoothClock();
     // Sets both clocks to 0 and remembers the current tick.
     void resetClock();
@@ -58,6 +67,13 @@ public:
 
 private:
     bool running = true;
+    TimeSource timeSource;
+    // True when the last smoothing followed the time source.
+    bool followedSource = false;
+    // How far ahead of the clock's reading a drawn frame is on screen on average (ms): the
+    // time from the reading to the end of drawing plus half the time a frame stays up.
+    // Added to the time source's time, so the frame drawn is the one due while it is seen.
+    double displayLeadMs = 0.0;
     GameState* state_ = nullptr;
     Renderer2D* renderer_ = nullptr;
     irr::IrrlichtDevice* device_;

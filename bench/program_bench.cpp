@@ -1,16 +1,26 @@
 // bench_program MODE [--seconds S]: the real main state in the real application loop, run in
 // the working directory (which must hold data/ with the font, skins, music and data/actors/).
 //   standin DIR  writes a stand-in animation into DIR/data/actors/ (pictures and data files)
-//   sync         plays the animation; samples, after every drawn frame, the music position
-//                (frames the sound layer has handed to the device, in ms) against
-//                currentFrame * 1000 / 60; also reports the process's peak memory
+//   song OUT     writes the click song (a short tone burst every 50 ms) of S seconds, or as
+//                long as data/'s music
+//   sync         plays the animation with the click song as its music through a sound server
+//                and records what the server plays (PulseAudio: TUMELORA_BENCH_MONITOR names
+//                the monitor source of its sink); each click heard is compared with the frame
+//                shown at that moment; --stall-at S holds the sound device for 200 ms at second
+//                S and reports how soon music and picture are together again
+//   memory SONG  resident memory of the sound layer playing SONG (at its start and near its end)
 //   endurance    scripted editing (drags, slider edits, "Play"/"Stop", "Rec", "Save") in one
 //                process; resident memory is sampled every second; the state is shut down
 //                before it is deleted, so a leak checker at exit sees only real leaks
 // sync and endurance need a display (scripts/with-display) and an SDL audio driver
-// (SDL_AUDIODRIVER=dummy paces like a device without playing anything).
+// (SDL_AUDIODRIVER=dummy paces like a device without playing anything; sync needs pulseaudio).
 #include <irrlicht.h>
+#include <pulse/error.h>
+#include <pulse/simple.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +28,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "actors/Actor.h"
@@ -29,6 +40,7 @@
 #include "render/Image.h"
 #include "states/MainState.h"
 #include "text/BitmapFont.h"
+#include "tools/VorbisWriter.h"
 #include "ui/ButtonSkin.h"
 
 using namespace irr;
@@ -40,6 +52,20 @@ namespace {
 constexpr double FRAME_MS = 1000.0 / FRAMES_PER_SECOND;
 // Samples of the first second of playback are also left out of one sync figure.
 constexpr double SETTLE_MS = 1000.0;
+// The click song: a burst of CLICK_MS of a CLICK_HZ tone every CLICK_EVERY_MS.
+constexpr double CLICK_EVERY_MS = 50.0;
+constexpr double CLICK_MS = 3.0;
+constexpr double CLICK_HZ = 3000.0;
+// A click starts where a sample exceeds this level after at least CLICK_QUIET_S of quiet.
+constexpr int CLICK_THRESHOLD = 8000;
+constexpr double CLICK_QUIET_S = 0.02;
+// Frames read from the sound server at once (2 ms): the server's null sink then plays in
+// blocks of about that length, so a frame reaches the recording close to the moment it is played.
+constexpr size_t LISTEN_CHUNK_FRAMES = 88;
+// The forced stall of the sound device.
+constexpr double STALL_MS = 200.0;
+// Playing time of each half of the memory figure, in microseconds.
+constexpr useconds_t MEMORY_PLAY_US = 2000000;
 // Default durations: sync over 60 s of playback, endurance over ten minutes.
 constexpr double SYNC_SECONDS = 60.0;
 constexpr double ENDURANCE_SECONDS = 600.0;
@@ -160,116 +186,240 @@ int runStandin(const char* dir) {
     return 0;
 }
 
-int runSync(double seconds) {
-    // One sample per drawn frame while playing: wall time, music position, picture time.
-    struct Sample {
-        double t, music, picture;
+// The listener's side of the sync figures: records what the sound server plays (the monitor of
+// its sink, named by TUMELORA_BENCH_MONITOR) and finds the clicks of the click song in it, each
+// with the monotonic time at which it was played.
+class ClickListener {
+public:
+    // Starts recording; false (with a message) when the server cannot be reached.
+    bool start() {
+        const char* monitor = std::getenv("TUMELORA_BENCH_MONITOR");
+        pa_sample_spec spec{PA_SAMPLE_S16LE, 44100, 2};
+        pa_buffer_attr attr{};
+        attr.maxlength = uint32_t(-1);
+        attr.fragsize = uint32_t(LISTEN_CHUNK_FRAMES * 4);
+        int error = 0;
+        pa = pa_simple_new(nullptr, "tumelora-bench", PA_STREAM_RECORD, monitor, "listener", &spec, nullptr,
+                           &attr, &error);
+        if (!pa) {
+            std::fprintf(stderr, "bench_program: cannot record from the sound server: %s\n", pa_strerror(error));
+            return false;
+        }
+        thread = std::thread([this] { listen(); });
+        return true;
+    }
+    // Stops recording; the onset times (s) of every click heard, in order.
+    std::vector<double> stop() {
+        quit = true;
+        if (thread.joinable()) thread.join();
+        if (pa) pa_simple_free(pa);
+        pa = nullptr;
+        return onsets;
+    }
+
+private:
+    // The server plays at a steady rate, so frame n of the recording was played at t0 + n /
+    // 44100. A read returns no earlier than its last frame was played (often later, when the
+    // process was not scheduled or the server hands over several fragments at once), so t0 is
+    // the earliest (read time - frames read so far / 44100) over all reads.
+    void listen() {
+        std::vector<int16_t> chunk(LISTEN_CHUNK_FRAMES * 2);
+        std::vector<size_t> onsetFrames;
+        size_t frames = 0, quietSince = 0;
+        bool quiet = true;
+        double t0 = 1e300;
+        while (!quit) {
+            int error = 0;
+            if (pa_simple_read(pa, chunk.data(), chunk.size() * 2, &error) < 0) break;
+            for (size_t i = 0; i < LISTEN_CHUNK_FRAMES; ++i, ++frames) {
+                const bool loud = std::abs(int(chunk[i * 2])) > CLICK_THRESHOLD;
+                if (loud && quiet && double(frames - quietSince) >= CLICK_QUIET_S * 44100.0)
+                    onsetFrames.push_back(frames);
+                if (loud) quiet = false;
+                else if (!quiet) {
+                    quiet = true;
+                    quietSince = frames;
+                }
+            }
+            t0 = std::min(t0, now() - double(frames) / 44100.0);
+        }
+        for (size_t f : onsetFrames) onsets.push_back(t0 + double(f) / 44100.0);
+    }
+
+    pa_simple* pa = nullptr;
+    std::thread thread;
+    std::atomic<bool> quit{false};
+    std::vector<double> onsets;
+};
+
+// Writes the click song: a short loud tone burst every CLICK_EVERY_MS, silence between.
+int runSong(const char* path, double seconds) {
+    if (seconds <= 0) {
+        FSOUND_STREAM* music = FSOUND_Stream_Open(MUSIC_FILE, FSOUND_MPEGACCURATE, 0, 0);
+        seconds = music ? FSOUND_Stream_GetLengthMs(music) / 1000.0 : 0.0;
+        FSOUND_Stream_Close(music);
+        if (seconds <= 0) {
+            std::fprintf(stderr, "bench_program: no %s to take the length from\n", MUSIC_FILE);
+            return 1;
+        }
+    }
+    constexpr int rate = 44100;
+    const size_t frames = size_t(seconds * rate);
+    std::vector<float> samples(frames * 2, 0.f);
+    const size_t every = size_t(CLICK_EVERY_MS * rate / 1000), length = size_t(CLICK_MS * rate / 1000);
+    for (size_t start = 0; start + length < frames; start += every)
+        for (size_t i = 0; i < length; ++i)
+            samples[(start + i) * 2] = samples[(start + i) * 2 + 1] =
+                float(0.7 * std::sin(2.0 * M_PI * CLICK_HZ * double(i) / rate));
+    const std::vector<unsigned char> bytes = vorbiswriter::encode(rate, 2, samples, 0.5f);
+    std::FILE* f = std::fopen(path, "wb");
+    const bool ok = f && !bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    if (f) std::fclose(f);
+    if (!ok) {
+        std::fprintf(stderr, "bench_program: cannot write %s\n", path);
+        return 1;
+    }
+    std::printf("song: %.1f s of clicks every %.0f ms in %s\n", seconds, CLICK_EVERY_MS, path);
+    return 0;
+}
+
+// Plays the animation with the click song as its music through the sound server and compares,
+// click by click, the music heard (the click's place in the song) with the frame shown at that
+// moment. With stallAt > 0 the sound device is held for STALL_MS at that second of playback,
+// and the time until the two are together again is reported.
+int runSync(double seconds, const std::string& label, double stallAt) {
+    struct Shown {
+        double t;
+        int frame;
     };
-    std::vector<Sample> samples;
-    long hwmAfterInit = -1;
-    double start = 0;
-    int actorCount = 0;
+    std::vector<Shown> shown;
+    ClickListener listener;
+    if (!listener.start()) return 1;
+    double start = 0, stallStart = 0, stallEnd = 0, songMs = 0;
+    std::thread stall;
     const bool ok = runLikeProgram([&](BenchApplication* app, BenchState* state) {
-        hwmAfterInit = bench::statusKiB("VmHWM");
-        actorCount = int(state->actors.size());
-        app->onFrame = [&samples, &start, app, state, seconds] {
+        app->onFrame = [&, app, state] {
             if (!state->playing || !musicStream) {
-                // Playback has reached the last frame (which stops the music): nothing more
-                // to sample, and no end of the music will come to end the run.
                 if (start != 0) app->setRunning(false);
                 return;
             }
             const double t = now();
-            if (start == 0) start = t;
-            samples.push_back({(t - start) * 1000.0, double(tumeloraStreamPositionMs(musicStream)),
-                               double(state->currentFrame) * 1000.0 / FRAMES_PER_SECOND});
+            if (start == 0) {
+                start = t;
+                songMs = FSOUND_Stream_GetLengthMs(musicStream);
+            }
+            shown.push_back({t, state->currentFrame});
+            if (stallAt > 0 && stallStart == 0 && t - start >= stallAt) {
+                stallStart = t;
+                stall = std::thread([&stallEnd] {
+                    tumeloraSoundStallDevice(int(STALL_MS));
+                    stallEnd = now();
+                });
+            }
             if (t - start >= seconds) app->setRunning(false);
         };
     });
-    if (!ok || samples.size() < 2) return 1;
-    const double played = samples.back().t / 1000.0;
-    double worst = 0, sum = 0;
-    for (const Sample& s : samples) {
-        worst = std::max(worst, std::fabs(s.music - s.picture));
-        sum += s.music - s.picture;
+    if (stall.joinable()) stall.join();
+    const std::vector<double> onsets = listener.stop();
+    if (!ok || shown.size() < 2) return 1;
+    // The k-th click heard is the song's k-th click; the first ones before the start of the
+    // music (none are expected) would show as a count that does not match.
+    const double played = (shown.back().t - start) * 1000.0;
+    const double stalled = stallAt > 0 ? STALL_MS : 0.0;
+    const size_t expected = size_t(std::min(played - stalled, songMs - CLICK_MS) / CLICK_EVERY_MS) + 1;
+    std::vector<double> apart;  // shown - heard, ms, per click
+    std::vector<double> heardAt;
+    for (size_t k = 0; k < onsets.size(); ++k) {
+        const double t = onsets[k];
+        auto it = std::upper_bound(shown.begin(), shown.end(), t, [](double v, const Shown& s) { return v < s.t; });
+        if (it == shown.begin() || it == shown.end()) continue;
+        const double frameMs = double((it - 1)->frame) * FRAME_MS;
+        apart.push_back(frameMs - double(k) * CLICK_EVERY_MS);
+        heardAt.push_back(t);
     }
-    const double mean = sum / double(samples.size());
-    // The same after the first second (the first frames also pay one-time costs, such as the
-    // OpenGL driver compiling its shaders on first use).
-    double worstLater = 0;
-    for (const Sample& s : samples)
-        if (s.t >= SETTLE_MS) worstLater = std::max(worstLater, std::fabs(s.music - s.picture));
-    // Rates against the wall clock (least squares): a device that runs slow or fast shows
-    // here, apart from how the program keeps the two in step.
-    auto rate = [&](double Sample::*field) {
-        double st = 0, sv = 0, stt = 0, stv = 0;
-        for (const Sample& s : samples) {
-            st += s.t;
-            sv += s.*field;
-            stt += s.t * s.t;
-            stv += s.t * (s.*field);
-        }
-        const double n = double(samples.size());
-        return (n * stv - st * sv) / (n * stt - st * st);
-    };
-    const double musicRate = rate(&Sample::music), pictureRate = rate(&Sample::picture);
-    // The music position moves in whole device buffers: its largest step between two samples.
-    double musicStep = 0;
-    int beyondFrame = 0;
-    for (size_t i = 1; i < samples.size(); ++i)
-        musicStep = std::max(musicStep, samples[i].music - samples[i - 1].music);
-    for (const Sample& s : samples) beyondFrame += std::fabs(s.music - s.picture) > FRAME_MS;
-    // Each side against the wall clock: the largest distance of (position - wall time) from
-    // its mean. The picture is the program's fixed-step clock; the music is the device's.
-    // Also where the worst one was, and the longest gap between two drawn frames (a process
-    // that is not scheduled draws nothing).
-    double worstAt = 0, longestGap = 0;
-    auto wander = [&](double Sample::*field) {
-        double mean = 0, worst = 0;
-        for (const Sample& s : samples) mean += s.*field - s.t;
-        mean /= double(samples.size());
-        for (const Sample& s : samples) {
-            const double w = std::fabs(s.*field - s.t - mean);
-            if (w > worst) {
-                worst = w;
-                worstAt = s.t;
-            }
-        }
-        return worst;
-    };
-    for (size_t i = 1; i < samples.size(); ++i)
-        longestGap = std::max(longestGap, samples[i].t - samples[i - 1].t);
-    const double musicWander = wander(&Sample::music);
-    const double pictureWander = wander(&Sample::picture);
-    std::printf("sync: the picture strayed furthest from the wall clock (%.1f ms) at %.1f s; the "
-                "longest gap between two drawn frames was %.1f ms\n",
-                pictureWander, worstAt / 1000.0, longestGap);
-    std::printf("sync: %zu frames over %.1f s of playback, %d actors; music - picture: mean %+.2f "
-                "ms, largest |difference| %.2f ms; at the end music %.0f ms, picture %.0f ms\n",
-                samples.size(), played, actorCount, mean, worst, samples.back().music,
-                samples.back().picture);
-    std::printf("sync: against the wall clock the music advanced at %.4f and the picture at %.4f "
-                "of real time; the music position moved in steps of up to %.1f ms (device "
-                "buffers of %.1f ms); %d of %zu frames were more than one frame apart\n",
-                musicRate, pictureRate, musicStep, 1024 * 1000.0 / 44100.0, beyondFrame,
-                samples.size());
-    bench::row(bench::format("4 |music - frame| over %.0f s playback, ms", played),
-               bench::format("%.2f", worst), bench::format("%.2f", FRAME_MS), "-", "<= 16.7",
-               worst <= FRAME_MS ? "met" : "MISSED");
-    bench::row(bench::format("4 |music - frame| after the first second, ms"),
-               bench::format("%.2f", worstLater), bench::format("%.2f", FRAME_MS), "-", "<= 16.7",
-               worstLater <= FRAME_MS ? "met" : "MISSED");
-    bench::row("4 music / picture speed vs wall clock", bench::format("%.4f", musicRate),
-               bench::format("%.4f", pictureRate), bench::format("%.4f", musicRate / pictureRate),
-               "1", "-");
-    bench::row("4 largest wander from the wall clock: music / picture, ms",
-               bench::format("%.2f", musicWander), bench::format("%.2f", pictureWander), "-", "-",
-               "-");
-    const long hwm = bench::statusKiB("VmHWM");
-    std::printf("memory: peak resident %.1f MiB after start-up, %.1f MiB at the end\n",
-                double(hwmAfterInit) / 1024.0, double(hwm) / 1024.0);
-    bench::row(bench::format("3 peak memory, animation of %d actors, MiB", actorCount),
-               bench::format("%.1f", double(hwm) / 1024.0), "-", "-", "report", "-");
+    // How long each picture stayed on screen: the picture cannot be nearer the music than
+    // half of that.
+    std::vector<double> gaps;
+    for (size_t i = 1; i < shown.size(); ++i) gaps.push_back((shown[i].t - shown[i - 1].t) * 1000.0);
+    std::sort(gaps.begin(), gaps.end());
+    std::printf("sync (%s): a picture stayed up for %.1f ms (median), %.1f ms (99 %%), %.1f ms (longest)\n",
+                label.c_str(), gaps[gaps.size() / 2], gaps[gaps.size() * 99 / 100], gaps.back());
+    if (std::getenv("TUMELORA_BENCH_DEBUG"))
+        for (size_t i = 0; i < apart.size(); ++i)
+            std::printf("click %zu heard %.1f ms apart %+.1f\n", i, (heardAt[i] - start) * 1000.0, apart[i]);
+    double worst = 0, sum = 0;
+    size_t counted = 0, beyond = 0;
+    std::vector<double> distances;
+    for (size_t i = 0; i < apart.size(); ++i) {
+        if ((heardAt[i] - start) * 1000.0 < SETTLE_MS) continue;
+        if (stallAt > 0 && heardAt[i] >= stallStart) continue;
+        distances.push_back(std::fabs(apart[i]));
+        worst = std::max(worst, std::fabs(apart[i]));
+        sum += apart[i];
+        ++counted;
+        beyond += std::fabs(apart[i]) > FRAME_MS;
+    }
+    std::printf("sync (%s): %zu clicks heard over %.1f s of playback (%zu expected), %zu compared; shown - "
+                "heard: mean %+.2f ms, largest |difference| %.2f ms, %zu beyond one frame\n",
+                label.c_str(), onsets.size(), played / 1000.0, expected, counted,
+                counted ? sum / double(counted) : 0.0, worst, beyond);
+    if (!distances.empty()) {
+        std::sort(distances.begin(), distances.end());
+        std::printf("sync (%s): |shown - heard| median %.1f ms, 90 %% %.1f ms, 99 %% %.1f ms\n", label.c_str(),
+                    distances[distances.size() / 2], distances[distances.size() * 9 / 10],
+                    distances[distances.size() * 99 / 100]);
+    }
+    const bool countOk = onsets.size() + 2 >= expected && onsets.size() <= expected + 2;
+    if (stallAt <= 0 && label == "idle machine") {
+        const long hwm = bench::statusKiB("VmHWM");
+        std::printf("memory: peak resident %.1f MiB over the whole playback\n", double(hwm) / 1024.0);
+        bench::row("3 peak memory of the animation (whole playback), MiB", bench::format("%.1f", double(hwm) / 1024.0),
+                   "-", "-", "report", "-");
+    }
+    if (stallAt <= 0) {
+        bench::row(bench::format("4 |heard music - shown frame| after the first second, %s, ms", label.c_str()),
+                   bench::format("%.2f", worst), "-", "-", "<= 16.7",
+                   worst <= FRAME_MS && countOk && counted > 0 ? "met" : "MISSED");
+        return 0;
+    }
+    // Together again: from the end of the stall to the first click heard within one frame of
+    // the frame shown.
+    double together = -1;
+    for (size_t i = 0; i < apart.size() && together < 0; ++i)
+        if (heardAt[i] >= stallEnd && std::fabs(apart[i]) <= FRAME_MS) together = (heardAt[i] - stallEnd) * 1000.0;
+    double worstAfter = 0;
+    for (size_t i = 0; i < apart.size(); ++i)
+        if (heardAt[i] >= stallStart && heardAt[i] < stallEnd + 1.0) worstAfter = std::max(worstAfter, std::fabs(apart[i]));
+    std::printf("sync (%s): device held %.0f ms at %.1f s; largest |difference| within a second after it "
+                "%.2f ms; together again %.0f ms after it\n",
+                label.c_str(), (stallEnd - stallStart) * 1000.0, stallStart - start, worstAfter, together);
+    bench::row(bench::format("4 together again after a %.0f ms device stall, ms", STALL_MS),
+               together < 0 ? "never" : bench::format("%.0f", together), "-", "-", "<= 500",
+               together >= 0 && together <= 500.0 ? "met" : "MISSED");
+    return 0;
+}
+
+// Resident memory of the sound layer playing a song: opened, played for a while at its start
+// and near its end; prints "memory KiB" for bench/run to compare songs of different lengths.
+int runMemory(const char* path) {
+    if (!FSOUND_Init(44100, 32, 0)) {
+        std::fprintf(stderr, "bench_program: no audio device (error %d)\n", FSOUND_GetError());
+        return 1;
+    }
+    FSOUND_STREAM* music = FSOUND_Stream_Open(path, FSOUND_MPEGACCURATE, 0, 0);
+    if (!music) {
+        std::fprintf(stderr, "bench_program: cannot open %s (error %d)\n", path, FSOUND_GetError());
+        return 1;
+    }
+    FSOUND_Stream_Play(0, music);
+    usleep(MEMORY_PLAY_US);
+    FSOUND_Stream_SetTime(music, std::max(0, FSOUND_Stream_GetLengthMs(music) - 3000));
+    usleep(MEMORY_PLAY_US);
+    const long rss = bench::statusKiB("VmRSS"), hwm = bench::statusKiB("VmHWM");
+    std::printf("memory %ld %ld KiB resident now and at most, %d s of music\n", rss, hwm,
+                FSOUND_Stream_GetLengthMs(music) / 1000);
+    FSOUND_Stream_Close(music);
+    FSOUND_Close();
     return 0;
 }
 
@@ -487,8 +637,18 @@ int main(int argc, char** argv) {
     for (int i = 2; i + 1 < argc; ++i)
         if (std::strcmp(argv[i], "--seconds") == 0) seconds = std::atof(argv[i + 1]);
     if (mode == "standin" && argc > 2) return runStandin(argv[2]);
-    if (mode == "sync") return runSync(seconds > 0 ? seconds : SYNC_SECONDS);
+    std::string label = "idle machine";
+    double stallAt = -1;
+    for (int i = 2; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "--label") == 0) label = argv[i + 1];
+        if (std::strcmp(argv[i], "--stall-at") == 0) stallAt = std::atof(argv[i + 1]);
+    }
+    if (mode == "sync") return runSync(seconds > 0 ? seconds : SYNC_SECONDS, label, stallAt);
+    if (mode == "song" && argc > 2) return runSong(argv[2], seconds);
+    if (mode == "memory" && argc > 2) return runMemory(argv[2]);
     if (mode == "endurance") return runEndurance(seconds > 0 ? seconds : ENDURANCE_SECONDS);
-    std::fprintf(stderr, "usage: bench_program standin DIR | sync [--seconds S] | endurance [--seconds S]\n");
+    std::fprintf(stderr,
+                 "usage: bench_program standin DIR | song OUT.ogg [--seconds S] | sync [--seconds S] [--label "
+                 "TEXT] [--stall-at S] | memory SONG.ogg | endurance [--seconds S]\n");
     return 2;
 }

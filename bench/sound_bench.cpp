@@ -1,5 +1,5 @@
 // bench_sound [MUSIC.ogg]: speed of the sound layer.
-//  - opening (reading, checking, decoding, converting) the music;
+//  - opening (reading and checking every page of) the music; it is decoded while it plays;
 //  - how long the calling thread waits in the layer's calls while music plays (the device lock
 //    is only held for field updates and one buffer's copy);
 //  - playback position against the wall clock, from the frames handed to the device.
@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
         best = std::min(best, ms);
         FSOUND_Stream_Close(stream);
     }
-    std::printf("open (read, check, decode, convert) %s: best of %d %.1f ms\n", music.c_str(), kOpenRuns, best);
+    std::printf("open (read and check) %s: best of %d %.1f ms\n", music.c_str(), kOpenRuns, best);
 
     if (!FSOUND_Init(44100, 32, 0)) {
         std::fprintf(stderr, "bench_sound: no audio device (error %d: %s); try SDL_AUDIODRIVER=dummy\n",

@@ -390,7 +390,7 @@ void Editor::seek(int frame) {
     frame = std::max(0, std::min(frame, state.frameCount - 1));
     if (frame == state.currentFrame) return;
     state.currentFrame = frame;
-    FSOUND_Stream_SetTime(musicStream, musicTimeOfFrame(frame));
+    state.seekMusicToCurrentFrame();
     // A frame out of the timeline's view (Home, say) brings the view to it.
     const double shown = visibleFrames();
     if (frame < viewStart || frame >= viewStart + shown) {

@@ -6,16 +6,31 @@
 // - FSOUND_Init opens one SDL audio device at 44,100 Hz, stereo, signed 16-bit native-endian
 //   samples, with an audio callback; SDL converts to the hardware's format if it differs, so the
 //   device (and SDL's `disk` driver file) always receives exactly that format.
-// - FSOUND_Stream_Open reads the whole Ogg Vorbis file into memory, checks every Ogg page
-//   (checksums, no truncation, an end-of-stream page), decodes it completely and converts it with
-//   SDL's audio stream to 44,100 Hz stereo 16-bit PCM, all on the calling thread and without any
-//   lock. The music is short (about a minute, some 10 MB of PCM), so decoding up front costs less
-//   than a decoder thread and a ring buffer, makes FSOUND_Stream_SetTime exact to the sample, and
-//   leaves the audio callback nothing to do but copy from memory.
-// - The audio callback and the calling thread share only a few fields per stream (playing flag,
-//   position, end state). The calling thread changes them under SDL's device lock, which the
-//   audio callback holds only while it copies one buffer; nothing slow (file reading, decoding,
-//   freeing PCM) ever happens under that lock, so the audio thread never waits for long.
+// - FSOUND_Stream_Open checks every Ogg page of the file (checksums, no truncation, an
+//   end-of-stream page) by reading it once in small chunks, opens it with libvorbisfile and
+//   learns its length; nothing is decoded yet and the file's bytes are not kept in memory (a
+//   stream opened from memory keeps its copy of the bytes). Memory therefore does not grow
+//   with the length of the music.
+// - Decoding happens while the music plays, on one decoder thread per stream: it decodes with
+//   libvorbisfile, converts other rates with libsamplerate (and other channel counts by a fixed
+//   down-mix) to 44,100 Hz stereo 16-bit, and keeps a ring buffer of about 1.5 s ahead of the
+//   stream's position filled. The ring buffer has its own mutex, held only to copy samples in
+//   or out; file reading and decoding happen outside every lock, so the audio callback never
+//   waits for them. If the ring runs dry (the machine is very busy) the callback hands over
+//   silence without moving the position, so no music is skipped.
+// - FSOUND_Stream_SetTime is exact to the sample: it empties the ring buffer and the decoder
+//   seeks (libvorbisfile's sample-exact seek; a converted stream starts its resampler a little
+//   earlier at a point where the two rates' sample grids meet, and drops the frames before
+//   the wanted one). FSOUND_Stream_Play waits on the calling thread (up to a second) until
+//   the first buffers are decoded, so music never starts with a gap.
+// - The heard position (tumeloraStreamHeardMs): each audio callback records, without a lock
+//   that the calling thread could wait on, which frames it handed over and when (monotonic
+//   clock); the position heard at any moment is that record moved on by the time since,
+//   capped at what was handed over, less the device's output latency, and never earlier
+//   than a value already reported. SDL does not report the latency: it is estimated as half a
+//   device buffer (what PulseAudio showed in the synchronisation benchmark), and the
+//   environment variable TUMELORA_AUDIO_LATENCY_MS (read by FSOUND_Init) sets it for a device
+//   that lags more (a Bluetooth headset, say).
 // - End of stream: when the mixer has copied a playing stream's last frame into a device buffer,
 //   the stream stops; at the start of the next audio callback (so that buffer has been handed to
 //   the device) the end callback runs once, on the audio thread, under the device lock. Stop,
@@ -83,8 +98,8 @@ int F_API FSOUND_GetError();
 signed char F_API FSOUND_StopSound(int channel);
 
 // Opens an Ogg Vorbis file (name_or_data is a path) from byte offset for length bytes (0 = to the
-// end of the file), or from memory with FSOUND_LOADMEMORY; fully decoded and converted up
-// front; other mode bits are ignored. Null on failure.
+// end of the file), or from memory with FSOUND_LOADMEMORY; checked whole, decoded while it
+// plays; other mode bits are ignored. Null on failure.
 FSOUND_STREAM* F_API FSOUND_Stream_Open(const char* name_or_data, unsigned int mode, int offset, int length);
 // Stops and frees the stream; its pending end callback is cancelled. True unless null.
 signed char F_API FSOUND_Stream_Close(FSOUND_STREAM* stream);
@@ -121,7 +136,16 @@ int64_t tumeloraStreamPositionFrames(FSOUND_STREAM* stream);
 int tumeloraStreamPositionMs(FSOUND_STREAM* stream);
 // The stream's length in frames at 44,100 Hz, 0 for null.
 int64_t tumeloraStreamLengthFrames(FSOUND_STREAM* stream);
-// The stream's decoded PCM: interleaved stereo 16-bit at 44,100 Hz, 2 * length frames values.
-const int16_t* tumeloraStreamSamples(FSOUND_STREAM* stream);
+// Reads up to `frames` frames (interleaved stereo 16-bit at 44,100 Hz) from the stream's
+// position into out, exactly as the device would get them, and moves the position on; waits for
+// the decoder. Only for a stream that is not playing (returns 0 otherwise). Returns the frames
+// read (fewer at the end of the stream).
+int64_t tumeloraStreamRead(FSOUND_STREAM* stream, int16_t* out, int64_t frames);
+// The position of the stream that is being heard now, in milliseconds (fractional), into *ms;
+// false when the stream is not playing. Safe to call while the audio callback is stalled.
+bool tumeloraStreamHeardMs(FSOUND_STREAM* stream, double* ms);
+// Holds the audio device for ms milliseconds (the audio callback cannot run): a stalled device,
+// for benchmarks. Call it from a thread of its own.
+void tumeloraSoundStallDevice(int ms);
 // True while the stream is playing (until its last frame has been handed over or it is stopped).
 bool tumeloraStreamIsPlaying(FSOUND_STREAM* stream);

@@ -69,6 +69,10 @@ extern std::atomic<bool> musicEnded;
 signed char onMusicEnd(FSOUND_STREAM* stream, void* buffer, int length, void* userData);
 // Music position in whole milliseconds of an animation frame (integer, truncated).
 int musicTimeOfFrame(int frame);
+// The fixed-step clock's time (ms) that makes its next steps land the frame nearest to the
+// heard music: the simulated time, plus how far the heard music (ms) is past the current
+// frame's time, less half a frame (steps are taken while the clock is ahead).
+double musicClockMs(double simulatedTimeMs, double heardMs, int currentFrame);
 
 // What one "Save" did: how many data files were written, and each one that was not, as
 // "FILE: reason".
@@ -91,8 +95,11 @@ public:
     bool update(int stepMs) override;
     // Clears to light blue and draws every actor at its pose (wobbling ones as a strip).
     void render(irr::IrrlichtDevice* device) override;
-    // Pauses two seconds, hides the pointer, starts the music and playback from frame 0.
+    // Pauses two seconds, hides the pointer, starts the music and playback from frame 0; the
+    // application's clock follows the heard music from now on.
     void enter() override;
+    // The application's clock no longer follows the music; the attached mode is told.
+    void leave() override;
     // Hands the key to the panel as a keyboard command (Return and the arrows act on the
     // focused widget at once); Escape also ends the program.
     bool keyDown(const irr::SEvent::SKeyInput* key) override;
@@ -127,14 +134,20 @@ public:
     void setExtension(std::unique_ptr<StateExtension> mode) { extension = std::move(mode); }
     // True while a mode beyond the player (the editor) is attached.
     bool isEditing() const { return extension != nullptr; }
-    // Lets the attached mode know that the state is being left (the player has nothing to do).
-    void leave() override;
 
 protected:
     // Loads every ".jpg" then every ".png" picture of the actor directory, in file-list order.
     void scanActors();
-    // Starts the music at the time of the current frame.
+    // Starts the music at the time of the current frame; at or past the music's end it stays
+    // silent there (it does not start over).
     void startMusicAtCurrentFrame();
+    // Moves the music to the time of the current frame; at or past its end the music stops
+    // there, silent, without ending the program.
+    void seekMusicToCurrentFrame();
+    // The fixed-step clock's time source while the music plays with playback or recording:
+    // the heard music, placed so that the frame shown is the one nearest to it. False
+    // otherwise (the tick clock runs).
+    bool musicClock(double* ms);
     // The property rows of the selected actor and its "Reset>>" row.
     void runPropertyRows(float ox, float oy, float thumbH, float rowH, float rowStep);
     // Draws a panel text line (the skin pictures' font may be missing text: then nothing).

@@ -79,11 +79,6 @@ void MainState::drawSliderBase(float x, float y) {
     base->draw(BLEND_ALPHA, 0, x, y, nullptr);
 }
 
-void MainState::startMusicAtCurrentFrame() {
-    FSOUND_Stream_SetTime(musicStream, musicTimeOfFrame(currentFrame));
-    FSOUND_Stream_Play(MUSIC_CHANNEL, musicStream);
-}
-
 void MainState::runPanel(bool drawPass) {
     if (!app || !buttonSkin || !sliderSkin || !checkBoxSkin) return;
     const float W = float(app->screenWidth()), H = float(app->screenHeight());
@@ -146,7 +141,7 @@ void MainState::runPanel(bool drawPass) {
                      thumbH);
         if (v != currentFrame) {
             currentFrame = v;
-            FSOUND_Stream_SetTime(musicStream, musicTimeOfFrame(currentFrame));
+            seekMusicToCurrentFrame();
         }
         if (drawPass) {
             y += thumbH;

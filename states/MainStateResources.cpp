@@ -53,6 +53,9 @@ signed char onMusicEnd(FSOUND_STREAM*, void*, int, void*) {
     return 0;
 }
 
+// One animation frame in milliseconds.
+constexpr double FRAME_MS = 1000.0 / FRAMES_PER_SECOND;
+
 int musicTimeOfFrame(int frame) { return int(s64(frame) * 1000 / FRAMES_PER_SECOND); }
 
 MainState::MainState() = default;
@@ -166,6 +169,7 @@ void MainState::shutdown() {
 }
 
 void MainState::enter() {
+    if (app) app->setTimeSource([this](double* ms) { return musicClock(ms); });
     if (extension) {
         extension->enter();
         return;
@@ -183,7 +187,33 @@ void MainState::enter() {
 }
 
 void MainState::leave() {
+    if (app) app->setTimeSource(nullptr);
     if (extension) extension->leave();
+}
+
+bool MainState::musicClock(double* ms) {
+    double heardMs = 0.0;
+    if (!app || !(playing || recording) || !tumeloraStreamHeardMs(musicStream, &heardMs)) return false;
+    *ms = musicClockMs(app->simulatedTimeMs, heardMs, currentFrame);
+    return true;
+}
+
+double musicClockMs(double simulatedTimeMs, double heardMs, int currentFrame) {
+    return simulatedTimeMs + (heardMs - currentFrame * FRAME_MS) - FRAME_MS / 2.0;
+}
+
+void MainState::startMusicAtCurrentFrame() {
+    seekMusicToCurrentFrame();
+    if (musicTimeOfFrame(currentFrame) < FSOUND_Stream_GetLengthMs(musicStream))
+        FSOUND_Stream_Play(MUSIC_CHANNEL, musicStream);
+}
+
+void MainState::seekMusicToCurrentFrame() {
+    // The sound layer clamps a time past the end to the end, and a stream played from its end
+    // starts over (ending it would end the program): past its end the music is stopped.
+    const int ms = musicTimeOfFrame(currentFrame);
+    if (ms >= FSOUND_Stream_GetLengthMs(musicStream)) FSOUND_Stream_Stop(musicStream);
+    FSOUND_Stream_SetTime(musicStream, ms);
 }
 
 int MainState::startOffline() {

@@ -10,3 +10,8 @@ foreach(bench_name render program)
   target_compile_options(bench_${bench_name} PRIVATE ${TUMELORA_WARNINGS})
   set_target_properties(bench_${bench_name} PROPERTIES ENABLE_EXPORTS ON)
 endforeach()
+# bench_program's sync figures record what a PulseAudio server plays (libpulse-simple), and it
+# writes its click song with libvorbisenc.
+pkg_check_modules(PULSE_SIMPLE REQUIRED IMPORTED_TARGET libpulse-simple)
+pkg_check_modules(BENCH_VORBISENC REQUIRED IMPORTED_TARGET vorbisenc vorbis ogg)
+target_link_libraries(bench_program PRIVATE PkgConfig::PULSE_SIMPLE PkgConfig::BENCH_VORBISENC)

@@ -1,10 +1,13 @@
 // The fixed-step clock, the smoothed clock and the loop, driven by an injected tick source.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 #include "app/Application.h"
 #include "platform/Ticks.h"
+#include "states/MainState.h"
 #include "RecordingState.h"
 
 namespace {
@@ -149,6 +152,54 @@ TEST_F(ClockTest, SetStateLeavesTheOldStateAndEntersTheNew) {
     EXPECT_EQ(other.calls, (std::vector<std::string>{"enter", "leave"}));
     EXPECT_EQ(app.state(), nullptr);
     EXPECT_EQ(app.startTick, 9000u);
+}
+
+// The heard music as the clock's time source: a fake heard position that runs, runs slow,
+// stalls and jumps drives the real fixed-step clock, one loop iteration every 3 ms. The frame
+// (one per step) stays within one frame of the music, and within half a second of a stall or
+// a jump; without music the tick clock goes on from there without a burst of steps.
+TEST_F(ClockTest, FramesFollowTheHeardMusicThroughStallsJumpsAndSlowRuns) {
+    constexpr double FRAME = 1000.0 / 60.0, ITERATION = 3.0;
+    app.setState(&state);
+    double heard = 0.0;
+    bool musicPlays = true;
+    app.setTimeSource([&](double* ms) {
+        if (!musicPlays) return false;
+        *ms = musicClockMs(app.simulatedTimeMs, heard, int(state.steps.size()));
+        return true;
+    });
+    double lastUpset = -1e9;  // wall time of the last stall's end or jump
+    double worst = 0.0, worstSettling = 0.0;
+    double wall = 0.0;
+    auto iterate = [&](double heardStep) {
+        wall += ITERATION;
+        tick += uint32_t(ITERATION);
+        heard += heardStep;
+        const size_t before = state.steps.size();
+        app.smoothClock();
+        app.fixedUpdate();
+        EXPECT_LE(state.steps.size() - before, 4u);
+        const double apart = std::abs(double(state.steps.size()) * FRAME - heard);
+        if (wall - lastUpset > 500.0) worst = std::max(worst, apart);
+        else worstSettling = std::max(worstSettling, apart);
+    };
+    for (int i = 0; i < 1000; ++i) iterate(ITERATION);        // 3 s at the right rate
+    for (int i = 0; i < 1000; ++i) iterate(ITERATION * 0.9);  // 3 s of a device 10 % slow
+    for (int i = 0; i < 67; ++i) iterate(0.0);                // a stall of 200 ms
+    lastUpset = wall;
+    for (int i = 0; i < 500; ++i) iterate(ITERATION);
+    heard += 300.0;                                            // the music jumps on
+    lastUpset = wall;
+    for (int i = 0; i < 500; ++i) iterate(ITERATION);
+    EXPECT_LE(worst, FRAME) << "apart after settling";
+    EXPECT_LE(worstSettling, 300.0 + FRAME);
+    // The music stops: the tick clock takes over where the music left the clock.
+    musicPlays = false;
+    const size_t atStop = state.steps.size();
+    for (int i = 0; i < 100; ++i) iterate(0.0);
+    const size_t expected = size_t(100 * ITERATION / FRAME);
+    EXPECT_GE(state.steps.size() - atStop, expected - 1);
+    EXPECT_LE(state.steps.size() - atStop, expected + 1);
 }
 
 // The loop on a real engine device without a window (the null driver).

@@ -182,8 +182,7 @@ TEST(FSoundPlayback, StopHaltsAndPlayContinues) {
     FSOUND_StopSound(0);
     EXPECT_FALSE(tumeloraStreamIsPlaying(stream));
     const int64_t secondStop = tumeloraStreamPositionFrames(stream);
-    std::vector<int16_t> decoded(tumeloraStreamSamples(stream),
-                                 tumeloraStreamSamples(stream) + tumeloraStreamLengthFrames(stream) * 2);
+    const std::vector<int16_t> decoded = decodeAll(stream);
     FSOUND_Stream_Close(stream);
     FSOUND_Close();
 
@@ -231,7 +230,8 @@ TEST(FSoundPlayback, EndCallbackRunsOnceAfterTheLastFrame) {
     EXPECT_FALSE(tumeloraStreamIsPlaying(stream));
     EXPECT_EQ(tumeloraStreamPositionFrames(stream), tumeloraStreamLengthFrames(stream));
     const int64_t length = tumeloraStreamLengthFrames(stream);
-    std::vector<int16_t> decoded(tumeloraStreamSamples(stream), tumeloraStreamSamples(stream) + length * 2);
+    const std::vector<int16_t> decoded = decodeAll(stream);
+    ASSERT_EQ(decoded.size(), static_cast<size_t>(length) * 2);
     FSOUND_Stream_Close(stream);
     FSOUND_Close();
 
@@ -313,4 +313,62 @@ TEST(FSoundPlayback, PlayAtTheEndStartsOver) {
     EXPECT_EQ(tumeloraSoundMusicFramesPlayed(), static_cast<uint64_t>(tumeloraStreamLengthFrames(stream)));
     FSOUND_Stream_Close(stream);
     FSOUND_Close();
+}
+
+// SetTime lands exactly on its sample wherever it points: what the stream gives from there is
+// what a decode of the whole file gives at that frame. Music at the device's rate is compared
+// with libvorbisfile's own decode; converted music with the layer's own decode from the start.
+TEST(FSoundPlayback, SetTimeIsExactToTheSampleAtManyPositions) {
+    static constexpr int64_t kCompared = 3000;
+    auto check = [](FSOUND_STREAM* stream, const std::vector<int16_t>& whole, int tolerance) {
+        const int64_t length = tumeloraStreamLengthFrames(stream);
+        ASSERT_EQ(static_cast<int64_t>(whole.size()), length * 2);
+        const int lengthMs = FSOUND_Stream_GetLengthMs(stream);
+        std::vector<int> positions = {0, 1, 2, 23, 500, 1000, lengthMs / 2, lengthMs - 40, lengthMs - 1, lengthMs};
+        for (int i = 1; i < 40; ++i) positions.push_back(static_cast<int>(static_cast<long long>(lengthMs) * (i * 7919 % 40000) / 40000));
+        // Backwards and forwards in turn, as a user moves along the timeline.
+        for (int ms : positions) {
+            SCOPED_TRACE(ms);
+            ASSERT_TRUE(FSOUND_Stream_SetTime(stream, ms));
+            const int64_t frame = static_cast<int64_t>(ms) * 44100 / 1000;
+            ASSERT_EQ(tumeloraStreamPositionFrames(stream), frame);
+            std::vector<int16_t> got(kCompared * 2);
+            const int64_t n = tumeloraStreamRead(stream, got.data(), kCompared);
+            ASSERT_EQ(n, std::min(kCompared, length - frame));
+            int worst = 0;
+            for (int64_t k = 0; k < n * 2; ++k)
+                worst = std::max(worst, std::abs(got[static_cast<size_t>(k)] - whole[static_cast<size_t>(frame * 2 + k)]));
+            EXPECT_LE(worst, tolerance);
+        }
+    };
+
+    {
+        SCOPED_TRACE("the bundled music, 44,100 Hz stereo");
+        const std::string music = std::string(TUMELORA_SOURCE_DIR) + "/data/lumokari2_tumelora_voices.ogg";
+        OggVorbis_File vf;
+        ASSERT_EQ(ov_fopen(music.c_str(), &vf), 0);
+        std::vector<int16_t> whole(static_cast<size_t>(ov_pcm_total(&vf, -1)) * 2);
+        size_t got = 0;
+        for (long n; got < whole.size() * 2; got += static_cast<size_t>(n)) {
+            int link = 0;
+            n = ov_read(&vf, reinterpret_cast<char*>(whole.data()) + got, static_cast<int>(whole.size() * 2 - got), 0, 2,
+                        1, &link);
+            ASSERT_GT(n, 0);
+        }
+        ov_clear(&vf);
+        FSOUND_STREAM* stream = FSOUND_Stream_Open(music.c_str(), FSOUND_MPEGACCURATE, 0, 0);
+        ASSERT_NE(stream, nullptr);
+        check(stream, whole, 0);
+        FSOUND_Stream_Close(stream);
+    }
+    {
+        SCOPED_TRACE("a converted tone, 48,000 Hz");
+        TempDir dir;
+        const std::string ogg = dir.file("tone.ogg");
+        ASSERT_TRUE(writeTone(ogg, 48000, {330.0, 660.0}, 0.5, 3.0));
+        FSOUND_STREAM* stream = FSOUND_Stream_Open(ogg.c_str(), FSOUND_MPEGACCURATE, 0, 0);
+        ASSERT_NE(stream, nullptr);
+        check(stream, decodeAll(stream), 1);
+        FSOUND_Stream_Close(stream);
+    }
 }

@@ -76,6 +76,17 @@ inline bool writeTone(const std::string& path, int rate, const std::vector<doubl
     return writeVorbis(path, rate, channels, samples);
 }
 
+// The whole music of a stream that is not playing, read through the layer from its start
+// (interleaved stereo 16-bit at 44,100 Hz); the stream is left at its start.
+inline std::vector<int16_t> decodeAll(FSOUND_STREAM* stream) {
+    std::vector<int16_t> pcm(static_cast<size_t>(tumeloraStreamLengthFrames(stream)) * 2);
+    FSOUND_Stream_SetTime(stream, 0);
+    const int64_t got = tumeloraStreamRead(stream, pcm.data(), tumeloraStreamLengthFrames(stream));
+    pcm.resize(static_cast<size_t>(got) * 2);
+    FSOUND_Stream_SetTime(stream, 0);
+    return pcm;
+}
+
 // Reads the disk driver's output: interleaved stereo 16-bit frames.
 inline std::vector<int16_t> readRaw(const std::string& path) {
     const std::vector<unsigned char> bytes = readBytes(path);

@@ -335,6 +335,50 @@ TEST_F(PanelTest, PlayAndRecStartTheMusicAtTheTimeOfTheFrame) {
     EXPECT_FALSE(tumeloraStreamIsPlaying(musicStream));
 }
 
+// At or past the music's end, "Play", "Rec" and the timeline leave the music silent at its
+// end (it does not start over, and its end does not end the program) while the frames run on.
+TEST_F(PanelTest, PastTheMusicsEndPlayRecAndTheTimelineLeaveItSilent) {
+    writeMusic(1.0);  // 60 frames of music
+    addActor("a", rampTrack(250));
+    ASSERT_TRUE(initState());
+    const int64_t end = tumeloraStreamLengthFrames(musicStream);
+    auto silentAtTheEnd = [&](const char* what) {
+        SCOPED_TRACE(what);
+        const uint64_t heard = tumeloraSoundMusicFramesPlayed();
+        const int frame = state.currentFrame;
+        for (int i = 0; i < 10; ++i) state.update(16);
+        EXPECT_EQ(state.currentFrame, frame + 10) << "the frames run on";
+        const uint64_t target = tumeloraSoundFramesPlayed() + 4096;
+        while (tumeloraSoundFramesPlayed() < target) usleep(2000);
+        EXPECT_EQ(tumeloraSoundMusicFramesPlayed(), heard) << "the music started over";
+        EXPECT_FALSE(tumeloraStreamIsPlaying(musicStream));
+        EXPECT_EQ(tumeloraStreamPositionFrames(musicStream), end);
+        EXPECT_FALSE(musicEnded);
+        EXPECT_TRUE(app->isRunning());
+    };
+    state.currentFrame = 60;  // exactly the music's end
+    clickPlay();
+    ASSERT_TRUE(state.playing);
+    silentAtTheEnd("Play");
+    clickStop();
+    state.currentFrame = 100;
+    clickRec();
+    ASSERT_TRUE(state.recording);
+    silentAtTheEnd("Rec");
+    clickStop();
+    // Playing from the start, the timeline moved past the end stops the music there.
+    state.currentFrame = 0;
+    clickPlay();
+    ASSERT_TRUE(tumeloraStreamIsPlaying(musicStream));
+    const int x = 1200, y = 724;
+    moveTo(x, y);
+    press(x, y);
+    release(x, y);
+    ASSERT_GT(state.currentFrame, 60);
+    ASSERT_TRUE(state.playing);
+    silentAtTheEnd("timeline");
+}
+
 TEST_F(PanelTest, RewindGoesToFrameZero) {
     writeMusic(0.5);
     addActor("a", rampTrack(200));
