@@ -80,6 +80,8 @@ TEST_F(ExportFramesTest, EveryFramePlaybackDrawsIsTheExportedFrame) {
     setTickSource([&tick] { return tick; });
     ASSERT_TRUE(initState());
     app->setState(&state);
+    // The uneven tick clock alone drives this playback, not the music the device takes.
+    app->setTimeSource(nullptr);
     const uint32_t gaps[] = {0, 7, 16, 17, 33, 2, 50, 16, 9, 70, 16, 17};
     int compared = 0;
     std::set<int> seen;
