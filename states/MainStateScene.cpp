@@ -127,8 +127,20 @@ void MainState::render(IrrlichtDevice* device) {
     Renderer2D* renderer = app->renderer();
     if (!driver || !renderer) return;
 
+    if (extension) {
+        extension->render(device);
+        return;
+    }
     driver->beginScene(true, true, video::SColor(CLEAR_COLOUR));
     renderer->beginFrame();
+    drawActors();
+    renderer->endFrame();
+    driver->endScene();
+}
+
+void MainState::drawActors() {
+    Renderer2D* renderer = app ? app->renderer() : nullptr;
+    if (!renderer) return;
     for (Actor* actor : actors) {
         const ActorPose& p = actor->poseAt(currentFrame);
         // While stopped the exact pose of the frame is shown; while playing the eased one.
@@ -146,7 +158,4 @@ void MainState::render(IrrlichtDevice* device) {
             actor->image->draw(BLEND_ALPHA, ACTOR_DRAW_FLAGS, at.X, at.Y, nullptr);
         }
     }
-    if (editing) drawEditor();
-    renderer->endFrame();
-    driver->endScene();
 }
