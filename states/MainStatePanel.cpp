@@ -1,5 +1,5 @@
 // The editor panel (an immediate-mode pass over its widgets, run on every mouse press and
-// release and on Return and the arrow keys, and drawn only in the editing mode) and the mouse
+// release and on Return and the arrow keys, and never drawn) and the mouse
 // handlers that select and drag actors.
 //
 // Editing rule: a change made at the current frame is added to that frame's pose and to
@@ -255,7 +255,10 @@ void MainState::runPropertyRows(float ox, float oy, float thumbH, float rowH, fl
 
 bool MainState::mouseDown(const SEvent::SMouseInput* mouse) {
     if (!mouse) return false;
-    if (editing) beginEdit();
+    if (extension) {
+        extension->mouseDown(mouse);
+        return false;
+    }
     // The press acts where it happened, also when no motion event came before it.
     ui.setMousePosition(mouse->X, mouse->Y);
     mousePosition.set(mouse->X, mouse->Y);
@@ -264,44 +267,39 @@ bool MainState::mouseDown(const SEvent::SMouseInput* mouse) {
     uiOwnsMouse = ui.activeId() >= 0;
     // The drag starts wherever the press is; it need not be on the actor.
     if (selectedActor && !uiOwnsMouse) draggedActor = selectedActor;
-    if (editing) rigPress(mouse);
     pressPosition.set(mouse->X, mouse->Y);
     return false;
 }
 
 bool MainState::mouseMove(const SEvent::SMouseInput* mouse) {
     if (!mouse) return false;
+    if (extension) {
+        extension->mouseMove(mouse);
+        return false;
+    }
     ui.setMousePosition(mouse->X, mouse->Y);
     if (draggedActor && !playing) {
-        const core::vector2df to = screenToScene(core::vector2df(f32(mouse->X), f32(mouse->Y)));
-        const core::vector2df from =
-            screenToScene(core::vector2df(f32(mousePosition.X), f32(mousePosition.Y)));
-        if (!(editing && rigDrag(from, to))) {
-            ActorPose d;  // rotation 0, scale (0, 0)
-            d.position = to - from;
-            draggedActor->offsetPoses(currentFrame, d, true);
-        }
+        ActorPose d;  // rotation 0, scale (0, 0)
+        d.position = screenToScene(core::vector2df(f32(mouse->X), f32(mouse->Y))) -
+                     screenToScene(core::vector2df(f32(mousePosition.X), f32(mousePosition.Y)));
+        draggedActor->offsetPoses(currentFrame, d, true);
     }
     mousePosition.set(mouse->X, mouse->Y);
-    // In the editing mode a held slider follows the pointer at once (the drawing pass that
-    // comes next only draws).
-    if (editing && ui.isMouseDown() && ui.activeId() >= 0) runPanel(false);
     return false;
 }
 
 bool MainState::mouseUp(const SEvent::SMouseInput* mouse) {
     if (!mouse) return false;
+    if (extension) {
+        extension->mouseUp(mouse);
+        return false;
+    }
     ui.setMousePosition(mouse->X, mouse->Y);
     ui.releaseMouse();
     runPanel(false);
-    if (editing) {
-        scrubMusic();
-        settleEdit();
-    }
     // No drag outlives its buttons (a second button, or a press the panel took after a
     // release that never arrived, must not leave the actor following the pointer).
     draggedActor = nullptr;
-    rigEditing.endDrag();
     if (playing || uiOwnsMouse) return false;
     const int dx = mouse->X - pressPosition.X, dy = mouse->Y - pressPosition.Y;
     if (dx * dx + dy * dy > CLICK_SLOP_SQUARED) return false;  // a drag, not a click
@@ -309,12 +307,13 @@ bool MainState::mouseUp(const SEvent::SMouseInput* mouse) {
     return false;
 }
 
-void MainState::pickAt(int x, int y) {
+void MainState::pickAt(int x, int y) { pickAtScene(screenToScene(core::vector2df(f32(x), f32(y)))); }
+
+void MainState::pickAtScene(const core::vector2df& m) {
     pickList.clear();
-    const core::vector2df m = screenToScene(core::vector2df(f32(x), f32(y)));
     // Hit area: the unscaled, unturned picture rectangle centred on the frame's position.
     for (Actor* actor : actors) {
-        const core::vector2df c = editing ? rigPosition(actor) : actor->poseAt(currentFrame).position;
+        const core::vector2df c = isEditing() ? rigPosition(actor) : actor->poseAt(currentFrame).position;
         const core::vector2df half = actor->size / 2.f;
         if (c.X - half.X <= m.X && m.X <= c.X + half.X && c.Y - half.Y <= m.Y &&
             m.Y <= c.Y + half.Y)
@@ -346,8 +345,7 @@ SaveReport MainState::saveActors() {
             std::fprintf(stderr, "Not saved: %s\n", report.failures.back().c_str());
         }
     }
-    if (editing) saveRig(report);
+    if (isEditing()) saveRig(report);
     std::fflush(stderr);
-    saveFailures = report.failures;
     return report;
 }

@@ -1,7 +1,7 @@
-// The rig's hooks in the editing mode: rig.txt read at start and written by "Save", drags
-// handed to the rig (moves with descendants, turns about the pivot), the rigged actors shown as
-// playback shows them, and the rig drawn over the stage. Without the editing mode none of
-// these is called.
+// The rig's hooks for the editing mode (editor/): rig.txt read at start and written by "Save",
+// drags handed to the rig (moves with descendants, turns about the pivot), the rigged actors
+// shown as playback shows them, and the rig drawn over the stage. Without the editing mode
+// none of these is called.
 #include <cstdio>
 
 #include "actors/Actor.h"
@@ -9,18 +9,6 @@
 #include "states/MainState.h"
 
 using namespace irr;
-
-namespace {
-
-// Where the rig's load messages start on the stage (pixels from its top-left corner), their
-// text scale, line spacing (pixels) and the most shown.
-constexpr float RIG_MESSAGE_MARGIN = 8.f;
-constexpr float RIG_MESSAGE_SCALE = 0.5f;
-constexpr float RIG_MESSAGE_LINE = 18.f;
-constexpr std::size_t RIG_MESSAGES_SHOWN = 6;
-constexpr u32 RIG_MESSAGE_COLOUR = 0xFFB00020;
-
-}  // namespace
 
 void MainState::loadRig() {
     rigEditing.setFolder(paths.actorFolder);
@@ -35,7 +23,6 @@ void MainState::saveRig(SaveReport& report) {
 }
 
 void MainState::rigPress(const SEvent::SMouseInput* mouse) {
-    rigMessagesShown = false;
     if (!draggedActor) return;
     const bool turn = mouse->Event == EMIE_RMOUSE_PRESSED_DOWN || mouse->Shift;
     rigEditing.beginDrag(draggedActor, turn);
@@ -59,7 +46,6 @@ core::vector2df MainState::rigPosition(const Actor* actor) const {
 bool MainState::rigKey(const SEvent::SKeyInput* key, const core::vector2df& m) {
     if (key->Control || !selectedActor || recording || ui.isMouseDown()) return false;
     if (key->Key != KEY_KEY_P && key->Key != KEY_KEY_H && key->Key != KEY_KEY_U) return false;
-    beginEdit();
     if (key->Key == KEY_KEY_P) {
         if (!rigEditing.setPivotAt(actors, selectedActor, currentFrame, m))
             rigEditing.tell(selectedActor->name + ": no pivot there (the picture is flat at this frame)");
@@ -75,27 +61,12 @@ bool MainState::rigKey(const SEvent::SKeyInput* key, const core::vector2df& m) {
             }
         }
         std::string why;
-        if ((parent || key->Key == KEY_KEY_U) && !rigEditing.setParent(selectedActor, parent, why)) {
+        if ((parent || key->Key == KEY_KEY_U) && !rigEditing.setParent(selectedActor, parent, why))
             rigEditing.tell(why);
-            rigMessagesShown = true;
-        }
     }
-    settleEdit();
     return true;
 }
 
 void MainState::drawRigOverlay() {
     rigEditing.drawOverlay(app ? app->renderer() : nullptr, actors, selectedActor, currentFrame);
-}
-
-void MainState::drawRigMessages() {
-    if (!rigMessagesShown || !app) return;
-    const std::vector<std::string>& messages = rigEditing.messages();
-    const core::vector2df stage = sceneToScreen(core::vector2df(0.f, 0.f));
-    float y = stage.Y + RIG_MESSAGE_MARGIN;
-    for (std::size_t i = 0; i < messages.size() && i < RIG_MESSAGES_SHOWN; ++i) {
-        panelText(stage.X + RIG_MESSAGE_MARGIN, y, messages[i].c_str(), 0, RIG_MESSAGE_SCALE,
-                  RIG_MESSAGE_COLOUR);
-        y += RIG_MESSAGE_LINE;
-    }
 }

@@ -10,49 +10,60 @@ check_tool=$(readlink -f "$5")
 
 new_run rig 30
 cp "$src"/data/actors/* "$run/data/actors/" || fail "cannot copy the bundled scene"
-# The editing mode's window, the stage centred in it, and the colour of the selected pivot.
-W=1600; H=1016; OX=$(( (W - STAGE_W) / 2 )); OY=$(( (H - STAGE_H) / 2 ))
 SELECTED_PIVOT=FF3060
-at() { echo $(( $1 + OY )); }  # a panel button's y in the window
+keys() { xdotool windowfocus "$win" 2>/dev/null; xdotool key --clearmodifiers "$@"; sleep 0.3; }
 
 (cd "$run" && exec env "${program_env[@]}" TUMELORA_NO_ERROR_BOX=1 SDL_AUDIODRIVER=disk \
    SDL_DISKAUDIOFILE="$run/audio.raw" "$bin" w --edit 2>"$run/err" >"$run/out") &
 pid=$!
 wait_window 300 || fail "no window named TUMELORA"
-wait_drawn 400 $((W - 10)) 10 || fail "the editor was never drawn"
+sleep 1.5
+
+# The editor's layout for its window: the scaled stage maps scene points to window pixels.
+geometry=$(xwininfo -id "$win")
+W=$(echo "$geometry" | awk '/^ *Width:/ { print $2 }')
+H=$(echo "$geometry" | awk '/^ *Height:/ { print $2 }')
+size() { od -An -tu1 -j16 -N8 "$1" | awk '{ print $1*16777216+$2*65536+$3*256+$4, $5*16777216+$6*65536+$7*256+$8 }'; }
+read -r BTN_W BTN_H < <(size "$src/data/button.png")
+read -r _ THUMB_H < <(size "$src/data/slider-thumb.png")
+read -r CHECK_W CHECK_H < <(size "$src/data/checkbox.png")
+LINE_H=$(awk '/^common/ { for (i = 1; i <= NF; i++) if ($i ~ /^lineHeight=/) { sub("lineHeight=", "", $i); print $i } }' "$src/data/droid30.fnt")
+read -r STAGE_X STAGE_Y SCALE < <("$tool" editor-layout "$W" "$H" "$BTN_W" "$BTN_H" "$THUMB_H" "$CHECK_W" "$CHECK_H" "$LINE_H" |
+  awk '$1 == "stage" { x = $2; y = $3 } $1 == "scale" { s = $2 } END { print x, y, s }')
+[ -n "$SCALE" ] || fail "no editor layout for ${W}x${H}"
+# A scene point (units) as a window pixel.
+window_point() { awk -v x="$1" -v y="$2" -v ox="$STAGE_X" -v oy="$STAGE_Y" -v s="$SCALE" \
+  'BEGIN { printf "%d %d\n", ox + x * 80 * s + 0.5, oy + y * 80 * s + 0.5 }'; }
 
 # The upper arm at frame 0: its middle, and its shoulder (the pivot, 30 pixels above the
 # middle in the picture) turned with it.
 read -r _ ax ay ar _ < <(dump 26-dancer-upper-arm-left | sed -n 2p)
-read -r mx my sx sy < <(awk -v x="$ax" -v y="$ay" -v r="$ar" -v ox="$OX" -v oy="$OY" 'BEGIN {
-  mx = ox + x * 80; my = oy + y * 80
-  printf "%d %d %d %d\n", mx + 0.5, my + 0.5, mx + 30 * sin(r) + 0.5, my - 30 * cos(r) + 0.5 }')
+read -r mx my < <(window_point "$ax" "$(awk -v y="$ay" 'BEGIN { print y + 0.25 }')")
+read -r sx sy < <(window_point "$(awk -v x="$ax" -v r="$ar" 'BEGIN { print x + 30 * sin(r) / 80 }')" \
+                               "$(awk -v y="$ay" -v r="$ar" 'BEGIN { print y - 30 * cos(r) / 80 }')")
 selected=
 for _ in $(seq 12); do
-  click "$mx" "$((my + 20))"
+  click "$mx" "$my"
   sleep 0.3
   [ "$(pixel "$sx" "$sy")" = "$SELECTED_PIVOT" ] && { selected=1; break; }
 done
 [ -n "$selected" ] || fail "the upper arm's pivot never showed as selected at ($sx, $sy)"
 
-# "Rec", then the right button held 100 pixels below the shoulder: a slow turn of 1.2 radians
-# forward and a quick one back, while the take runs.
-read -r rx ry < <(echo $REC)
-click "$rx" "$(at "$ry")"
-sleep 0.3
-xdotool mousemove --window "$win" "$sx" "$((sy + 100))" mousedown 3
+# "Rec" (R), then the right button held below the shoulder: a slow turn of 1.2 radians
+# forward and a quick one back, while the take runs; R stops it, Ctrl+S saves.
+keys r
+radius=$(awk -v s="$SCALE" 'BEGIN { printf "%d", 100 * s }')
+xdotool mousemove --window "$win" "$sx" "$((sy + radius))" mousedown 3
 for i in $(seq 40) $(seq 40 -4 0); do
-  read -r px py < <(awk -v i="$i" -v x="$sx" -v y="$sy" 'BEGIN {
-    a = 1.5707963 + i * 0.03; printf "%d %d\n", x + 100 * cos(a), y + 100 * sin(a) }')
+  read -r px py < <(awk -v i="$i" -v x="$sx" -v y="$sy" -v r="$radius" 'BEGIN {
+    a = 1.5707963 + i * 0.03; printf "%d %d\n", x + r * cos(a), y + r * sin(a) }')
   xdotool mousemove --window "$win" "$px" "$py"
   sleep 0.04
 done
 xdotool mouseup 3
 sleep 0.3
-read -r tx ty < <(echo $STOP)
-click "$tx" "$(at "$ty")"
-read -r vx vy < <(echo $SAVE)
-click "$vx" "$(at "$vy")"
+keys r
+keys ctrl+s
 sleep 0.5
 escape_ends_it
 

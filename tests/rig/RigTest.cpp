@@ -19,7 +19,7 @@
 #include "rig/RigEditing.h"
 #include "rig/RigFile.h"
 #include "rig/RigMotion.h"
-#include "states/EditHistory.h"
+#include "editor/EditHistory.h"
 #include "tests/actors/ActorTestSupport.h"
 #include "tools/scene/SceneModel.h"
 

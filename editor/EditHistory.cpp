@@ -1,4 +1,4 @@
-#include "states/EditHistory.h"
+#include "editor/EditHistory.h"
 
 #include <cstring>
 
