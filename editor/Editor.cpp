@@ -71,7 +71,9 @@ const char* const HELP_LINES[] = {
     "Keys and mouse",
     "Click an actor on the stage or its name in Layers: select it",
     "  (click again where actors overlap: the next one)",
-    "Drag on the stage: move the selected actor from this frame on",
+    "Drag on the stage: move the selected actor from this frame on (with what hangs from it)",
+    "Right-drag or Shift+drag on the stage: turn it about its pivot (with what hangs from it)",
+    "P: its pivot under the pointer    H: hang it from the actor under the pointer    U: unhang",
     "Space: Play / Stop    R: Rec / Stop    Home: frame 0",
     "Ctrl+S: Save    Ctrl+Z: Undo    Ctrl+Shift+Z, Ctrl+Y: Redo",
     "O: onion skin (the selected actor before and after)",
@@ -142,9 +144,20 @@ void Editor::enter() {
     beatLoader.start(state.paths.musicFile);
     status = "F1 shows every key and mouse action";
     restoreRecovery();
+    // What the rig file held that could not be used (also on stderr, each line).
+    const std::vector<std::string>& rigMessages = state.rigEditing.messages();
+    if (!rigMessages.empty()) {
+        status = rigMessages.front();
+        if (rigMessages.size() > 1) status += " (and " + std::to_string(rigMessages.size() - 1) + " more on stderr)";
+    }
 }
 
 void Editor::restoreRecovery() {
+    if (state.rigEditing.restoreRecovery(state.actors)) {
+        dirty = true;
+        status = "Restored the unsaved rig of the last session; Ctrl+S saves it";
+        std::fprintf(stderr, "tumelora: %s (%s)\n", status.c_str(), state.rigEditing.recoveryPath().c_str());
+    }
     std::ifstream in(writer.path(), std::ios::binary);
     if (!in) return;
     const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
@@ -218,6 +231,9 @@ void Editor::writeRecovery() {
         snapshot.actors.push_back(std::move(r));
     }
     writer.write(std::move(snapshot));
+    std::string rigError;
+    if (!state.rigEditing.writeRecovery(state.actors, rigError))
+        std::fprintf(stderr, "tumelora: %s\n", rigError.c_str());
     recoveryDue = false;
 }
 
@@ -274,11 +290,11 @@ void Editor::afterUpdate() {
 
 // --- Edits, saving and quitting ------------------------------------------------------------
 
-void Editor::beginEdit() { history.begin(state.actors, state.frameCount); }
+void Editor::beginEdit() { history.begin(state.actors, state.frameCount, state.rigEditing.snapshot()); }
 
 void Editor::settleEdit() {
     if (!history.isOpen() || state.ui.isMouseDown() || state.recording) return;
-    if (history.commit(state.actors, state.frameCount)) {
+    if (history.commit(state.actors, state.frameCount, state.rigEditing.snapshot())) {
         dirty = true;
         recoveryDue = true;
         recoveryDueAt = now() + RECOVERY_SETTLE_DELAY_MS;
@@ -289,7 +305,9 @@ void Editor::settleEdit() {
 bool Editor::undo() {
     if (state.recording || state.ui.isMouseDown()) return false;
     settleEdit();
-    if (!history.undo(state.actors, state.frameCount)) return false;
+    std::string rig = state.rigEditing.snapshot();
+    if (!history.undo(state.actors, state.frameCount, &rig)) return false;
+    state.rigEditing.restore(rig);
     if (state.currentFrame > state.frameCount - 1) state.currentFrame = state.frameCount - 1;
     state.draggedActor = nullptr;
     dirty = true;
@@ -301,7 +319,9 @@ bool Editor::undo() {
 bool Editor::redo() {
     if (state.recording || state.ui.isMouseDown()) return false;
     settleEdit();
-    if (!history.redo(state.actors, state.frameCount)) return false;
+    std::string rig = state.rigEditing.snapshot();
+    if (!history.redo(state.actors, state.frameCount, &rig)) return false;
+    state.rigEditing.restore(rig);
     if (state.currentFrame > state.frameCount - 1) state.currentFrame = state.frameCount - 1;
     state.draggedActor = nullptr;
     dirty = true;
@@ -320,6 +340,7 @@ void Editor::save() {
         recoveryDue = false;
         quitArmed = false;
         writer.remove();
+        state.rigEditing.removeRecovery();
         return;
     }
     std::snprintf(line, sizeof line, "Saved %d actors; %d could not be saved: ", report.saved,
@@ -336,6 +357,7 @@ void Editor::save() {
 bool Editor::requestQuit() {
     if (!hasUnsavedEdits()) {
         writer.remove();
+        state.rigEditing.removeRecovery();
         discardConfirmed = true;
         if (state.app) state.app->setRunning(false);
         return true;
@@ -344,6 +366,7 @@ bool Editor::requestQuit() {
     if (quitArmed && t - quitArmedAt <= QUIT_CONFIRM_MS) {
         discardConfirmed = true;
         writer.remove();
+        state.rigEditing.removeRecovery();
         writer.finish();
         if (state.app) state.app->setRunning(false);
         return true;
@@ -488,6 +511,13 @@ bool Editor::keyDown(const SEvent::SKeyInput* key) {
             default: break;
         }
     }
+    // The rig's keys (pivot and parent of the selection, the pointer on the stage).
+    const std::size_t told = state.rigEditing.messages().size();
+    beginEdit();
+    const bool rigKey = state.rigKey(key, lastScene);
+    settleEdit();
+    if (state.rigEditing.messages().size() > told) status = state.rigEditing.messages().back();
+    if (rigKey) return true;
     // Any other key works the focused widget, at once.
     beginEdit();
     state.ui.setKeyEvent(MainState::keyEventOf(key));
@@ -511,6 +541,7 @@ void Editor::mouseDown(const SEvent::SMouseInput* mouse) {
     }
     // The drag starts anywhere on the stage; it need not be on the actor.
     if (state.selectedActor && onStage) state.draggedActor = state.selectedActor;
+    state.rigPress(mouse);  // the right button or Shift turns
     state.pressPosition.set(mouse->X, mouse->Y);
     lastScene = scenePoint(mouse->X, mouse->Y);
     scrubMusic();
@@ -520,7 +551,8 @@ void Editor::mouseMove(const SEvent::SMouseInput* mouse) {
     state.ui.setMousePosition(mouse->X, mouse->Y);
     if (state.ui.isMouseDown()) runPanel(false);
     const core::vector2df p = scenePoint(mouse->X, mouse->Y);
-    if (state.draggedActor) dragSelection(p - lastScene);
+    // A turn, or a move of an actor with a parent or children, goes through the rig.
+    if (state.draggedActor && (state.playing || !state.rigDrag(lastScene, p))) dragSelection(p - lastScene);
     lastScene = p;
     state.mousePosition.set(mouse->X, mouse->Y);
     scrubMusic();
@@ -532,6 +564,7 @@ void Editor::mouseUp(const SEvent::SMouseInput* mouse) {
     runPanel(false);
     scrubMusic();
     state.draggedActor = nullptr;
+    state.rigEditing.endDrag();
     settleEdit();
     if (state.playing || state.uiOwnsMouse || !onStage) return;
     const float dx = f32(mouse->X - state.pressPosition.X);
@@ -782,6 +815,7 @@ void Editor::render(IrrlichtDevice* device) {
     driver->setTransform(video::ETS_VIEW, view);
     state.drawActors();
     if (onion) drawOnionSkin();
+    state.drawRigOverlay();
     renderer->flush();
     driver->setTransform(video::ETS_VIEW, core::matrix4());
 
@@ -834,7 +868,7 @@ void Editor::drawSelection() {
     Actor* actor = state.selectedActor;
     if (!actor) return;
     // The hit area of a click: the unscaled picture rectangle centred on the frame's position.
-    const core::vector2df c = actor->poseAt(state.currentFrame).position;
+    const core::vector2df c = state.rigPosition(actor);
     const core::vector2df half = actor->size / 2.f;
     const core::vector2df a = sceneToWindow(layout, c - half), b = sceneToWindow(layout, c + half);
     // Clipped to the stage, so that it never covers the panel.

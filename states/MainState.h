@@ -6,7 +6,7 @@
 // Split by concern: MainStateResources.cpp (loading, release, stepping, keys),
 // MainStateScene.cpp (drawing and the waving strip), MainStatePanel.cpp (the editor panel
 // and the mouse handlers). The editing mode lives in editor/ and reaches the state through
-// a StateExtension.
+// a StateExtension; MainStateRig.cpp holds the rig's hooks for it (rig/).
 #include <irrlicht.h>
 
 #include <atomic>
@@ -16,6 +16,7 @@
 
 #include "app/GameState.h"
 #include "platform/FSound.h"
+#include "rig/RigEditing.h"
 #include "states/ScenePaths.h"
 #include "states/StateExtension.h"
 #include "ui/UiContext.h"
@@ -164,6 +165,25 @@ protected:
     // The keyboard command of a key press, for the panel's widgets.
     static UiKeyEvent keyEventOf(const irr::SEvent::SKeyInput* key);
 
+    // Rig hooks of the editing mode (MainStateRig.cpp).
+    // Reads rig.txt for the loaded actors.
+    void loadRig();
+    // Writes rig.txt as part of "Save"; a failure is added to the report and told on stderr.
+    void saveRig(SaveReport& report);
+    // A drag starts: a turn with the right button or Shift, else a move.
+    void rigPress(const irr::SEvent::SMouseInput* mouse);
+    // Drag motion between two scene points: true when the rig moved or turned the actor.
+    bool rigDrag(const irr::core::vector2df& fromScene, const irr::core::vector2df& toScene);
+    // The pose the editor shows for an actor while not playing: its position and its pose.
+    void rigShownPose(const Actor* actor, irr::core::vector2df& position, ActorPose& shown) const;
+    // The position of an actor at the current frame as the editor shows it while stopped.
+    irr::core::vector2df rigPosition(const Actor* actor) const;
+    // Draws the rig's pivots and links (in the scene's screen coordinates).
+    void drawRigOverlay();
+    // The rig's keys (P: pivot, H and U: parent) with the pointer at a scene point; true when
+    // the key was one of them (the caller brackets it as an edit).
+    bool rigKey(const irr::SEvent::SKeyInput* key, const irr::core::vector2df& pointerScene);
+
     Application* app = nullptr;
     UiContext ui;
     ButtonSkin* buttonSkin = nullptr;
@@ -188,5 +208,7 @@ protected:
 
     // The mode beyond the player, or null.
     std::unique_ptr<StateExtension> extension;
+    // The rig, used by the editing mode only.
+    RigEditing rigEditing;
     friend class Editor;
 };

@@ -313,7 +313,7 @@ void MainState::pickAtScene(const core::vector2df& m) {
     pickList.clear();
     // Hit area: the unscaled, unturned picture rectangle centred on the frame's position.
     for (Actor* actor : actors) {
-        const core::vector2df c = actor->poseAt(currentFrame).position;
+        const core::vector2df c = isEditing() ? rigPosition(actor) : actor->poseAt(currentFrame).position;
         const core::vector2df half = actor->size / 2.f;
         if (c.X - half.X <= m.X && m.X <= c.X + half.X && c.Y - half.Y <= m.Y &&
             m.Y <= c.Y + half.Y)
@@ -345,6 +345,7 @@ SaveReport MainState::saveActors() {
             std::fprintf(stderr, "Not saved: %s\n", report.failures.back().c_str());
         }
     }
+    if (isEditing()) saveRig(report);
     std::fflush(stderr);
     return report;
 }

@@ -96,6 +96,7 @@ bool MainState::init() {
 
     for (const Actor* actor : actors)
         if (int(actor->poses.size()) > frameCount) frameCount = int(actor->poses.size());
+    if (isEditing()) loadRig();
 
     return font && buttonSkin;
 }
