@@ -19,6 +19,7 @@
 #include "render/Image.h"
 #include "render/Renderer2D.h"
 #include "states/MainState.h"
+#include "states/PropertyRows.h"
 #include "text/BitmapFont.h"
 #include "ui/ButtonSkin.h"
 #include "ui/SliderSkin.h"
@@ -48,15 +49,6 @@ constexpr u32 RESET_TEXT = 0xFFFFAAFF;
 constexpr float ONION_ALPHA = 0.35f;
 // Outline of the selected actor, in pixels.
 constexpr float OUTLINE_WIDTH = 2.f;
-// A release within this squared pixel distance of its press is a click, not a drag.
-constexpr float CLICK_SLOP_SQUARED = 4.f;
-// Property slider ranges and keyboard steps.
-constexpr float POSITION_MIN = -4.f, POSITION_MAX = 20.f, POSITION_STEP = 0.01f;
-constexpr float ROTATION_MIN = -3.1415927f, ROTATION_MAX = 9.424778f, ROTATION_STEP = 0.001f;
-constexpr float SCALE_MIN = -10.f, SCALE_MAX = 10.f, SCALE_STEP = 0.001f;
-constexpr float RADIANS_TO_DEGREES = 180.f / 3.1415927f;
-// Position and scale changes smaller than this are not edits.
-constexpr float EDIT_TOLERANCE = 0.000001f;
 // Widget id blocks: the tool bar from 0, the timeline, the properties, the layers.
 constexpr int TIMELINE_ID_BLOCK = 1000;
 constexpr int PROPERTY_ID_BLOCK = 2000;
@@ -85,9 +77,6 @@ const char* const HELP_LINES[] = {
     "Escape or closing the window: quit (unsaved edits: twice in 3 s)",
     "F1: show or hide this list",
 };
-
-// True when two pose components differ by more than the edit tolerance.
-bool differs(float a, float b) { return std::fabs(a - b) > EDIT_TOLERANCE; }
 
 }  // namespace
 
@@ -302,25 +291,17 @@ void Editor::settleEdit() {
     }
 }
 
-bool Editor::undo() {
-    if (state.recording || state.ui.isMouseDown()) return false;
-    settleEdit();
-    std::string rig = state.rigEditing.snapshot();
-    if (!history.undo(state.actors, state.frameCount, &rig)) return false;
-    state.rigEditing.restore(rig);
-    if (state.currentFrame > state.frameCount - 1) state.currentFrame = state.frameCount - 1;
-    state.draggedActor = nullptr;
-    dirty = true;
-    recoveryDue = true;
-    recoveryDueAt = now() + RECOVERY_SETTLE_DELAY_MS;
-    return true;
-}
+bool Editor::undo() { return stepHistory(false); }
 
-bool Editor::redo() {
+bool Editor::redo() { return stepHistory(true); }
+
+bool Editor::stepHistory(bool forward) {
     if (state.recording || state.ui.isMouseDown()) return false;
     settleEdit();
     std::string rig = state.rigEditing.snapshot();
-    if (!history.redo(state.actors, state.frameCount, &rig)) return false;
+    const bool stepped = forward ? history.redo(state.actors, state.frameCount, &rig)
+                                 : history.undo(state.actors, state.frameCount, &rig);
+    if (!stepped) return false;
     state.rigEditing.restore(rig);
     if (state.currentFrame > state.frameCount - 1) state.currentFrame = state.frameCount - 1;
     state.draggedActor = nullptr;
@@ -569,7 +550,7 @@ void Editor::mouseUp(const SEvent::SMouseInput* mouse) {
     if (state.playing || state.uiOwnsMouse || !onStage) return;
     const float dx = f32(mouse->X - state.pressPosition.X);
     const float dy = f32(mouse->Y - state.pressPosition.Y);
-    if (dx * dx + dy * dy > CLICK_SLOP_SQUARED) return;  // a drag, not a click
+    if (dx * dx + dy * dy > f32(CLICK_SLOP_SQUARED)) return;  // a drag, not a click
     state.pickAtScene(scenePoint(mouse->X, mouse->Y));
 }
 
@@ -718,9 +699,7 @@ void Editor::runProperties(bool act, bool drawPass) {
     if (!act) return;  // a drawing pass changes nothing
     actor->bindScale = bindScale;
     actor->wobble = wobble;
-    if (differs(e.position.X, p.position.X) || differs(e.position.Y, p.position.Y) ||
-        e.rotation != p.rotation || differs(e.scale.X, p.scale.X) ||
-        differs(e.scale.Y, p.scale.Y)) {
+    if (poseEdited(p, e)) {
         ActorPose d;
         d.position = e.position - p.position;
         d.rotation = e.rotation - p.rotation;

@@ -106,6 +106,8 @@ public:
     void setBeats(std::vector<long> grid);
 
 private:
+    // Undoes (forward false) or redoes the newest step of the history; false when none was taken.
+    bool stepHistory(bool forward);
     // One pass over the panel's widgets; only a behaviour pass (drawPass false) changes data.
     void runPanel(bool drawPass);
     // The tool bar.

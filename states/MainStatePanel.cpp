@@ -12,6 +12,7 @@
 #include "render/Image.h"
 #include "render/Renderer.h"
 #include "states/MainState.h"
+#include "states/PropertyRows.h"
 #include "text/BitmapFont.h"
 #include "ui/ButtonSkin.h"
 #include "ui/SliderSkin.h"
@@ -44,20 +45,9 @@ constexpr int ALIGN_CENTRE_X = 0x4;
 constexpr int ALIGN_RIGHT = 0x8;
 constexpr int ALIGN_CENTRE_Y = 0x10;
 constexpr int ALIGN_BOTTOM = 0x20;
-// Property slider ranges and keyboard steps.
-constexpr float POSITION_MIN = -4.f, POSITION_MAX = 20.f, POSITION_STEP = 0.01f;
-constexpr float ROTATION_MIN = -3.1415927f, ROTATION_MAX = 9.424778f, ROTATION_STEP = 0.001f;
-constexpr float SCALE_MIN = -10.f, SCALE_MAX = 10.f, SCALE_STEP = 0.001f;
-constexpr float RADIANS_TO_DEGREES = 180.f / 3.1415927f;
-// Position and scale edits smaller than this are not edits.
-constexpr float EDIT_TOLERANCE = 0.000001f;
-// A release within this squared pixel distance of its press is a click, not a drag.
-constexpr int CLICK_SLOP_SQUARED = 4;
 // Room for a formatted panel value.
 constexpr int VALUE_TEXT_SIZE = 64;
 
-// True when two pose components differ by more than the edit tolerance.
-bool differs(float a, float b) { return std::fabs(a - b) > EDIT_TOLERANCE; }
 
 // Formats one value with a printf format holding a single %f.
 void formatValue(char* out, size_t size, const char* format, float value) {
@@ -223,10 +213,7 @@ void MainState::runPropertyRows(float ox, float oy, float thumbH, float rowH, fl
 
     // Apply the edit from the current frame on. A drawing pass only draws: with "Bind scale"
     // it shows H bound to W, but the rule edits only in the passes of the user's own input.
-    const bool edited = differs(e.position.X, p.position.X) ||
-                        differs(e.position.Y, p.position.Y) || e.rotation != p.rotation ||
-                        differs(e.scale.X, p.scale.X) || differs(e.scale.Y, p.scale.Y);
-    if (edited && !ui.isDrawPass()) {
+    if (poseEdited(p, e) && !ui.isDrawPass()) {
         ActorPose d;
         d.position = e.position - p.position;
         d.rotation = e.rotation - p.rotation;
