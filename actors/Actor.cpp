@@ -6,15 +6,6 @@
 #include "actors/ActorDataFile.h"
 #include "render/Image.h"
 
-namespace {
-
-// A squared distance (scene units) from which followPose jumps instead of easing: 3 units.
-constexpr float kFollowJumpDistanceSq = 9.f;
-// Share of the old value kept by one easing step.
-constexpr float kFollowKeep = 0.75f;
-
-}  // namespace
-
 irr::core::vector2df screenToScene(const irr::core::vector2df& p, const irr::core::dimension2du& screen) {
     const irr::core::vector2df margin((float(screen.Width) - kStageWidthPixels) / 2.f,
                                       (float(screen.Height) - kStageHeightPixels) / 2.f);
@@ -68,8 +59,9 @@ void Actor::offsetPoses(int frame, const ActorPose& delta, bool toEnd) {
     }
 }
 
-void Actor::followPose(int frame) {
-    const ActorPose& t = poseAt(frame);
+void Actor::followPose(int frame) { easeToward(current, poseAt(frame)); }
+
+void easeToward(ActorPose& current, const ActorPose& t) {
     const irr::core::vector2df d = current.position - t.position;
     if (d.X * d.X + d.Y * d.Y >= kFollowJumpDistanceSq) {
         current = t;

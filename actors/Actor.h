@@ -34,6 +34,14 @@ irr::core::vector2df screenToScene(const irr::core::vector2df& p);
 // Scene units to screen pixels, for the screen size of the application's video driver.
 irr::core::vector2df sceneToScreen(const irr::core::vector2df& s);
 
+// Easing of the displayed pose: a squared distance (scene units) from which it jumps to the
+// target instead of easing (3 units), and the share of the old position and scale kept by
+// one step (rotation is never eased).
+constexpr float kFollowJumpDistanceSq = 9.f;
+constexpr float kFollowKeep = 0.75f;
+// One easing step of a displayed pose toward a target: the rule Actor::followPose applies.
+void easeToward(ActorPose& current, const ActorPose& target);
+
 // Folder of the actor pictures and their data files, relative to the working directory.
 constexpr const char* kActorFolder = "data/actors/";
 // Extension of an actor's data file.

@@ -3,6 +3,7 @@
 #include "app/GameState.h"
 #include "platform/Signals.h"
 #include "platform/Ticks.h"
+#include "platform/X11Display.h"
 #include "render/Letterbox.h"
 #include "render/Renderer2D.h"
 
@@ -126,8 +127,11 @@ bool Application::fixedUpdate() {
 void Application::run() {
     using std::chrono::steady_clock;
     steady_clock::time_point lastShown{};
-    // A quit signal ends the loop like Escape does: the state is left and shut down after it.
-    while (device_->run() && running && !quitSignal()) {
+    for (;;) {
+        // With a guard the close button only asks; the guard ends the program if it agrees.
+        if (closeGuard && takeWindowCloseRequest(device_)) closeGuard();
+        // A quit signal ends the loop like Escape does: the state is left and shut down after it.
+        if (!device_->run() || !running || quitSignal()) break;
         ITimer* timer = device_->getTimer();
         const u32 t0 = timer->getRealTime();
         const steady_clock::time_point read = steady_clock::now();

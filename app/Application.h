@@ -2,6 +2,8 @@
 // The program's spine: event routing, the current state and the fixed-step main loop.
 #include <irrlicht.h>
 
+#include <functional>
+
 #include <cstdint>
 #include <functional>
 
@@ -40,6 +42,9 @@ public:
     // positions back into it (0 x 0: the screen's own size, one pixel per pixel).
     void setStageSize(int width, int height);
     GameState* state() const { return state_; }
+    // Hands the window's close button to guard, which returns true when the program may end;
+    // without a guard (the default) closing the window ends the program at once.
+    void setCloseGuard(std::function<bool()> guard) { closeGuard = std::move(guard); }
 
     // A clock the fixed-step clock follows instead of the tick clock: it writes the time in
     // ms on the fixed-step clock's own scale (since the last reset) and returns true, or
@@ -74,6 +79,7 @@ private:
     irr::IrrlichtDevice* device_;
     irr::video::IVideoDriver* driver_ = nullptr;
     irr::scene::ISceneManager* sceneManager = nullptr;
+    std::function<bool()> closeGuard;
     int stageW = 0, stageH = 0;  // set by setStageSize; 0: the screen's own size
 };
 

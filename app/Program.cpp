@@ -42,10 +42,24 @@ IrrlichtDevice* createProgramDevice(bool fullscreen) {
                         nullptr);
 }
 
+core::dimension2d<u32> editorWindowSize(int screenWidth, int screenHeight) {
+    u32 w = EDITOR_WINDOW_WIDTH, h = EDITOR_WINDOW_HEIGHT;
+    if (screenWidth > int(EDITOR_SCREEN_RESERVE_W))
+        w = core::min_(w, u32(screenWidth) - EDITOR_SCREEN_RESERVE_W);
+    if (screenHeight > int(EDITOR_SCREEN_RESERVE_H))
+        h = core::min_(h, u32(screenHeight) - EDITOR_SCREEN_RESERVE_H);
+    return core::dimension2d<u32>(w, h);
+}
+
 IrrlichtDevice* createEditorDevice(bool) {
-    return createDevice(video::EDT_OPENGL,
-                        core::dimension2d<u32>(EDITOR_WINDOW_WIDTH, EDITOR_WINDOW_HEIGHT),
-                        PROGRAM_COLOR_BITS, false, true, true, nullptr);
+    unsigned sw = 0, sh = 0;
+    const core::dimension2d<u32> size =
+        displaySize(sw, sh) ? editorWindowSize(int(sw), int(sh))
+                            : core::dimension2d<u32>(EDITOR_WINDOW_WIDTH, EDITOR_WINDOW_HEIGHT);
+    IrrlichtDevice* device =
+        createDevice(video::EDT_OPENGL, size, PROGRAM_COLOR_BITS, false, true, true, nullptr);
+    if (device) device->setResizable(true);
+    return device;
 }
 
 int runProgram(const char* commandLine, StateFactory makeState, DeviceFactory makeDevice) {

@@ -9,12 +9,13 @@ class GameState;
 // Window size the program asks the engine for.
 constexpr irr::u32 PROGRAM_WINDOW_WIDTH = 1280;
 constexpr irr::u32 PROGRAM_WINDOW_HEIGHT = 720;
-// Window size of the editing mode: the stage centred with room around it for the panel.
-// Below the stage the panel needs 145 pixels (timeline, frame numbers, five slider rows and
-// the "Wobble" row); the stage stays centred, so the same room is above it. At the sides the
-// row labels and "Bind scale" (left) and the values (right) need 160 pixels.
+// Window size of the editing mode on a screen with room for it; on a smaller screen the
+// window takes the screen less EDITOR_SCREEN_RESERVE (the window manager's frame and panels).
+// The editor lays itself out for whatever size the window has.
 constexpr irr::u32 EDITOR_WINDOW_WIDTH = 1600;
-constexpr irr::u32 EDITOR_WINDOW_HEIGHT = 1016;
+constexpr irr::u32 EDITOR_WINDOW_HEIGHT = 960;
+constexpr irr::u32 EDITOR_SCREEN_RESERVE_W = 16;
+constexpr irr::u32 EDITOR_SCREEN_RESERVE_H = 48;
 // Colour depth the program asks the engine for.
 constexpr irr::u8 PROGRAM_COLOR_BITS = 32;
 
@@ -30,9 +31,11 @@ bool wantsFullscreen(const char* commandLine);
 // The program's device: OpenGL, 32 bits, stencil and vsync on, no receiver; a 1280 x 720
 // window, or full screen at the display's own size.
 irr::IrrlichtDevice* createProgramDevice(bool fullscreen);
-// The editing mode's device: as createProgramDevice, but always a window of the editor's size
-// (an editor is used beside other windows, and the size is no full-screen mode).
+// The editing mode's device: as createProgramDevice, but always a resizable window that fits
+// the screen (an editor is used beside other windows).
 irr::IrrlichtDevice* createEditorDevice(bool fullscreen);
+// The editing window's size on a screen of the given size.
+irr::core::dimension2d<irr::u32> editorWindowSize(int screenWidth, int screenHeight);
 // Opens the device, runs the application with the state from makeState, returns the exit code.
 int runProgram(const char* commandLine, StateFactory makeState,
                DeviceFactory makeDevice = createProgramDevice);

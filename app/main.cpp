@@ -4,6 +4,7 @@
 #include "app/GameState.h"
 #include "app/Program.h"
 #include "app/ProgramOptions.h"
+#include "editor/Editor.h"
 #include "export/VideoExport.h"
 #include "project/ProjectMaker.h"
 #include "project/ProjectPaths.h"
@@ -30,7 +31,7 @@ GameState* makeMainState() {
 GameState* makeEditorState() {
     MainState* state = new MainState;
     state->setScenePaths(scenePaths);
-    state->enableEditing();
+    enableEditing(*state);
     return state;
 }
 

@@ -209,12 +209,12 @@ public:
     // Starts recording; false (with a message) when the server cannot be reached.
     bool start() {
         const char* monitor = std::getenv("TUMELORA_BENCH_MONITOR");
-        pa_sample_spec spec{PA_SAMPLE_S16LE, 44100, 2};
+        pa_sample_spec format{PA_SAMPLE_S16LE, 44100, 2};
         pa_buffer_attr attr{};
         attr.maxlength = uint32_t(-1);
         attr.fragsize = uint32_t(LISTEN_CHUNK_FRAMES * 4);
         int error = 0;
-        pa = pa_simple_new(nullptr, "tumelora-bench", PA_STREAM_RECORD, monitor, "listener", &spec, nullptr,
+        pa = pa_simple_new(nullptr, "tumelora-bench", PA_STREAM_RECORD, monitor, "listener", &format, nullptr,
                            &attr, &error);
         if (!pa) {
             std::fprintf(stderr, "bench_program: cannot record from the sound server: %s\n", pa_strerror(error));

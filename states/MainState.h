@@ -5,18 +5,20 @@
 //
 // Split by concern: MainStateResources.cpp (loading, release, stepping, keys),
 // MainStateScene.cpp (drawing and the waving strip), MainStatePanel.cpp (the editor panel
-// and the mouse handlers), MainStateEditor.cpp (the visible editing mode: the panel drawn
-// every frame, the pointer shown, undo and redo).
+// and the mouse handlers). The editing mode lives in editor/ and reaches the state through
+// a StateExtension; MainStateRig.cpp holds the rig's hooks for it (rig/).
 #include <irrlicht.h>
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/GameState.h"
 #include "platform/FSound.h"
-#include "states/EditHistory.h"
+#include "rig/RigEditing.h"
 #include "states/ScenePaths.h"
+#include "states/StateExtension.h"
 #include "ui/UiContext.h"
 
 class Actor;
@@ -97,7 +99,7 @@ public:
     // Pauses two seconds, hides the pointer, starts the music and playback from frame 0; the
     // application's clock follows the heard music from now on.
     void enter() override;
-    // The application's clock no longer follows the music.
+    // The application's clock no longer follows the music; the attached mode is told.
     void leave() override;
     // Hands the key to the panel as a keyboard command (Return and the arrows act on the
     // focused widget at once); Escape also ends the program.
@@ -118,7 +120,7 @@ public:
     // One pass over every widget of the editor panel (drawing only when drawPass).
     void runPanel(bool drawPass);
     // Writes every actor's data file; one that cannot be written keeps its old contents and is
-    // named with its reason on stderr (and kept for the editing mode to show).
+    // named with its reason on stderr; the report says what was written and what not.
     SaveReport saveActors();
     // Offline rendering: starts playback at frame 0 now, without the pause or the music; returns frameCount.
     int startOffline();
@@ -129,16 +131,10 @@ public:
     // Where this state's files are.
     const ScenePaths& scenePaths() const { return paths; }
 
-    // Turns on the editing mode (before enter): enter shows the pointer and starts stopped
-    // at frame 0, every drawn frame also draws the panel and marks the selected actor, and
-    // edits can be undone and redone.
-    void enableEditing() { editing = true; }
-    // True in the editing mode.
-    bool isEditing() const { return editing; }
-    // Takes back the newest edit (not while recording or while a mouse button is held).
-    bool undoEdit();
-    // Makes the newest undone edit again (not while recording or while a button is held).
-    bool redoEdit();
+    // Hands the state a mode beyond the player (before enter); the state owns it.
+    void setExtension(std::unique_ptr<StateExtension> mode) { extension = std::move(mode); }
+    // True while a mode beyond the player (the editor) is attached.
+    bool isEditing() const { return extension != nullptr; }
 
 protected:
     // Loads every ".jpg" then every ".png" picture of the actor directory, in file-list order.
@@ -162,28 +158,31 @@ protected:
     // Selects the next actor under the pointer at the clicked pixel.
     void pickAt(int x, int y);
 
-    // Editing mode (MainStateEditor.cpp).
-    // enter in the editing mode: pointer shown, no pause, stopped at frame 0, music silent.
-    void enterEditor();
-    // The editing mode's keys (undo, redo, Space); true when the key was one of them.
-    bool editorKey(const irr::SEvent::SKeyInput* key);
-    // Draws over the scene: the stage's frame, the selected actor's outline, then the panel
-    // in its drawing pass.
-    void drawEditor();
-    // Frames the stage with a thin line just outside it.
-    void drawStageFrame();
-    // Outlines the selected actor's hit area on the stage.
-    void drawSelectionOutline();
-    // Lists the files the last "Save" could not write above the stage.
-    void drawSaveFailures();
-    // Opens an edit (a copy of every track) unless one is open.
-    void beginEdit();
-    // Ends the open edit once nothing is held and nothing is being recorded.
-    void settleEdit();
-    // Plays the music from the timeline thumb while it is dragged; stops it when let go.
-    void scrubMusic();
-    // "Play" when stopped, "Stop" when playing or recording.
-    void togglePlayback();
+    // Draws every actor at its pose (wobbling ones as a strip) into the renderer's batch.
+    void drawActors();
+    // Selects the next actor under the scene point m (units), cycling through overlapping ones.
+    void pickAtScene(const irr::core::vector2df& m);
+    // The keyboard command of a key press, for the panel's widgets.
+    static UiKeyEvent keyEventOf(const irr::SEvent::SKeyInput* key);
+
+    // Rig hooks of the editing mode (MainStateRig.cpp).
+    // Reads rig.txt for the loaded actors.
+    void loadRig();
+    // Writes rig.txt as part of "Save"; a failure is added to the report and told on stderr.
+    void saveRig(SaveReport& report);
+    // A drag starts: a turn with the right button or Shift, else a move.
+    void rigPress(const irr::SEvent::SMouseInput* mouse);
+    // Drag motion between two scene points: true when the rig moved or turned the actor.
+    bool rigDrag(const irr::core::vector2df& fromScene, const irr::core::vector2df& toScene);
+    // The pose the editor shows for an actor while not playing: its position and its pose.
+    void rigShownPose(const Actor* actor, irr::core::vector2df& position, ActorPose& shown) const;
+    // The position of an actor at the current frame as the editor shows it while stopped.
+    irr::core::vector2df rigPosition(const Actor* actor) const;
+    // Draws the rig's pivots and links (in the scene's screen coordinates).
+    void drawRigOverlay();
+    // The rig's keys (P: pivot, H and U: parent) with the pointer at a scene point; true when
+    // the key was one of them (the caller brackets it as an edit).
+    bool rigKey(const irr::SEvent::SKeyInput* key, const irr::core::vector2df& pointerScene);
 
     Application* app = nullptr;
     UiContext ui;
@@ -207,9 +206,9 @@ protected:
     // Where the files are.
     ScenePaths paths;
 
-    // Editing mode.
-    bool editing = false;
-    EditHistory history;
-    bool scrubbing = false;  // the music plays because the timeline thumb is held
-    std::vector<std::string> saveFailures;  // the files the last "Save" could not write, with why
+    // The mode beyond the player, or null.
+    std::unique_ptr<StateExtension> extension;
+    // The rig, used by the editing mode only.
+    RigEditing rigEditing;
+    friend class Editor;
 };

@@ -1,5 +1,5 @@
 // The editor panel (an immediate-mode pass over its widgets, run on every mouse press and
-// release and on Return and the arrow keys, and drawn only in the editing mode) and the mouse
+// release and on Return and the arrow keys, and never drawn) and the mouse
 // handlers that select and drag actors.
 //
 // Editing rule: a change made at the current frame is added to that frame's pose and to
@@ -12,6 +12,7 @@
 #include "render/Image.h"
 #include "render/Renderer.h"
 #include "states/MainState.h"
+#include "states/PropertyRows.h"
 #include "text/BitmapFont.h"
 #include "ui/ButtonSkin.h"
 #include "ui/SliderSkin.h"
@@ -44,20 +45,9 @@ constexpr int ALIGN_CENTRE_X = 0x4;
 constexpr int ALIGN_RIGHT = 0x8;
 constexpr int ALIGN_CENTRE_Y = 0x10;
 constexpr int ALIGN_BOTTOM = 0x20;
-// Property slider ranges and keyboard steps.
-constexpr float POSITION_MIN = -4.f, POSITION_MAX = 20.f, POSITION_STEP = 0.01f;
-constexpr float ROTATION_MIN = -3.1415927f, ROTATION_MAX = 9.424778f, ROTATION_STEP = 0.001f;
-constexpr float SCALE_MIN = -10.f, SCALE_MAX = 10.f, SCALE_STEP = 0.001f;
-constexpr float RADIANS_TO_DEGREES = 180.f / 3.1415927f;
-// Position and scale edits smaller than this are not edits.
-constexpr float EDIT_TOLERANCE = 0.000001f;
-// A release within this squared pixel distance of its press is a click, not a drag.
-constexpr int CLICK_SLOP_SQUARED = 4;
 // Room for a formatted panel value.
 constexpr int VALUE_TEXT_SIZE = 64;
 
-// True when two pose components differ by more than the edit tolerance.
-bool differs(float a, float b) { return std::fabs(a - b) > EDIT_TOLERANCE; }
 
 // Formats one value with a printf format holding a single %f.
 void formatValue(char* out, size_t size, const char* format, float value) {
@@ -223,10 +213,7 @@ void MainState::runPropertyRows(float ox, float oy, float thumbH, float rowH, fl
 
     // Apply the edit from the current frame on. A drawing pass only draws: with "Bind scale"
     // it shows H bound to W, but the rule edits only in the passes of the user's own input.
-    const bool edited = differs(e.position.X, p.position.X) ||
-                        differs(e.position.Y, p.position.Y) || e.rotation != p.rotation ||
-                        differs(e.scale.X, p.scale.X) || differs(e.scale.Y, p.scale.Y);
-    if (edited && !ui.isDrawPass()) {
+    if (poseEdited(p, e) && !ui.isDrawPass()) {
         ActorPose d;
         d.position = e.position - p.position;
         d.rotation = e.rotation - p.rotation;
@@ -255,7 +242,10 @@ void MainState::runPropertyRows(float ox, float oy, float thumbH, float rowH, fl
 
 bool MainState::mouseDown(const SEvent::SMouseInput* mouse) {
     if (!mouse) return false;
-    if (editing) beginEdit();
+    if (extension) {
+        extension->mouseDown(mouse);
+        return false;
+    }
     // The press acts where it happened, also when no motion event came before it.
     ui.setMousePosition(mouse->X, mouse->Y);
     mousePosition.set(mouse->X, mouse->Y);
@@ -270,6 +260,10 @@ bool MainState::mouseDown(const SEvent::SMouseInput* mouse) {
 
 bool MainState::mouseMove(const SEvent::SMouseInput* mouse) {
     if (!mouse) return false;
+    if (extension) {
+        extension->mouseMove(mouse);
+        return false;
+    }
     ui.setMousePosition(mouse->X, mouse->Y);
     if (draggedActor && !playing) {
         ActorPose d;  // rotation 0, scale (0, 0)
@@ -278,21 +272,18 @@ bool MainState::mouseMove(const SEvent::SMouseInput* mouse) {
         draggedActor->offsetPoses(currentFrame, d, true);
     }
     mousePosition.set(mouse->X, mouse->Y);
-    // In the editing mode a held slider follows the pointer at once (the drawing pass that
-    // comes next only draws).
-    if (editing && ui.isMouseDown() && ui.activeId() >= 0) runPanel(false);
     return false;
 }
 
 bool MainState::mouseUp(const SEvent::SMouseInput* mouse) {
     if (!mouse) return false;
+    if (extension) {
+        extension->mouseUp(mouse);
+        return false;
+    }
     ui.setMousePosition(mouse->X, mouse->Y);
     ui.releaseMouse();
     runPanel(false);
-    if (editing) {
-        scrubMusic();
-        settleEdit();
-    }
     // No drag outlives its buttons (a second button, or a press the panel took after a
     // release that never arrived, must not leave the actor following the pointer).
     draggedActor = nullptr;
@@ -303,12 +294,13 @@ bool MainState::mouseUp(const SEvent::SMouseInput* mouse) {
     return false;
 }
 
-void MainState::pickAt(int x, int y) {
+void MainState::pickAt(int x, int y) { pickAtScene(screenToScene(core::vector2df(f32(x), f32(y)))); }
+
+void MainState::pickAtScene(const core::vector2df& m) {
     pickList.clear();
-    const core::vector2df m = screenToScene(core::vector2df(f32(x), f32(y)));
     // Hit area: the unscaled, unturned picture rectangle centred on the frame's position.
     for (Actor* actor : actors) {
-        const core::vector2df c = actor->poseAt(currentFrame).position;
+        const core::vector2df c = isEditing() ? rigPosition(actor) : actor->poseAt(currentFrame).position;
         const core::vector2df half = actor->size / 2.f;
         if (c.X - half.X <= m.X && m.X <= c.X + half.X && c.Y - half.Y <= m.Y &&
             m.Y <= c.Y + half.Y)
@@ -340,7 +332,7 @@ SaveReport MainState::saveActors() {
             std::fprintf(stderr, "Not saved: %s\n", report.failures.back().c_str());
         }
     }
+    if (isEditing()) saveRig(report);
     std::fflush(stderr);
-    saveFailures = report.failures;
     return report;
 }

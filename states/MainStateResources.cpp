@@ -96,6 +96,7 @@ bool MainState::init() {
 
     for (const Actor* actor : actors)
         if (int(actor->poses.size()) > frameCount) frameCount = int(actor->poses.size());
+    if (isEditing()) loadRig();
 
     return font && buttonSkin;
 }
@@ -145,6 +146,7 @@ void MainState::createActor(const char* fileName) {
 }
 
 void MainState::shutdown() {
+    if (extension) extension->shutdown();
     delete buttonSkin;
     buttonSkin = nullptr;
     delete sliderSkin;
@@ -169,8 +171,8 @@ void MainState::shutdown() {
 
 void MainState::enter() {
     if (app) app->setTimeSource([this](double* ms) { return musicClock(ms); });
-    if (editing) {
-        enterEditor();
+    if (extension) {
+        extension->enter();
         return;
     }
     IrrlichtDevice* device = app ? app->device() : nullptr;
@@ -187,6 +189,7 @@ void MainState::enter() {
 
 void MainState::leave() {
     if (app) app->setTimeSource(nullptr);
+    if (extension) extension->leave();
 }
 
 bool MainState::musicClock(double* ms) {
@@ -236,9 +239,10 @@ bool MainState::update(int stepMs) {
         if (currentFrame >= frameCount) ++frameCount;
     }
     for (Actor* actor : actors) actor->followPose(currentFrame);
+    if (extension) extension->afterUpdate();
     if (musicEnded && app) {
         // The editor goes on when the music runs out: its edits may not be saved yet.
-        if (editing)
+        if (extension)
             musicEnded = false;
         else
             app->setRunning(false);
@@ -248,7 +252,23 @@ bool MainState::update(int stepMs) {
 
 bool MainState::keyDown(const SEvent::SKeyInput* key) {
     if (!key) return false;
-    if (editing && editorKey(key)) return false;
+    if (extension && extension->keyDown(key)) return false;
+    const UiKeyEvent event = keyEventOf(key);
+    ui.setKeyEvent(event);
+    // Return and the arrows act on the focused widget at once (a mouse press drops them).
+    switch (event.command) {
+        case UiKeyCommand::Activate:
+        case UiKeyCommand::Left:
+        case UiKeyCommand::Right:
+        case UiKeyCommand::Up:
+        case UiKeyCommand::Down: runPanel(false); break;
+        default: break;
+    }
+    if (key->Key == KEY_ESCAPE && app) app->setRunning(false);
+    return false;
+}
+
+UiKeyEvent MainState::keyEventOf(const SEvent::SKeyInput* key) {
     UiKeyEvent event;
     switch (key->Key) {
         case KEY_TAB:
@@ -266,20 +286,12 @@ bool MainState::keyDown(const SEvent::SKeyInput* key) {
     event.control = key->Control;
     event.extra = false;
     event.keyInput = key;
-    ui.setKeyEvent(event);
-    // Return and the arrows act on the focused widget at once (a mouse press drops them).
-    switch (event.command) {
-        case UiKeyCommand::Activate:
-        case UiKeyCommand::Left:
-        case UiKeyCommand::Right:
-        case UiKeyCommand::Up:
-        case UiKeyCommand::Down: runPanel(false); break;
-        default: break;
-    }
-    if (key->Key == KEY_ESCAPE && app) app->setRunning(false);
-    return false;
+    return event;
 }
 
 bool MainState::keyUp(const SEvent::SKeyInput*) { return false; }
 
-bool MainState::mouseWheel(const SEvent::SMouseInput*) { return false; }
+bool MainState::mouseWheel(const SEvent::SMouseInput* mouse) {
+    if (extension && mouse) extension->mouseWheel(mouse);
+    return false;
+}

@@ -127,14 +127,28 @@ void MainState::render(IrrlichtDevice* device) {
     Renderer2D* renderer = app->renderer();
     if (!driver || !renderer) return;
 
+    if (extension) {
+        extension->render(device);
+        return;
+    }
     driver->beginScene(true, true, video::SColor(CLEAR_COLOUR));
     renderer->beginFrame();
+    drawActors();
+    renderer->endFrame();
+    driver->endScene();
+}
+
+void MainState::drawActors() {
+    Renderer2D* renderer = app ? app->renderer() : nullptr;
+    if (!renderer) return;
     for (Actor* actor : actors) {
         const ActorPose& p = actor->poseAt(currentFrame);
         // While stopped the exact pose of the frame is shown; while playing the eased one.
-        const core::vector2df position = playing ? actor->current.position : p.position;
+        core::vector2df position = playing ? actor->current.position : p.position;
+        ActorPose shown = actor->current;
+        // The editing mode shows rigged actors as playback will.
+        if (isEditing() && !playing) rigShownPose(actor, position, shown);
         const core::vector2df at = sceneToScreen(position);
-        const ActorPose& shown = actor->current;
         if (actor->wobble) {
             drawWobbled(float(elapsedMs) / WOBBLE_TIME_DIVISOR, renderer, actor->image, BLEND_ALPHA,
                         ACTOR_DRAW_FLAGS, at.X, at.Y, shown.rotation, shown.scale.X,
@@ -146,7 +160,4 @@ void MainState::render(IrrlichtDevice* device) {
             actor->image->draw(BLEND_ALPHA, ACTOR_DRAW_FLAGS, at.X, at.Y, nullptr);
         }
     }
-    if (editing) drawEditor();
-    renderer->endFrame();
-    driver->endScene();
 }

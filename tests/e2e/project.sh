@@ -83,8 +83,8 @@ new_project() {
   [ "$(find "$2/actors" -name '*.png' | wc -l)" -eq 5 ] || fail "--new did not make five actors"
 }
 
-# edit_opens PROGRAM DIR: --project DIR --edit shows the project's actors on its stage (the
-# stage centred in the editor's 1600 x 1016 window); Escape ends it and no file changes.
+# edit_opens PROGRAM DIR: --project DIR --edit shows the project's actors on its stage (where
+# the editor's layout puts the stage in its window); Escape ends it and no file changes.
 edit_opens() {
   local before
   before=$(md5sum "$2"/actors/* | sort)
@@ -93,14 +93,17 @@ edit_opens() {
      SDL_DISKAUDIOFILE="$run/audio.raw" "$1" --project "$2" --edit 2>"$run/err" >"$run/out") &
   pid=$!
   wait_window 300 || fail "--edit: no window named TUMELORA"
-  local ox=$(( (1600 - STAGE_W) / 2 )) oy=$(( (1016 - STAGE_H) / 2 )) tries
+  local W H tx ty yx yy tries
+  read -r W H < <(xwininfo -id "$win" | awk '/ Width:/ { w = $2 } / Height:/ { h = $2 } END { print w, h }')
+  read -r tx ty < <("$tool" editor-point "$src/data" "$W" "$H" 680 280)
+  read -r yx yy < <("$tool" editor-point "$src/data" "$W" "$H" 320 360)
   for tries in $(seq 200); do
-    [ "$(pixel $((ox + 680)) $((oy + 280)) 2>/dev/null)" = 0000FF ] && break
+    [ "$(pixel "$tx" "$ty" 2>/dev/null)" = 0000FF ] && break
     kill -0 "$pid" 2>/dev/null || fail "--edit ended by itself"
     sleep 0.05
   done
-  expect_colour "--edit: top layer" $((ox + 680)) $((oy + 280)) 0000FF
-  expect_colour "--edit: yellow picture" $((ox + 320)) $((oy + 360)) FFFF00
+  expect_colour "--edit: top layer" "$tx" "$ty" 0000FF
+  expect_colour "--edit: yellow picture" "$yx" "$yy" FFFF00
   escape_ends_it
   expect_no_messages
   [ "$(md5sum "$2"/actors/* | sort)" = "$before" ] || fail "--edit changed the project's files"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "actors/Actor.h"
-#include "states/EditHistory.h"
+#include "editor/EditHistory.h"
 
 namespace {
 

@@ -1,10 +1,13 @@
-// The main state in its editing mode, on a real device: how it starts, undo and redo of
-// drags, slider edits and whole takes, Space, the music while scrubbing, and the drawn
-// panel leaving the scene's pending batch empty.
+// The main state in its editing mode, on a real device: how it starts, the layout at several
+// window sizes, the scaled stage with clicks and drags mapped back, undo and redo of drags,
+// slider edits and whole takes, keys, the music while scrubbing, the drawn window read back,
+// the quit guard, "Save" and its report, and the recovery file.
 #include <GL/gl.h>
 
 #include <cstring>
 
+#include "app/Program.h"
+#include "editor/Editor.h"
 #include "tests/state/StateTestSupport.h"
 #include "text/BitmapFont.h"
 
@@ -34,6 +37,17 @@ protected:
     }
     // One drawn frame, as the loop draws it.
     void drawFrame() { state.render(device); }
+    // The editor attached to the state.
+    Editor& editor() { return static_cast<Editor&>(*state.extension); }
+    const EditorLayout& layout() { return editor().currentLayout(); }
+    // Clicks the middle of a rectangle.
+    void clickRect(const RectF& r) { click(int(r.x + r.width / 2.f), int(r.y + r.height / 2.f)); }
+    // The window pixel of a scene point.
+    int wx(float x, float y) { return int(sceneToWindow(layout(), core::vector2df(x, y)).X); }
+    int wy(float x, float y) { return int(sceneToWindow(layout(), core::vector2df(x, y)).Y); }
+    // A point on the stage away from the actor.
+    int stageX() { return int(layout().stage.x + layout().stage.width * 0.6f); }
+    int stageY() { return int(layout().stage.y + layout().stage.height * 0.6f); }
     // The track's bytes, to compare bit for bit.
     static std::vector<uint8_t> bits(const Actor* a) {
         std::vector<uint8_t> out(a->poses.size() * sizeof(ActorPose));
@@ -42,22 +56,64 @@ protected:
         out.push_back(a->wobble);
         return out;
     }
-    // Editing state with one actor "a" at scene (2, 3), selected.
+    // Editing state with one actor "a" at scene (2, 3), selected by a click on the stage.
     void startWithSelectedActor(int frames, float seconds = 2.0) {
         writeMusic(seconds);
         addActor("a", rampTrack(frames, 2.f, 0.01f, 3.f));
-        state.enableEditing();
+        enableEditing(state);
         ASSERT_TRUE(initState());
         state.enter();
-        click(px(2.f), px(3.f));
+        click(wx(2.f, 3.f), wy(2.f, 3.f));
         ASSERT_EQ(state.selectedActor, state.actors[0]);
     }
 };
 
+TEST(EditorLayoutTest, NothingOverlapsAndTheStageFitsAtEveryAcceptedSize) {
+    const EditorMetrics m;
+    const int sizes[][2] = {{960, 560}, {1024, 600}, {1264, 672}, {1350, 720}, {1366, 768}, {1920, 1080}};
+    for (const auto& size : sizes) {
+        SCOPED_TRACE(std::to_string(size[0]) + "x" + std::to_string(size[1]));
+        const EditorLayout l = computeEditorLayout(size[0], size[1], m);
+        const RectF window(0.f, 0.f, float(size[0]), float(size[1]));
+        const std::vector<RectF> controls = l.controls();
+        for (size_t i = 0; i < controls.size(); ++i) {
+            EXPECT_TRUE(rectInside(controls[i], window)) << "control " << i << " off the window";
+            EXPECT_GT(controls[i].width, 0.f) << "control " << i;
+            for (size_t j = i + 1; j < controls.size(); ++j)
+                EXPECT_FALSE(rectsOverlap(controls[i], controls[j]))
+                    << "controls " << i << " and " << j << " overlap";
+        }
+        // The stage keeps its shape, fits its room and is as large as fits (up to its size).
+        EXPECT_NEAR(l.stage.width * 720.f, l.stage.height * 1280.f, 1.f);
+        EXPECT_TRUE(rectInside(l.stage, l.stageArea));
+        EXPECT_LE(l.stageScale, 1.f);
+        EXPECT_TRUE(l.stage.width >= l.stageArea.width - 1.f ||
+                    l.stage.height >= l.stageArea.height - 1.f || l.stageScale == 1.f);
+        // Every layer row that the list shows lies in it; at 768 pixels most of an animation's
+        // actors fit.
+        EXPECT_GE(l.visibleLayerRows(), 10);
+        // A window pixel maps to a scene point and back exactly; 80 drawn pixels are 80 / scale
+        // scene pixels.
+        const core::vector2df s(3.25f, 4.5f);
+        const core::vector2df back = windowToScene(l, sceneToWindow(l, s));
+        EXPECT_NEAR(back.X, s.X, 1e-5);
+        EXPECT_NEAR(back.Y, s.Y, 1e-5);
+        const core::vector2df d = windowToScene(l, core::vector2df(l.stage.x + 80.f, 0.f)) -
+                                  windowToScene(l, core::vector2df(l.stage.x, 0.f));
+        EXPECT_NEAR(d.X, 1.f / l.stageScale, 1e-5);
+    }
+    // A 1366 x 768 screen gets a window that fits it.
+    const core::dimension2d<u32> w = editorWindowSize(1366, 768);
+    EXPECT_LE(w.Width, 1366u);
+    EXPECT_LE(w.Height, 768u);
+    EXPECT_GE(w.Width, u32(EDITOR_MIN_WIDTH));
+    EXPECT_GE(w.Height, u32(EDITOR_MIN_HEIGHT));
+}
+
 TEST_F(EditorTest, EnterShowsThePointerAndStartsStoppedAtFrameZeroWithoutMusic) {
     writeMusic(1.0);
     addActor("a", rampTrack(30));
-    state.enableEditing();
+    enableEditing(state);
     ASSERT_TRUE(initState());
     device->getCursorControl()->setVisible(false);
     const u32 before = device->getTimer()->getRealTime();
@@ -70,7 +126,7 @@ TEST_F(EditorTest, EnterShowsThePointerAndStartsStoppedAtFrameZeroWithoutMusic) 
     EXPECT_FALSE(tumeloraStreamIsPlaying(musicStream));
     for (int i = 0; i < 5; ++i) state.update(16);
     EXPECT_EQ(state.currentFrame, 0);
-    // Play starts it.
+    // Space plays and stops, Home goes back to frame 0.
     key(KEY_SPACE);
     EXPECT_TRUE(state.playing);
     EXPECT_TRUE(tumeloraStreamIsPlaying(musicStream));
@@ -79,16 +135,34 @@ TEST_F(EditorTest, EnterShowsThePointerAndStartsStoppedAtFrameZeroWithoutMusic) 
     key(KEY_SPACE);
     EXPECT_FALSE(state.playing);
     EXPECT_FALSE(tumeloraStreamIsPlaying(musicStream));
+    key(KEY_HOME);
+    EXPECT_EQ(state.currentFrame, 0);
+    // R starts and stops a take.
+    key(KEY_KEY_R);
+    EXPECT_TRUE(state.recording);
+    key(KEY_KEY_R);
+    EXPECT_FALSE(state.recording);
 }
 
-TEST_F(EditorTest, ADragIsUndoneAndRedoneExactly) {
+TEST_F(EditorTest, ADragOnTheScaledStageMovesBySceneMotionAndIsUndoneExactly) {
     startWithSelectedActor(20);
+    ASSERT_LT(layout().stageScale, 1.f) << "the 1280 x 720 window scales the stage down";
     Actor* a = state.actors[0];
     state.currentFrame = 5;
     const std::vector<uint8_t> before = bits(a);
-    drag(600, 400, 80, 40);
+    const float x0 = a->poses[5].position.X, y0 = a->poses[5].position.Y;
+    // 80 x 40 scene pixels, drawn smaller.
+    const float s = layout().stageScale;
+    const int x = stageX(), y = stageY();
+    moveTo(x, y);
+    press(x, y);
+    moveTo(x + int(std::lround(80.f * s)), y + int(std::lround(40.f * s)));
+    release(x + int(std::lround(80.f * s)), y + int(std::lround(40.f * s)));
+    EXPECT_NEAR(a->poses[5].position.X - x0, std::lround(80.f * s) / (80.f * s), 1e-4);
+    EXPECT_NEAR(a->poses[5].position.Y - y0, std::lround(40.f * s) / (80.f * s), 1e-4);
+    EXPECT_EQ(a->poses[4].position.X, 2.04f) << "earlier frames keep theirs";
+    EXPECT_EQ(state.selectedActor, a);
     const std::vector<uint8_t> after = bits(a);
-    ASSERT_NE(before, after);
     undo();
     EXPECT_EQ(bits(a), before);
     redoShiftZ();
@@ -96,43 +170,70 @@ TEST_F(EditorTest, ADragIsUndoneAndRedoneExactly) {
     undo();
     redoY();
     EXPECT_EQ(bits(a), after);
-    // Nothing more to redo; one more undo goes back, the next does nothing.
-    redoY();
+    EXPECT_TRUE(editor().hasUnsavedEdits());
+    // A drag on the panel moves nothing; a click on empty stage clears the selection.
+    drag(int(layout().side.x + 10.f), int(layout().side.y + layout().side.height - 5.f), 60, 0);
     EXPECT_EQ(bits(a), after);
-    undo();
-    undo();
-    EXPECT_EQ(bits(a), before);
+    click(int(layout().stage.x + 2.f), int(layout().stage.y + layout().stage.height - 3.f));
+    EXPECT_EQ(state.selectedActor, nullptr);
+    // The layer list selects too.
+    clickRect(layout().layerRow(0));
+    EXPECT_EQ(state.selectedActor, a);
 }
 
-TEST_F(EditorTest, SliderCheckBoxAndResetEditsAreOneStepEach) {
+TEST_F(EditorTest, SliderCheckBoxAndResetEditsAreOneStepEachAndDrawingChangesNothing) {
     startWithSelectedActor(50);
     Actor* a = state.actors[0];
     state.currentFrame = 10;
     const std::vector<uint8_t> start = bits(a);
-    const float rowH = state.images[SKIN_SLIDER_THUMB]->height() + 2.f;
-    const float firstRow = 720.f + rowH + state.font->scaledLineHeight(0.5f);
 
     // The X slider dragged over several drawn frames is one edit.
-    const int y = int(firstRow) + 4;
-    moveTo(300, y);
-    press(300, y);
+    const RectF& sx = layout().props[PROP_X].slider;
+    const int y = int(sx.y + sx.height / 2.f);
+    const int x = int(sx.x + sx.width / 2.f);
+    moveTo(x, y);
+    press(x, y);
     for (int i = 1; i <= 5; ++i) {
-        moveTo(300 + 20 * i, y);
+        moveTo(x + 4 * i, y);
         drawFrame();
     }
-    release(400, y);
+    const std::vector<uint8_t> held = bits(a);
+    drawFrame();
+    drawFrame();
+    EXPECT_EQ(bits(a), held) << "a drawn frame changes no data";
+    release(x + 20, y);
     drawFrame();
     const std::vector<uint8_t> slid = bits(a);
     ASSERT_NE(slid, start);
 
-    // The "Wobble" box, at the rows' left edge below the five slider rows.
-    click(4, int(firstRow + 5.f * rowH) + 4);
+    // "Bind scale": the H row moves W and H together; drawn frames change nothing.
+    clickRect(layout().bindScale);
+    ASSERT_TRUE(a->bindScale);
+    a->poses[10].scale = core::vector2df(1.5f, 1.f);
+    const std::vector<uint8_t> bound = bits(a);
+    drawFrame();
+    drawFrame();
+    EXPECT_EQ(bits(a), bound) << "bound scale is no edit by itself";
+    // A step of the W slider makes H equal to the new W, from this frame on.
+    state.ui.setFocus(2004);
+    key(KEY_RIGHT);
+    EXPECT_NEAR(a->poses[10].scale.X, 1.501f, 1e-5);
+    EXPECT_NEAR(a->poses[10].scale.Y, 1.501f, 1e-5);
+    EXPECT_NEAR(a->poses[9].scale.Y, 1.f, 1e-6);
+    undo();
+    undo();  // the poke above is not an edit of the editor; undo takes "Bind scale" back
+    EXPECT_FALSE(a->bindScale);
+    a->poses = std::vector<ActorPose>(reinterpret_cast<const ActorPose*>(slid.data()),
+                                      reinterpret_cast<const ActorPose*>(slid.data()) + 50);
+
+    // "Wobble".
+    clickRect(layout().wobble);
     ASSERT_EQ(state.selectedActor, a);
     ASSERT_TRUE(a->wobble);
     const std::vector<uint8_t> wobbled = bits(a);
 
     // "Reset>>" cuts the track after frame 10.
-    click(5, int(state.buttonSkin->height() + 2.f) * 5 + 5);
+    clickRect(layout().reset);
     ASSERT_EQ(a->poses.size(), 11u);
 
     undo();
@@ -143,35 +244,30 @@ TEST_F(EditorTest, SliderCheckBoxAndResetEditsAreOneStepEach) {
     EXPECT_EQ(bits(a), start);
 }
 
-TEST_F(EditorTest, KeyboardStepsOfTheFocusedSliderAreOneStepEach) {
+TEST_F(EditorTest, KeysWorkTheFocusedWidgetAtOnceAndEachStepIsOneEdit) {
     startWithSelectedActor(30);
     Actor* a = state.actors[0];
     const std::vector<uint8_t> start = bits(a);
-    // The X slider: the first widget after the timeline.
-    state.ui.setFocus(TIMELINE_WIDGET_ID + 1);
+    // The X slider: the first widget of the property block.
+    state.ui.setFocus(2001);
     key(KEY_RIGHT);
-    drawFrame();  // the drawn pass takes the key at once
     const std::vector<uint8_t> once = bits(a);
     EXPECT_NEAR(a->poses[0].position.X, 2.01f, 1e-5);
-    key(KEY_RIGHT, false, true);  // Shift: five steps
     drawFrame();
+    drawFrame();
+    EXPECT_EQ(bits(a), once) << "the key acts once, not again in drawn frames";
+    key(KEY_RIGHT, false, true);  // Shift: five steps
     EXPECT_NEAR(a->poses[0].position.X, 2.06f, 1e-5);
     undo();
     EXPECT_EQ(bits(a), once);
     undo();
     EXPECT_EQ(bits(a), start);
-}
-
-TEST_F(EditorTest, TabAndReturnWorkTheButtons) {
-    startWithSelectedActor(30);
+    // Tab focuses "Play", Return presses it; the first widget is then "Stop".
+    state.ui.setFocus(UI_NO_ID);
     key(KEY_TAB);
-    drawFrame();  // the focus moves to the first widget, "Play"
     key(KEY_RETURN);
-    EXPECT_TRUE(state.playing) << "Return acts on the focused button when pressed";
+    EXPECT_TRUE(state.playing);
     EXPECT_TRUE(tumeloraStreamIsPlaying(musicStream));
-    drawFrame();
-    EXPECT_TRUE(state.playing) << "and only once";
-    // Now the first widget is "Stop", which keeps the focus.
     key(KEY_RETURN);
     EXPECT_FALSE(state.playing);
 }
@@ -184,10 +280,10 @@ TEST_F(EditorTest, DrawnFramesNeverChangeTheSelectedActor) {
     for (ActorPose& p : track) p.scale.set(2.f, 1.f);
     writePicture("a.png", 80, 80);
     writeTrack("a", track, true, false);
-    state.enableEditing();
+    enableEditing(state);
     ASSERT_TRUE(initState());
     state.enter();
-    click(px(2.f), px(3.f));
+    click(wx(2.f, 3.f), wy(2.f, 3.f));
     ASSERT_EQ(state.selectedActor, state.actors[0]);
     ASSERT_TRUE(state.actors[0]->bindScale);
     const std::vector<uint8_t> before = bits(state.actors[0]);
@@ -205,19 +301,18 @@ TEST_F(EditorTest, AWholeTakeIsOneStepAndSpaceEndsIt) {
     Actor* a = state.actors[0];
     state.currentFrame = 25;
     const std::vector<uint8_t> before = bits(a);
-    const float rowStep = state.buttonSkin->height() + 2.f;
-    click(5, int(rowStep) + 5);  // "Rec"
+    clickRect(layout().tools[TOOL_REC]);
     ASSERT_TRUE(state.recording);
     // Two drags in one take, past the end of the animation.
     for (int take = 0; take < 2; ++take) {
-        moveTo(600, 400);
-        press(600, 400);
+        moveTo(stageX(), stageY());
+        press(stageX(), stageY());
         for (int i = 1; i <= 5; ++i) {
             state.update(16);
             drawFrame();
-            moveTo(600 + 8 * i, 400);
+            moveTo(stageX() + 8 * i, stageY());
         }
-        release(640, 400);
+        release(stageX() + 40, stageY());
         drawFrame();
     }
     key(KEY_SPACE);  // stops the recording
@@ -239,9 +334,9 @@ TEST_F(EditorTest, UndoWaitsWhileRecordingAndANewEditDropsRedo) {
     startWithSelectedActor(30, 3.0);
     Actor* a = state.actors[0];
     const std::vector<uint8_t> start = bits(a);
-    drag(600, 400, 80, 0);
+    drag(stageX(), stageY(), 80, 0);
     const std::vector<uint8_t> first = bits(a);
-    click(5, int(state.buttonSkin->height() + 2.f) + 5);  // "Rec"
+    clickRect(layout().tools[TOOL_REC]);
     ASSERT_TRUE(state.recording);
     undo();
     EXPECT_EQ(bits(a), first) << "no undo in the middle of a take";
@@ -249,17 +344,19 @@ TEST_F(EditorTest, UndoWaitsWhileRecordingAndANewEditDropsRedo) {
     undo();  // the take changed nothing: this undoes the drag
     undo();
     EXPECT_EQ(bits(a), start);
-    drag(600, 400, 0, 80);
+    drag(stageX(), stageY(), 0, 80);
     const std::vector<uint8_t> other = bits(a);
     redoY();
     EXPECT_EQ(bits(a), other);
 }
 
-TEST_F(EditorTest, TheMusicPlaysWhileTheTimelineThumbIsHeld) {
+TEST_F(EditorTest, TheMusicPlaysWhileTheTimelineThumbIsHeldAndTheWheelZooms) {
     startWithSelectedActor(250, 5.0);
-    const int y = 724;
-    moveTo(700, y);
-    press(700, y);
+    const RectF& t = layout().timelineSlider;
+    const int y = int(t.y + t.height / 2.f);
+    const int x = int(t.x + t.width * 0.5f);
+    moveTo(x, y);
+    press(x, y);
     drawFrame();
     ASSERT_GT(state.currentFrame, 0);
     EXPECT_TRUE(tumeloraStreamIsPlaying(musicStream));
@@ -267,14 +364,29 @@ TEST_F(EditorTest, TheMusicPlaysWhileTheTimelineThumbIsHeld) {
     EXPECT_GE(at, musicTimeOfFrame(state.currentFrame));
     EXPECT_LT(at, musicTimeOfFrame(state.currentFrame) + 500);
     EXPECT_FALSE(state.playing) << "the frame stays where the thumb is";
-    moveTo(300, y);
+    moveTo(int(t.x + t.width * 0.2f), y);
     drawFrame();
     const int moved = tumeloraStreamPositionMs(musicStream);
     EXPECT_LT(moved, at) << "the music follows the thumb";
     EXPECT_TRUE(tumeloraStreamIsPlaying(musicStream));
-    release(300, y);
+    release(int(t.x + t.width * 0.2f), y);
     EXPECT_FALSE(tumeloraStreamIsPlaying(musicStream));
     EXPECT_FALSE(state.playing);
+
+    // Zoomed all the way in around a point of the waveform, a click there hits single frames.
+    const RectF& w = layout().wave;
+    const int wxp = int(w.x + w.width / 2.f), wyp = int(w.y + w.height / 2.f);
+    SEvent::SMouseInput wheel{};
+    wheel.X = wxp;
+    wheel.Y = wyp;
+    wheel.Wheel = 1.f;
+    wheel.Event = EMIE_MOUSE_WHEEL;
+    for (int i = 0; i < 40; ++i) state.mouseWheel(&wheel);
+    click(wxp, wyp);
+    const int f = state.currentFrame;
+    click(wxp + int(TIMELINE_MAX_PIXELS_PER_FRAME), wyp);
+    EXPECT_EQ(state.currentFrame, f + 1) << "one frame over " << TIMELINE_MAX_PIXELS_PER_FRAME
+                                         << " pixels";
 }
 
 TEST_F(EditorTest, TheEndOfTheMusicDoesNotEndTheEditor) {
@@ -295,15 +407,29 @@ u32 pixelAt(IrrlichtDevice* device, int x, int y) {
     return u32(rgba[0]) << 16 | u32(rgba[1]) << 8 | u32(rgba[2]);
 }
 
-TEST_F(EditorTest, DrawnFramesOutlineTheSelectionAndShowThePanel) {
+TEST_F(EditorTest, TheDrawnWindowShowsTheScaledStageInsideThePanel) {
     startWithSelectedActor(30);
     drawFrame();
-    // The actor (80 x 80, red) is centred on (160, 240): its outline runs along its edges.
-    EXPECT_EQ(pixelAt(device, 199, 240), 0xFF00FFu);
-    EXPECT_EQ(pixelAt(device, 160, 201), 0xFF00FFu);
-    EXPECT_EQ(pixelAt(device, 160, 240), 0xCC3322u);
-    // The "Play" button's picture covers the stage's top-left corner.
-    EXPECT_NE(pixelAt(device, 10, 10), 0xAACCEEu);
+    const EditorLayout& l = layout();
+    // The actor (80 x 80 scene pixels, red) is drawn scaled around its scene point.
+    EXPECT_EQ(pixelAt(device, wx(2.f, 3.f), wy(2.f, 3.f)), 0xCC3322u);
+    const float s = l.stageScale;
+    EXPECT_EQ(pixelAt(device, wx(2.f, 3.f) + int(30.f * s), wy(2.f, 3.f)), 0xCC3322u);
+    EXPECT_EQ(pixelAt(device, wx(2.f, 3.f) + int(45.f * s), wy(2.f, 3.f)), 0xAACCEEu);
+    // Its outline, just inside its right edge.
+    EXPECT_EQ(pixelAt(device, wx(2.5f, 3.f) - 1, wy(2.f, 3.f)), 0xFF00FFu);
+    // The stage's corners are the scene's; the panel is around it, never the scene.
+    EXPECT_EQ(pixelAt(device, int(l.stage.x + 1.f), int(l.stage.y + 1.f)), 0xAACCEEu);
+    EXPECT_EQ(pixelAt(device, int(l.stage.x + l.stage.width - 2.f),
+                      int(l.stage.y + l.stage.height - 2.f)), 0xAACCEEu);
+    EXPECT_EQ(pixelAt(device, int(l.stage.x - 2.f), int(l.stage.y + 10.f)), 0x2B3340u);
+    EXPECT_EQ(pixelAt(device, int(l.side.x + l.side.width / 2.f), int(l.side.y + l.side.height - 2.f)),
+              0x2B3340u);
+    // The tool bar's buttons, the playhead at frame 0 and the waveform's band are drawn.
+    EXPECT_NE(pixelAt(device, int(l.tools[TOOL_PLAY].x + 3.f), int(l.tools[TOOL_PLAY].y + 3.f)),
+              0x2B3340u);
+    EXPECT_EQ(pixelAt(device, int(l.wave.x + 1.f), int(l.wave.y + 1.f)), 0xFF5050u);
+    EXPECT_EQ(pixelAt(device, int(l.wave.x + 10.f), int(l.wave.y)), 0x1E242Du);
     EXPECT_EQ(app->renderer()->vertices().size(), 0u) << "nothing left pending";
 }
 
@@ -332,6 +458,106 @@ TEST_F(EditorTest, WithoutTheModeCtrlZChangesNothing) {
     EXPECT_FALSE(state.isEditing());
     EXPECT_EQ(std::memcmp(moved.data(), state.actors[0]->poses.data(),
                           moved.size() * sizeof(ActorPose)), 0);
+}
+
+TEST_F(EditorTest, EscapeWithUnsavedEditsAsksFirstAndTheSecondQuitsWithoutSaving) {
+    startWithSelectedActor(30);
+    const std::vector<uint8_t> file = fileBytes("data/actors/a.data");
+    drag(stageX(), stageY(), 40, 0);
+    editor().writeRecovery();
+    editor().recoveryWriter().finish();
+    ASSERT_TRUE(fs::exists(recoveryFilePath(ACTOR_DIRECTORY)));
+    key(KEY_ESCAPE);
+    EXPECT_TRUE(app->isRunning()) << "unsaved edits: the first Escape only warns";
+    EXPECT_NE(editor().statusMessage().find("Unsaved changes"), std::string::npos)
+        << editor().statusMessage();
+    // The window's close button asks the same; the second request within 3 s quits.
+    EXPECT_TRUE(editor().requestQuit());
+    EXPECT_FALSE(app->isRunning());
+    state.leave();
+    EXPECT_EQ(fileBytes("data/actors/a.data"), file) << "nothing saved";
+    EXPECT_FALSE(fs::exists(recoveryFilePath(ACTOR_DIRECTORY))) << "a confirmed discard leaves no recovery";
+}
+
+TEST_F(EditorTest, SaveReportsWhatItWroteAndWhatNotAndNothingUnsavedQuitsAtOnce) {
+    writeMusic(1.0);
+    addActor("a", rampTrack(30, 2.f, 0.f, 3.f));
+    addActor("b", rampTrack(30, 6.f, 0.f, 3.f));
+    enableEditing(state);
+    ASSERT_TRUE(initState());
+    state.enter();
+    click(wx(2.f, 3.f), wy(2.f, 3.f));
+    drag(stageX(), stageY(), 40, 0);
+    // "b"'s data file cannot be replaced: a folder stands in its place.
+    fs::remove("data/actors/b.data");
+    fs::create_directories("data/actors/b.data/x");
+    key(KEY_KEY_S, true);
+    EXPECT_NE(editor().statusMessage().find("Saved 1 actors"), std::string::npos);
+    EXPECT_NE(editor().statusMessage().find("data/actors/b.data"), std::string::npos)
+        << editor().statusMessage();
+    EXPECT_TRUE(editor().hasUnsavedEdits());
+    fs::remove_all("data/actors/b.data");
+    clickRect(layout().tools[TOOL_SAVE]);
+    EXPECT_EQ(editor().statusMessage(), "Saved 2 actors");
+    EXPECT_FALSE(editor().hasUnsavedEdits());
+    editor().recoveryWriter().finish();
+    EXPECT_FALSE(fs::exists(recoveryFilePath(ACTOR_DIRECTORY)));
+    key(KEY_ESCAPE);
+    EXPECT_FALSE(app->isRunning()) << "nothing unsaved: Escape quits at once";
+}
+
+TEST_F(EditorTest, TheRecoveryFileBringsBackUnsavedWorkAndDamagedOnesAreRefused) {
+    startWithSelectedActor(30);
+    drag(stageX(), stageY(), 40, 20);
+    const std::vector<uint8_t> edited = bits(state.actors[0]);
+    // Leaving with unsaved edits (a signal ends the program this way) keeps them.
+    state.leave();
+    ASSERT_TRUE(fs::exists(recoveryFilePath(ACTOR_DIRECTORY)));
+    state.shutdown();
+    initialised = false;
+
+    TestableMainState next;
+    enableEditing(next);
+    ASSERT_TRUE(next.init());
+    next.enter();
+    Editor& restored = static_cast<Editor&>(*next.extension);
+    EXPECT_EQ(bits(next.actors[0]), edited);
+    EXPECT_TRUE(restored.hasUnsavedEdits());
+    EXPECT_NE(restored.statusMessage().find("Restored"), std::string::npos);
+    restored.save();
+    restored.recoveryWriter().finish();
+    EXPECT_FALSE(fs::exists(recoveryFilePath(ACTOR_DIRECTORY)));
+    next.shutdown();
+
+    // Encoding round trip; every cut of the file is refused.
+    RecoverySnapshot snap;
+    snap.frameCount = 7;
+    snap.actors.push_back({"x", ActorData{2, rampTrack(3), true, false}});
+    const std::vector<uint8_t> bytes = encodeRecovery(snap);
+    RecoverySnapshot back;
+    std::string error;
+    ASSERT_TRUE(decodeRecovery(bytes.data(), bytes.size(), back, error)) << error;
+    EXPECT_EQ(back.frameCount, 7);
+    ASSERT_EQ(back.actors.size(), 1u);
+    EXPECT_EQ(back.actors[0].data.poses.size(), 3u);
+    EXPECT_TRUE(back.actors[0].data.bindScale);
+    for (size_t n = 0; n < bytes.size(); ++n)
+        EXPECT_FALSE(decodeRecovery(bytes.data(), n, back, error)) << n;
+
+    // A damaged file on disk is refused with a message and kept aside.
+    {
+        std::ofstream out(recoveryFilePath(ACTOR_DIRECTORY), std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size() - 3));
+    }
+    TestableMainState third;
+    enableEditing(third);
+    ASSERT_TRUE(third.init());
+    third.enter();
+    Editor& refused = static_cast<Editor&>(*third.extension);
+    EXPECT_NE(refused.statusMessage().find("refused"), std::string::npos);
+    EXPECT_FALSE(refused.hasUnsavedEdits());
+    EXPECT_TRUE(fs::exists(recoveryFilePath(ACTOR_DIRECTORY) + ".damaged"));
+    third.shutdown();
 }
 
 }  // namespace

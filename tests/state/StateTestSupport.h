@@ -40,6 +40,7 @@ public:
     using MainState::checkBoxSkin;
     using MainState::currentFrame;
     using MainState::draggedActor;
+    using MainState::extension;
     using MainState::font;
     using MainState::frameCount;
     using MainState::images;

@@ -1,7 +1,8 @@
 // make_scene_tracks BEATS MUSIC.ogg OUTDIR: choreographs the bundled scene to the music and
-// writes one actor data file per picture into OUTDIR. BEATS is the music's beat list (the time
-// of every beat in whole milliseconds, one per line); every move is timed in beats of that
-// list, and the tracks run for the length of MUSIC.ogg plus a still ending.
+// writes one actor data file per picture, and the dancer's rig file, into OUTDIR. BEATS is the
+// music's beat list (the time of every beat in whole milliseconds, one per line); every move is
+// timed in beats of that list, and the tracks run for the length of MUSIC.ogg plus a still
+// ending.
 //
 // The program eases each displayed position and scale a quarter of the way toward the track
 // per frame (rotation is taken as it is). The tracks here are written so that the eased pose
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "actors/ActorDataFile.h"
+#include "rig/RigMotion.h"
 #include "tools/scene/SceneModel.h"
 
 using namespace scene;
@@ -33,12 +35,6 @@ constexpr int kFramesPerSecond = 60;
 // track outlasts the music by a margin (1% of its length). A video export, which writes every
 // frame, ends with these still frames over the music's silent end.
 constexpr int kEndHoldFrames = 30;
-// The program's easing: the share of the old displayed value kept per frame, and the squared
-// distance (scene units) from which it jumps straight to the track.
-constexpr float kEaseKeep = 0.75f;
-constexpr float kJumpDistanceSq = 9.f;
-// The largest step a compensated pose may take from the displayed one (kept below the jump).
-constexpr float kMaxCompensatedStep = 2.95f;
 
 // Degrees to radians, clamping to [0, 1], and mixing a to b by t.
 double radians(double degrees) { return degrees * kPi / 180.0; }
@@ -514,14 +510,14 @@ std::vector<double> readBeatFrames(const char* path) {
 }
 
 // Converts a shown track (stage pixels) into the poses to store: each stored pose is the one
-// the program's easing step turns the previous displayed pose into the shown one.
-// Frames that move too fast to be shown exactly are counted in clipped.
+// the program's easing step turns the previous displayed pose into the shown one (the rig
+// editor's rule, storedPoseFor). Frames that move too fast to be shown exactly are counted in
+// clipped.
 std::vector<ActorPose> compensate(const std::vector<Shown>& shown, int& clipped) {
     clipped = 0;
     std::vector<ActorPose> poses;
     poses.reserve(shown.size());
-    // The program's own actor does the easing steps, so the arithmetic is exactly its own.
-    Actor easer("easer", nullptr, false);
+    ActorPose displayed;
     for (size_t i = 0; i < shown.size(); ++i) {
         const Shown& s = shown[i];
         ActorPose want;
@@ -531,29 +527,14 @@ std::vector<ActorPose> compensate(const std::vector<Shown>& shown, int& clipped)
         if (i == 0) {
             // The first pose is shown as it is.
             poses.push_back(want);
-            easer.poses.assign(1, want);
-            easer.current = want;
+            displayed = want;
             continue;
         }
-        const ActorPose& displayed = easer.current;
-        ActorPose t = want;
-        const irr::core::vector2df far = want.position - displayed.position;
-        if (far.X * far.X + far.Y * far.Y < kJumpDistanceSq) {
-            // An easing step: store the pose that one step turns the displayed pose into want.
-            const float ease = 1.f - kEaseKeep;
-            t.position = (want.position - displayed.position * kEaseKeep) / ease;
-            t.scale = (want.scale - displayed.scale * kEaseKeep) / ease;
-            const irr::core::vector2df step = t.position - displayed.position;
-            const float len = step.getLength();
-            if (len >= kMaxCompensatedStep) {
-                t.position = displayed.position + step * (kMaxCompensatedStep / len);
-                ++clipped;
-            }
-        }
-        // Otherwise a jump: the program takes the stored pose as it is.
+        bool shortened = false;
+        const ActorPose t = storedPoseFor(displayed, want, shortened);
+        if (shortened) ++clipped;
         poses.push_back(t);
-        easer.poses[0] = t;
-        easer.followPose(0);
+        easeToward(displayed, t);  // the program's own easing step
     }
     return poses;
 }
@@ -569,6 +550,42 @@ bool writeTrack(const std::string& dir, const ActorTrack& a) {
     out.close();
     if (!out) std::fprintf(stderr, "make_scene_tracks: cannot write %s/%s%s\n", dir.c_str(), name.c_str(), kActorDataSuffix);
     return bool(out);
+}
+
+// The dancer's rig: every part hangs from the part it is joined to and turns about that joint.
+bool writeRig(const std::string& dir) {
+    struct Part {
+        const Picture* picture;
+        const Picture* parent;
+        Point pivot;
+    };
+    const Part parts[] = {
+        {&kShinLeft, &kThighLeft, shin::kKnee},         {&kShinRight, &kThighRight, shin::kKnee},
+        {&kThighLeft, &kTorso, thigh::kHip},            {&kThighRight, &kTorso, thigh::kHip},
+        {&kTorso, nullptr, torso::kRoot},               {&kHead, &kTorso, head::kNeck},
+        {&kUpperArmLeft, &kTorso, upperArm::kShoulder}, {&kUpperArmRight, &kTorso, upperArm::kShoulder},
+        {&kForearmLeft, &kUpperArmLeft, forearm::kElbow}, {&kForearmRight, &kUpperArmRight, forearm::kElbow},
+    };
+    Rig rig;
+    std::vector<std::string> names;
+    for (const Part& p : parts) {
+        const std::string name = actorNameFromFileName(p.picture->file);
+        RigJoint& j = rig.joints[name];
+        j.parent = p.parent ? actorNameFromFileName(p.parent->file) : std::string();
+        j.pivotX = p.pivot.x;
+        j.pivotY = p.pivot.y;
+        names.push_back(name);
+    }
+    std::vector<std::string> unwritable;
+    const std::string text = formatRig(rig, names, unwritable);
+    std::ofstream out(dir + "/" + kRigFileName, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.close();
+    if (!out || !unwritable.empty()) {
+        std::fprintf(stderr, "make_scene_tracks: cannot write %s/%s\n", dir.c_str(), kRigFileName);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -701,5 +718,6 @@ int main(int argc, char** argv) {
     // The backdrop fills the stage and stays put.
     ActorTrack backdrop{&kBackdrop, false, false, {Shown{kStageW / 2.0, kStageH / 2.0, 0, 1, 1}}};
     ok = writeTrack(dir, backdrop) && ok;
+    ok = writeRig(dir) && ok;
     return ok ? 0 : 1;
 }

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "actors/ActorDataFile.h"
+#include "editor/EditorLayout.h"
 
 using namespace irr;
 
@@ -38,7 +39,9 @@ constexpr int STEREO = 2;
 int usage() {
     std::fprintf(stderr,
                  "usage: e2e_tool picture PATH W H RRGGBB | track PATH N X0 Y0 [DX DY ROT SX SY "
-                 "VERSION] | segments PATH N X Y... | dump PATH | pixels WINDOW X Y... | audio RAW\n");
+                 "VERSION] | segments PATH N X Y... | dump PATH | pixels WINDOW X Y... | audio RAW | "
+                 "editor-layout W H BUTTON_W BUTTON_H THUMB_H CHECK_W CHECK_H LINE_H | "
+                 "close-window WINDOW | editor-point DATA_DIR W H SX SY\n");
     return 2;
 }
 
@@ -179,6 +182,84 @@ int audioStats(const char* path) {
     return 0;
 }
 
+// Prints the editor's layout for a window size, one "name x y w h" line per rectangle (whole
+// pixels, rounded inwards), then "scale S".
+int printEditorLayout(char** argv) {
+    float v[8];
+    for (int i = 0; i < 8; ++i) v[i] = std::strtof(argv[2 + i], nullptr);
+    const EditorLayout l = computeEditorLayout(
+        int(v[0]), int(v[1]), editorMetrics(v[2], v[3], v[4], v[5], v[6], v[7]));
+    auto put = [](const char* name, const RectF& r) {
+        std::printf("%s %d %d %d %d\n", name, int(std::ceil(r.x)), int(std::ceil(r.y)),
+                    int(std::floor(r.width)), int(std::floor(r.height)));
+    };
+    const char* tools[TOOL_COUNT] = {"play", "rewind", "rec", "save", "undo", "redo", "help"};
+    for (int i = 0; i < TOOL_COUNT; ++i) put(tools[i], l.tools[i]);
+    put("stage", l.stage);
+    put("wave", l.wave);
+    put("timeline", l.timelineSlider);
+    const char* props[PROP_COUNT] = {"x", "y", "rot", "w", "h"};
+    for (int i = 0; i < PROP_COUNT; ++i) put(props[i], l.props[i].slider);
+    put("bindscale", l.bindScale);
+    put("wobble", l.wobble);
+    put("reset", l.reset);
+    put("layer0", l.layerRow(0));
+    put("layer1", l.layerRow(1));
+    put("status", l.status);
+    std::printf("scale %.6f\n", double(l.stageScale));
+    return 0;
+}
+
+// Width and height of a PNG picture (from its header); false when it is none.
+bool pngSize(const std::string& path, float& w, float& h) {
+    std::ifstream in(path, std::ios::binary);
+    unsigned char b[24] = {};
+    if (!in.read(reinterpret_cast<char*>(b), sizeof b)) return false;
+    w = float(uint32_t(b[16]) << 24 | uint32_t(b[17]) << 16 | uint32_t(b[18]) << 8 | b[19]);
+    h = float(uint32_t(b[20]) << 24 | uint32_t(b[21]) << 16 | uint32_t(b[22]) << 8 | b[23]);
+    return true;
+}
+
+// Prints the window pixel "X Y" where the editor shows the stage pixel (SX, SY), for a window
+// of W x H and the skin pictures and font of the program files in DATA_DIR.
+int printEditorPoint(char** argv) {
+    const std::string data = argv[2];
+    float bw, bh, tw, th, cw, ch;
+    if (!pngSize(data + "/button.png", bw, bh) || !pngSize(data + "/slider-thumb.png", tw, th) ||
+        !pngSize(data + "/checkbox.png", cw, ch))
+        return 1;
+    std::ifstream fnt(data + "/droid30.fnt");
+    std::string line;
+    float lineHeight = 0.f;
+    while (std::getline(fnt, line)) {
+        const std::size_t at = line.find("lineHeight=");
+        if (line.rfind("common", 0) == 0 && at != std::string::npos)
+            lineHeight = std::strtof(line.c_str() + at + 11, nullptr);
+    }
+    const EditorLayout l = computeEditorLayout(std::atoi(argv[3]), std::atoi(argv[4]),
+                                               editorMetrics(bw, bh, th, cw, ch, lineHeight));
+    const irr::core::vector2df p = sceneToWindow(
+        l, irr::core::vector2df(std::strtof(argv[5], nullptr), std::strtof(argv[6], nullptr)) / 80.f);
+    std::printf("%d %d\n", int(p.X), int(p.Y));
+    return 0;
+}
+
+// Asks the window to close as a window manager does (WM_DELETE_WINDOW), without one running.
+int closeWindow(const char* id) {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) return 1;
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = Window(std::strtoul(id, nullptr, 0));
+    e.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = long(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    e.xclient.data.l[1] = CurrentTime;
+    const Status sent = XSendEvent(display, e.xclient.window, False, NoEventMask, &e);
+    XCloseDisplay(display);
+    return sent ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -192,5 +273,8 @@ int main(int argc, char** argv) {
     if (command == "dump") return dumpTrack(argv[2]);
     if (command == "pixels" && argc >= 5) return printPixels(argc, argv);
     if (command == "audio") return audioStats(argv[2]);
+    if (command == "editor-layout" && argc == 10) return printEditorLayout(argv);
+    if (command == "close-window") return closeWindow(argv[2]);
+    if (command == "editor-point" && argc == 7) return printEditorPoint(argv);
     return usage();
 }

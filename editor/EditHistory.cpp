@@ -1,4 +1,4 @@
-#include "states/EditHistory.h"
+#include "editor/EditHistory.h"
 
 #include <cstring>
 
@@ -29,21 +29,29 @@ bool ActorEditData::sameAs(const ActorEditData& other) const {
 EditHistory::EditHistory(std::size_t maxSteps, std::size_t maxBytes)
     : maxSteps(maxSteps), maxBytes(maxBytes) {}
 
-void EditHistory::begin(const std::vector<Actor*>& actors, int frameCount) {
+void EditHistory::begin(const std::vector<Actor*>& actors, int frameCount, const std::string& extra) {
     if (open) return;
     snapshot.clear();
     snapshot.reserve(actors.size());
     for (const Actor* actor : actors) snapshot.push_back(actor ? ActorEditData::of(*actor) : ActorEditData{});
     snapshotFrames = frameCount;
+    snapshotExtra = extra;
     open = true;
 }
 
-bool EditHistory::commit(const std::vector<Actor*>& actors, int frameCount) {
+bool EditHistory::commit(const std::vector<Actor*>& actors, int frameCount, const std::string& extra) {
     if (!open) return false;
     open = false;
     Step step;
     step.framesBefore = snapshotFrames;
     step.framesAfter = frameCount;
+    if (extra != snapshotExtra) {
+        step.extraChanged = true;
+        step.extraBefore = std::move(snapshotExtra);
+        step.extraAfter = extra;
+        step.bytes += step.extraBefore.size() + step.extraAfter.size();
+    }
+    snapshotExtra.clear();
     const std::size_t n = actors.size() < snapshot.size() ? actors.size() : snapshot.size();
     for (std::size_t i = 0; i < n; ++i) {
         if (!actors[i]) continue;
@@ -57,7 +65,7 @@ bool EditHistory::commit(const std::vector<Actor*>& actors, int frameCount) {
         step.changes.push_back(std::move(change));
     }
     snapshot.clear();
-    if (step.changes.empty() && step.framesBefore == step.framesAfter) return false;
+    if (step.changes.empty() && step.framesBefore == step.framesAfter && !step.extraChanged) return false;
 
     for (const Step& dropped : redoSteps) heldBytes -= dropped.bytes;
     redoSteps.clear();
@@ -70,33 +78,35 @@ bool EditHistory::commit(const std::vector<Actor*>& actors, int frameCount) {
 void EditHistory::cancel() {
     open = false;
     snapshot.clear();
+    snapshotExtra.clear();
 }
 
 void EditHistory::apply(const Step& step, bool after, const std::vector<Actor*>& actors,
-                        int& frameCount) {
+                        int& frameCount, std::string* extra) {
     for (const Change& change : step.changes) {
         if (change.actor >= actors.size() || !actors[change.actor]) continue;
         (after ? change.after : change.before).applyTo(*actors[change.actor]);
     }
     frameCount = after ? step.framesAfter : step.framesBefore;
+    if (step.extraChanged && extra) *extra = after ? step.extraAfter : step.extraBefore;
 }
 
-bool EditHistory::undo(const std::vector<Actor*>& actors, int& frameCount) {
+bool EditHistory::undo(const std::vector<Actor*>& actors, int& frameCount, std::string* extra) {
     cancel();
     if (undoSteps.empty()) return false;
     Step step = std::move(undoSteps.back());
     undoSteps.pop_back();
-    apply(step, false, actors, frameCount);
+    apply(step, false, actors, frameCount, extra);
     redoSteps.push_back(std::move(step));
     return true;
 }
 
-bool EditHistory::redo(const std::vector<Actor*>& actors, int& frameCount) {
+bool EditHistory::redo(const std::vector<Actor*>& actors, int& frameCount, std::string* extra) {
     cancel();
     if (redoSteps.empty()) return false;
     Step step = std::move(redoSteps.back());
     redoSteps.pop_back();
-    apply(step, true, actors, frameCount);
+    apply(step, true, actors, frameCount, extra);
     undoSteps.push_back(std::move(step));
     return true;
 }

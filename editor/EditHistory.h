@@ -6,9 +6,11 @@
 // or a -0 in a track survives an undo exactly.
 //
 // Actors are named by their index in the state's actor list, which does not change after
-// loading.
+// loading. Beside the tracks an edit may change one more piece of the work, given as bytes
+// (the rig): it is kept and put back the same way.
 #include <cstddef>
 #include <deque>
+#include <string>
 #include <vector>
 
 #include "actors/Actor.h"
@@ -43,21 +45,25 @@ public:
 
     // Starts an edit: remembers every actor's track and flags and the animation length.
     // Does nothing when an edit is already open (the open one goes on).
-    void begin(const std::vector<Actor*>& actors, int frameCount);
+    void begin(const std::vector<Actor*>& actors, int frameCount,
+               const std::string& extra = std::string());
     // True between begin and commit (or cancel).
     bool isOpen() const { return open; }
     // Ends the open edit. When any actor or the length differs from begin, the edit becomes
     // the newest undo step and the redo steps are dropped; returns true then.
-    bool commit(const std::vector<Actor*>& actors, int frameCount);
+    bool commit(const std::vector<Actor*>& actors, int frameCount,
+                const std::string& extra = std::string());
     // Ends the open edit without keeping it.
     void cancel();
 
     // Puts back the actors and the length as they were before the newest undo step, which
-    // becomes the newest redo step; false when there is none. Ends an open edit unkept.
-    bool undo(const std::vector<Actor*>& actors, int& frameCount);
+    // becomes the newest redo step; false when there is none. Ends an open edit unkept. When
+    // the step changed the extra bytes, extra (if given) gets them as they were before.
+    bool undo(const std::vector<Actor*>& actors, int& frameCount, std::string* extra = nullptr);
     // Puts back the actors and the length as they were after the newest redo step, which
-    // becomes an undo step again; false when there is none. Ends an open edit unkept.
-    bool redo(const std::vector<Actor*>& actors, int& frameCount);
+    // becomes an undo step again; false when there is none. Ends an open edit unkept. When
+    // the step changed the extra bytes, extra (if given) gets them as they were after.
+    bool redo(const std::vector<Actor*>& actors, int& frameCount, std::string* extra = nullptr);
 
     std::size_t undoCount() const { return undoSteps.size(); }
     std::size_t redoCount() const { return redoSteps.size(); }
@@ -76,12 +82,14 @@ private:
     struct Step {
         std::vector<Change> changes;
         int framesBefore = 1, framesAfter = 1;
+        bool extraChanged = false;
+        std::string extraBefore, extraAfter;
         std::size_t bytes = 0;
     };
 
     // Puts one side of a step on the actors.
     static void apply(const Step& step, bool after, const std::vector<Actor*>& actors,
-                      int& frameCount);
+                      int& frameCount, std::string* extra);
     // Forgets the oldest undo steps until the limits hold again (keeping the newest).
     void enforceLimits();
 
@@ -90,6 +98,7 @@ private:
     bool open = false;
     std::vector<ActorEditData> snapshot;
     int snapshotFrames = 1;
+    std::string snapshotExtra;
     std::deque<Step> undoSteps;
     std::vector<Step> redoSteps;
     std::size_t heldBytes = 0;

@@ -1,0 +1,128 @@
+#pragma once
+// The editor's layout: every rectangle of the editing window, computed in one place from the
+// window size and the sizes of the skins and the font. Widgets take their rectangle from here
+// and carry no numbers of their own.
+//
+//   +--------------------------------------------------------------+
+//   | tool bar: Play/Stop  <<  Rec  Save  Undo  Redo  Help          |
+//   +------------------------------------------+-------------------+
+//   |                                          | actor name        |
+//   |   stage (1280 x 720 scene, scaled to     | X   [slider] value|
+//   |   fit, centred in its area)              | ... rot, W, H     |
+//   |                                          | [] Bind scale     |
+//   |                                          | [] Wobble         |
+//   +------------------------------------------+ Reset>>           |
+//   | timeline: waveform, beats, playhead      | Layers            |
+//   | [frame slider]                           |  actor rows ...   |
+//   | frame / time                             |                   |
+//   +------------------------------------------+-------------------+
+//   | status line                                                  |
+//   +--------------------------------------------------------------+
+#include <irrlicht.h>
+
+#include <vector>
+
+#include "render/Types.h"
+
+// The smallest window the layout is made for; below it the layout is that of this size (the
+// window then shows part of it), so nothing ever overlaps.
+constexpr int EDITOR_MIN_WIDTH = 960;
+constexpr int EDITOR_MIN_HEIGHT = 560;
+// Pixels between neighbouring controls and around the window's edge.
+constexpr float EDITOR_GAP = 4.f;
+// Width of the side column (properties and layers), in pixels.
+constexpr float EDITOR_SIDE_WIDTH = 300.f;
+// Width of a property row's label ("X", "rot") and of its value text, in pixels.
+constexpr float EDITOR_LABEL_WIDTH = 36.f;
+constexpr float EDITOR_VALUE_WIDTH = 96.f;
+// Height of the waveform band of the timeline, in pixels.
+constexpr float EDITOR_WAVE_HEIGHT = 48.f;
+// The stage is never drawn larger than its own size (1280 x 720) times this.
+constexpr float EDITOR_MAX_STAGE_SCALE = 1.f;
+// Scene stage size in pixels (the scene's own 1280 x 720).
+constexpr float EDITOR_STAGE_PIXELS_W = 1280.f;
+constexpr float EDITOR_STAGE_PIXELS_H = 720.f;
+
+// The editor's button pictures (and their text) are drawn at this scale, its labels at this
+// text scale (the bundled font is large).
+constexpr float EDITOR_BUTTON_SCALE = 0.65f;
+constexpr float EDITOR_LABEL_SCALE = 0.42f;
+
+// Sizes the layout is built from: the skins' and the font's, in pixels.
+struct EditorMetrics {
+    float buttonW = 94.f;  // a tool-bar button
+    float buttonH = 26.f;
+    float thumbH = 16.f;   // a slider's thumb (the height of a slider row)
+    float checkW = 16.f;   // a check box
+    float checkH = 16.f;
+    float textH = 17.f;    // one line of label text
+};
+
+// The tool bar's buttons, left to right.
+enum EditorToolButton : int {
+    TOOL_PLAY = 0,  // "Play" or "Stop"
+    TOOL_REWIND,    // "<<"
+    TOOL_REC,       // "Rec" or "Stop"
+    TOOL_SAVE,
+    TOOL_UNDO,
+    TOOL_REDO,
+    TOOL_HELP,      // "Help": every key and mouse action
+    TOOL_COUNT,
+};
+
+// The five property rows, top to bottom.
+enum EditorPropertyRow : int { PROP_X = 0, PROP_Y, PROP_ROT, PROP_W, PROP_H, PROP_COUNT };
+
+// One property row: its label, its slider and its value text.
+struct EditorPropertyRect {
+    RectF label, slider, value;
+};
+
+// Where everything is, for one window size.
+struct EditorLayout {
+    float windowW = 0.f, windowH = 0.f;  // the size laid out (at least the minimum)
+    RectF toolBar;
+    RectF tools[TOOL_COUNT];
+    RectF stageArea;  // the room the stage is centred in
+    RectF stage;      // the stage as drawn: 1280 x 720 times stageScale
+    float stageScale = 1.f;
+    RectF timeline;   // the whole timeline band
+    RectF wave;       // waveform, beat markers and playhead
+    RectF timelineSlider;
+    RectF timelineText;  // frame number and time
+    RectF side;          // the side column
+    RectF actorName;     // the selected actor's name
+    EditorPropertyRect props[PROP_COUNT];
+    RectF bindScale;     // check box, its text right of it
+    RectF bindScaleText;
+    RectF wobble;
+    RectF wobbleText;
+    RectF reset;         // "Reset>>"
+    RectF layersTitle;
+    RectF layers;        // the list: rows of layerRowH from its top
+    float layerRowH = 0.f;
+    RectF status;        // the status line
+
+    // Number of whole layer rows the list shows.
+    int visibleLayerRows() const;
+    // Row i of the layer list counted from the first one shown.
+    RectF layerRow(int i) const;
+    // Every control and text rectangle, to check that none overlaps another.
+    std::vector<RectF> controls() const;
+};
+
+// The metrics of the skin pictures' and the font's sizes, in pixels.
+EditorMetrics editorMetrics(float buttonPictureW, float buttonPictureH, float thumbH,
+                            float checkW, float checkH, float fontLineHeight);
+// The layout of a window of width x height pixels.
+EditorLayout computeEditorLayout(int width, int height, const EditorMetrics& metrics);
+
+// True when the two rectangles share an area (touching edges do not count).
+bool rectsOverlap(const RectF& a, const RectF& b);
+// True when inner lies wholly within outer.
+bool rectInside(const RectF& inner, const RectF& outer);
+
+// Scene units (80 stage pixels each) of a window pixel, through the scaled stage.
+irr::core::vector2df windowToScene(const EditorLayout& layout, const irr::core::vector2df& p);
+// Window pixels of a scene point, through the scaled stage.
+irr::core::vector2df sceneToWindow(const EditorLayout& layout, const irr::core::vector2df& s);

@@ -1,0 +1,197 @@
+#include "rig/RigMotion.h"
+
+#include <algorithm>
+#include <cmath>
+
+using irr::core::vector2df;
+
+namespace {
+
+// Scale factors smaller than this cannot be undone to find a picture point.
+constexpr double kFlatScale = 1e-6;
+
+// The actor's half size in picture pixels.
+vector2df halfPixels(const Actor& actor) { return actor.size * (kSceneUnitPixels / 2.f); }
+
+// pose turned by angle about pivot, then moved by offset.
+ActorPose moved(const ActorPose& pose, const vector2df& pivot, float angle, const vector2df& offset) {
+    ActorPose out = pose;
+    const double c = std::cos(double(angle)), s = std::sin(double(angle));
+    const double dx = double(pose.position.X) - pivot.X, dy = double(pose.position.Y) - pivot.Y;
+    out.position.set(float(pivot.X + dx * c - dy * s + offset.X),
+                     float(pivot.Y + dx * s + dy * c + offset.Y));
+    out.rotation = pose.rotation + angle;
+    return out;
+}
+
+}  // namespace
+
+ActorPose storedPoseFor(const ActorPose& shown, const ActorPose& want, bool& clipped) {
+    clipped = false;
+    ActorPose t = want;
+    const vector2df far = want.position - shown.position;
+    if (far.X * far.X + far.Y * far.Y < kFollowJumpDistanceSq) {
+        // An easing step: the pose that one step turns the shown pose into want.
+        const float ease = 1.f - kFollowKeep;
+        t.position = (want.position - shown.position * kFollowKeep) / ease;
+        t.scale = (want.scale - shown.scale * kFollowKeep) / ease;
+        const vector2df step = t.position - shown.position;
+        const float len = step.getLength();
+        if (len >= kEaseMaxStoredStep) {
+            t.position = shown.position + step * (kEaseMaxStoredStep / len);
+            clipped = true;
+        }
+    }
+    // Otherwise a jump: playback takes the stored pose as it is.
+    return t;
+}
+
+std::vector<ActorPose> shownTrack(const Actor& actor, std::size_t length) {
+    std::vector<ActorPose> shown;
+    shown.reserve(length);
+    // Playback starts on the first pose (the actor's constructor) and eases from there.
+    ActorPose current = actor.poseAt(0);
+    for (std::size_t k = 0; k < length; ++k) {
+        if (k > 0) easeToward(current, actor.poseAt(int(k)));
+        shown.push_back(current);
+    }
+    return shown;
+}
+
+ActorPose shownPoseAt(const Actor& actor, int frame) {
+    ActorPose current = actor.poseAt(0);
+    for (int k = 1; k <= frame; ++k) easeToward(current, actor.poseAt(k));
+    return current;
+}
+
+vector2df picturePointAt(const Actor& actor, const ActorPose& pose, const vector2df& pixel) {
+    const vector2df half = halfPixels(actor);
+    const double lx = (double(pixel.X) - half.X) * pose.scale.X;
+    const double ly = (double(pixel.Y) - half.Y) * pose.scale.Y;
+    const double c = std::cos(double(pose.rotation)), s = std::sin(double(pose.rotation));
+    return vector2df(float(pose.position.X + (lx * c - ly * s) / kSceneUnitPixels),
+                     float(pose.position.Y + (lx * s + ly * c) / kSceneUnitPixels));
+}
+
+vector2df pictureSpotAt(const Actor& actor, const ActorPose& pose, const vector2df& scenePoint) {
+    const vector2df half = halfPixels(actor);
+    if (std::fabs(double(pose.scale.X)) < kFlatScale || std::fabs(double(pose.scale.Y)) < kFlatScale)
+        return half;
+    const double dx = (double(scenePoint.X) - pose.position.X) * kSceneUnitPixels;
+    const double dy = (double(scenePoint.Y) - pose.position.Y) * kSceneUnitPixels;
+    const double c = std::cos(double(pose.rotation)), s = std::sin(double(pose.rotation));
+    return vector2df(float((dx * c + dy * s) / pose.scale.X + half.X),
+                     float((-dx * s + dy * c) / pose.scale.Y + half.Y));
+}
+
+vector2df rigPivotPixels(const Actor& actor, const Rig& rig) {
+    const RigJoint* j = rig.find(actor.name);
+    return j ? vector2df(j->pivotX, j->pivotY) : halfPixels(actor);
+}
+
+int rigParentIndex(const std::vector<Actor*>& actors, const Rig& rig, std::size_t index) {
+    const std::string parent = rig.parentOf(actors[index]->name);
+    if (parent.empty()) return -1;
+    for (std::size_t i = 0; i < actors.size(); ++i)
+        if (actors[i]->name == parent) return int(i);
+    return -1;
+}
+
+std::vector<std::size_t> rigFamily(const std::vector<Actor*>& actors, const Rig& rig,
+                                   std::size_t index) {
+    std::vector<std::size_t> family{index};
+    for (std::size_t i = 0; i < actors.size(); ++i) {
+        if (i == index) continue;
+        // Walk up from actor i; it belongs when the walk meets index (bounded by the count).
+        int at = rigParentIndex(actors, rig, i);
+        for (std::size_t steps = 0; at >= 0 && steps < actors.size(); ++steps) {
+            if (std::size_t(at) == index) {
+                family.push_back(i);
+                break;
+            }
+            at = rigParentIndex(actors, rig, std::size_t(at));
+        }
+    }
+    return family;
+}
+
+bool rigLinked(const std::vector<Actor*>& actors, const Rig& rig, std::size_t index) {
+    if (rigParentIndex(actors, rig, index) >= 0) return true;
+    for (std::size_t i = 0; i < actors.size(); ++i)
+        if (rigParentIndex(actors, rig, i) == int(index)) return true;
+    return false;
+}
+
+RigEditReport moveRigFamily(const std::vector<Actor*>& family, const vector2df& pivotPixels,
+                            int frame, int minLength, const RigMotion& motion) {
+    RigEditReport report;
+    if (family.empty()) return report;
+    const std::size_t first = std::size_t(std::max(frame, 0));
+    std::size_t length = std::max<std::size_t>(first + 1, std::size_t(std::max(minLength, 1)));
+    for (const Actor* a : family) length = std::max(length, a->poses.size());
+
+    // What playback shows now, before the edit; the turning actor's pivot follows it.
+    std::vector<std::vector<ActorPose>> before;
+    before.reserve(family.size());
+    for (const Actor* a : family) before.push_back(shownTrack(*a, length));
+    for (Actor* a : family) a->poses.resize(length, a->poses.back());
+
+    const std::size_t n = family.size();
+    std::vector<ActorPose> shown(n), stored(n), trial(n);
+    if (first > 0)
+        for (std::size_t i = 0; i < n; ++i) shown[i] = before[i][first - 1];
+
+    // The poses frame k wants with a share of the edit, and whether every part can follow
+    // them exactly from the shown poses.
+    auto attempt = [&](std::size_t k, float share, std::vector<ActorPose>& out) {
+        const vector2df pivot = picturePointAt(*family[0], before[0][k], pivotPixels);
+        bool exact = true;
+        for (std::size_t i = 0; i < n; ++i) {
+            const ActorPose want = moved(before[i][k], pivot, motion.angle * share, motion.offset * share);
+            if (k == 0) {
+                out[i] = want;  // the first frame is shown as it is stored
+                continue;
+            }
+            bool clipped = false;
+            out[i] = storedPoseFor(shown[i], want, clipped);
+            exact = exact && !clipped;
+        }
+        return exact;
+    };
+
+    float share = 0.f;
+    for (std::size_t k = first; k < length; ++k) {
+        float taken = 1.f;
+        if (!attempt(k, 1.f, stored)) {
+            // Too much for one frame: the largest share the whole family can follow exactly,
+            // no less than the previous frame's; the rest comes in later frames.
+            if (attempt(k, share, trial)) {
+                float lo = share, hi = 1.f;
+                for (int step = 0; step < kRigShareSearchSteps; ++step) {
+                    const float mid = (lo + hi) / 2.f;
+                    if (attempt(k, mid, trial))
+                        lo = mid;
+                    else
+                        hi = mid;
+                }
+                attempt(k, lo, stored);
+                taken = lo;
+                ++report.spreadFrames;
+            } else {
+                // Even the track as it was cannot be followed here: shortened steps, as ever.
+                attempt(k, share, stored);
+                taken = share;
+                ++report.clippedFrames;
+            }
+        }
+        share = taken;
+        for (std::size_t i = 0; i < n; ++i) {
+            family[i]->poses[k] = stored[i];
+            if (k == 0)
+                shown[i] = stored[i];
+            else
+                easeToward(shown[i], stored[i]);
+        }
+    }
+    return report;
+}

@@ -1,0 +1,72 @@
+// The rig's hooks for the editing mode (editor/): rig.txt read at start and written by "Save",
+// drags handed to the rig (moves with descendants, turns about the pivot), the rigged actors
+// shown as playback shows them, and the rig drawn over the stage. Without the editing mode
+// none of these is called.
+#include <cstdio>
+
+#include "actors/Actor.h"
+#include "app/Application.h"
+#include "states/MainState.h"
+
+using namespace irr;
+
+void MainState::loadRig() {
+    rigEditing.setFolder(paths.actorFolder);
+    rigEditing.load(actors);
+}
+
+void MainState::saveRig(SaveReport& report) {
+    std::string error;
+    if (rigEditing.save(actors, error)) return;
+    report.failures.push_back(error);
+    std::fprintf(stderr, "Not saved: %s\n", error.c_str());
+}
+
+void MainState::rigPress(const SEvent::SMouseInput* mouse) {
+    if (!draggedActor) return;
+    const bool turn = mouse->Event == EMIE_RMOUSE_PRESSED_DOWN || mouse->Shift;
+    rigEditing.beginDrag(draggedActor, turn);
+}
+
+bool MainState::rigDrag(const core::vector2df& fromScene, const core::vector2df& toScene) {
+    return rigEditing.drag(actors, currentFrame, frameCount, fromScene, toScene);
+}
+
+void MainState::rigShownPose(const Actor* actor, core::vector2df& position, ActorPose& shown) const {
+    const int index = rigActorIndex(actors, actor);
+    if (index < 0 || !rigLinked(actors, rigEditing.rig(), std::size_t(index))) return;
+    shown = rigEditing.editedPose(actors, actor, currentFrame);
+    position = shown.position;
+}
+
+core::vector2df MainState::rigPosition(const Actor* actor) const {
+    return rigEditing.editedPose(actors, actor, currentFrame).position;
+}
+
+bool MainState::rigKey(const SEvent::SKeyInput* key, const core::vector2df& m) {
+    if (key->Control || !selectedActor || recording || ui.isMouseDown()) return false;
+    if (key->Key != KEY_KEY_P && key->Key != KEY_KEY_H && key->Key != KEY_KEY_U) return false;
+    if (key->Key == KEY_KEY_P) {
+        if (!rigEditing.setPivotAt(actors, selectedActor, currentFrame, m))
+            rigEditing.tell(selectedActor->name + ": no pivot there (the picture is flat at this frame)");
+    } else {
+        // H hangs the selection from the actor drawn topmost under the pointer; U from nothing.
+        const Actor* parent = nullptr;
+        if (key->Key == KEY_KEY_H) {
+            for (const Actor* actor : actors) {
+                const core::vector2df c = rigPosition(actor), half = actor->size / 2.f;
+                if (actor != selectedActor && c.X - half.X <= m.X && m.X <= c.X + half.X &&
+                    c.Y - half.Y <= m.Y && m.Y <= c.Y + half.Y)
+                    parent = actor;
+            }
+        }
+        std::string why;
+        if ((parent || key->Key == KEY_KEY_U) && !rigEditing.setParent(selectedActor, parent, why))
+            rigEditing.tell(why);
+    }
+    return true;
+}
+
+void MainState::drawRigOverlay() {
+    rigEditing.drawOverlay(app ? app->renderer() : nullptr, actors, selectedActor, currentFrame);
+}
