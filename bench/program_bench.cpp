@@ -1,8 +1,8 @@
 // bench_program MODE [--seconds S]: the real main state in the real application loop, run in
 // the working directory (which must hold data/ with the font, skins, music and data/actors/).
 //   standin DIR  writes a stand-in animation into DIR/data/actors/ (pictures and data files)
-//   song OUT     writes the click song (a short tone burst every 50 ms) of S seconds, or as
-//                long as data/'s music
+//   song OUT     writes the click song (a tone burst every 50 ms, 2 to 17 ms long by its
+//                number) of S seconds, or as long as data/'s music
 //   sync         plays the animation with the click song as its music through a sound server
 //                and records what the server plays (PulseAudio: TUMELORA_BENCH_MONITOR names
 //                the monitor source of its sink); each click heard is compared with the frame
