@@ -28,6 +28,11 @@ constexpr int kDeviceBufferFrames = 1024;
 // Device buffers between handing a buffer over and hearing its start: the output latency
 // (measured through PulseAudio with bench/run --only sync; TUMELORA_AUDIO_LATENCY_MS overrides).
 constexpr double kLatencyBuffers = 0.5;
+// How far back the heard position looks for the audio callback that came most on time, in
+// ns: callbacks only ever come late (the audio thread was not scheduled at once), never
+// early, so the earliest of the recent ones tells best when the device takes each buffer.
+// Short, so that a device that really fell behind (a stall, an underrun) is followed soon.
+constexpr int64_t kHeardOriginWindowNs = 250'000'000;
 // Largest music file copied into memory (FSOUND_LOADMEMORY).
 constexpr long long kMaxMemoryBytes = 64ll << 20;
 // Longest music accepted, in seconds (positions stay far inside int milliseconds).
@@ -361,9 +366,13 @@ struct HeardRecord {
     std::atomic<int64_t> handedFrom{0}; // first frame of the last buffer handed over
     std::atomic<int64_t> handedCount{0};
     std::atomic<int64_t> handedAtNs{0};
+    // When frame 0 would have been handed over, had the device taken every buffer on time
+    // (the earliest over the recent callbacks).
+    std::atomic<int64_t> originNs{0};
 
     // Publishes a new record (the writer holds the device lock or is the audio callback).
-    void write(uint32_t newEpoch, bool isPlaying, int64_t newFloor, int64_t from, int64_t count, int64_t atNs) {
+    void write(uint32_t newEpoch, bool isPlaying, int64_t newFloor, int64_t from, int64_t count, int64_t atNs,
+               int64_t origin) {
         sequence.fetch_add(1, std::memory_order_acq_rel);
         epoch.store(newEpoch, std::memory_order_relaxed);
         playing.store(isPlaying, std::memory_order_relaxed);
@@ -371,6 +380,7 @@ struct HeardRecord {
         handedFrom.store(from, std::memory_order_relaxed);
         handedCount.store(count, std::memory_order_relaxed);
         handedAtNs.store(atNs, std::memory_order_relaxed);
+        originNs.store(origin, std::memory_order_relaxed);
         sequence.fetch_add(1, std::memory_order_acq_rel);
     }
 };
@@ -403,6 +413,10 @@ struct FSOUND_STREAM {
 
     HeardRecord heard;
     uint32_t heardEpoch = 0;       // changed under the device lock
+    // The audio callback's own: the earliest origins of the previous and the current half
+    // window, when the current one began, and for which epoch.
+    int64_t originOlderNs = 0, originNewerNs = 0, originBucketNs = 0;
+    uint32_t originEpoch = 0;
     // The calling thread's own: the last heard position reported, and for which epoch.
     double lastHeardFrames = -1;
     uint32_t lastHeardEpoch = 0;
@@ -461,7 +475,8 @@ void moveTo(FSOUND_STREAM* s, int64_t frame) {
     s->ringChanged.notify_all();
     s->position = frame;
     ++s->heardEpoch;
-    s->heard.write(s->heardEpoch, s->playing, frame, frame, 0, monotonicNs());
+    const int64_t nowNs = monotonicNs();
+    s->heard.write(s->heardEpoch, s->playing, frame, frame, 0, nowNs, nowNs - frame * 1'000'000'000 / kOutputRate);
 }
 
 // Waits until the decoder has `frames` frames ahead of the position (or the rest of the
@@ -529,7 +544,20 @@ void SDLCALL audioCallback(void*, Uint8* out, int len) {
         const int64_t n = take(s, dst, std::min<int64_t>(frames, s->frames - s->position), true);
         musicFrames = std::max(musicFrames, n);
         const bool ended = s->position >= s->frames;
-        s->heard.write(s->heardEpoch, !ended, s->heard.floor.load(std::memory_order_relaxed), from, n, nowNs);
+        const int64_t origin = nowNs - from * 1'000'000'000 / kOutputRate;
+        if (s->originEpoch != s->heardEpoch) {
+            s->originEpoch = s->heardEpoch;
+            s->originOlderNs = s->originNewerNs = origin;
+            s->originBucketNs = nowNs;
+        } else if (nowNs - s->originBucketNs >= kHeardOriginWindowNs / 2) {
+            s->originOlderNs = s->originNewerNs;
+            s->originNewerNs = origin;
+            s->originBucketNs = nowNs;
+        } else {
+            s->originNewerNs = std::min(s->originNewerNs, origin);
+        }
+        s->heard.write(s->heardEpoch, !ended, s->heard.floor.load(std::memory_order_relaxed), from, n, nowNs,
+                       std::min(s->originOlderNs, s->originNewerNs));
         if (ended) {
             s->playing = false;
             s->endPending = true;
@@ -705,7 +733,9 @@ int F_API FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream) {
     stream->channel = channel;
     g_device.channels[channel] = stream;
     ++stream->heardEpoch;
-    stream->heard.write(stream->heardEpoch, true, stream->position, stream->position, 0, monotonicNs());
+    const int64_t nowNs = monotonicNs();
+    stream->heard.write(stream->heardEpoch, true, stream->position, stream->position, 0, nowNs,
+                        nowNs - stream->position * 1'000'000'000 / kOutputRate);
     g_error = FSOUND_ERR_NONE;
     return channel;
 }
@@ -787,7 +817,7 @@ bool tumeloraStreamHeardMs(FSOUND_STREAM* stream, double* ms) {
     HeardRecord& h = stream->heard;
     uint32_t epoch = 0;
     bool playing = false;
-    int64_t floor = 0, from = 0, count = 0, atNs = 0;
+    int64_t floor = 0, from = 0, count = 0, atNs = 0, originNs = 0;
     for (;;) {
         const uint32_t before = h.sequence.load(std::memory_order_acquire);
         if (before % 2 != 0) continue;
@@ -797,14 +827,19 @@ bool tumeloraStreamHeardMs(FSOUND_STREAM* stream, double* ms) {
         from = h.handedFrom.load(std::memory_order_relaxed);
         count = h.handedCount.load(std::memory_order_relaxed);
         atNs = h.handedAtNs.load(std::memory_order_relaxed);
+        originNs = h.originNs.load(std::memory_order_relaxed);
         std::atomic_thread_fence(std::memory_order_acquire);
         if (h.sequence.load(std::memory_order_relaxed) == before) break;
     }
     if (!playing) return false;
-    // The last buffer handed over has been going out since it was handed over; what is heard
-    // now is that much further on, less the frames still queued in the device.
-    const double since = static_cast<double>(monotonicNs() - atNs) * kOutputRate / 1e9;
-    double frames = static_cast<double>(from) + std::min(since, static_cast<double>(count)) -
+    // The device takes the music at a steady rate from the origin on (a late audio callback
+    // does not hold the position back), but never beyond the last buffer handed over; what is
+    // heard now is that, less the frames still queued in the device.
+    const int64_t nowNs = monotonicNs();
+    const double since = static_cast<double>(nowNs - atNs) * kOutputRate / 1e9;
+    const double steady = static_cast<double>(nowNs - originNs) * kOutputRate / 1e9;
+    double frames = std::min(std::max(static_cast<double>(from) + since, steady),
+                             static_cast<double>(from + count)) -
                     static_cast<double>(g_device.latencyFrames.load());
     frames = std::max(frames, static_cast<double>(floor));
     if (epoch == stream->lastHeardEpoch) frames = std::max(frames, stream->lastHeardFrames);
