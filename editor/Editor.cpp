@@ -901,8 +901,12 @@ void Editor::drawTimeline() {
     char line[LINE_SIZE];
     const int ms = musicTimeOfFrame(state.currentFrame);
     const double period = beatPeriodMs(beats);
-    char tempo[LINE_SIZE] = "no beats";
-    if (period > 0.0) std::snprintf(tempo, sizeof tempo, "%.1f BPM", 60000.0 / period);
+    char tempo[32] = "no beats";
+    if (period > 0.0) {
+        // In tenths of a beat a minute, kept to what an int holds whatever the grid says.
+        const long tenths = std::lround(std::min(600000.0 / period, 1e9));
+        std::snprintf(tempo, sizeof tempo, "%ld.%ld BPM", tenths / 10, tenths % 10);
+    }
     std::snprintf(line, sizeof line, "Frame %d / %d   %d:%02d.%03d   %s", state.currentFrame,
                   state.frameCount - 1, ms / 60000, (ms / 1000) % 60, ms % 1000, tempo);
     text(layout.timelineText.x, layout.timelineText.y, line, ALIGN_LEFT_TOP, TEXT_COLOUR);
