@@ -644,17 +644,10 @@ void Editor::runProperties(bool act, bool drawPass) {
     }
     const ActorPose p = actor->poseAt(state.currentFrame);  // a copy: edits may move the track
     ActorPose e = p;
-    struct Row {
-        float* value;
-        float min, max, step;
-        const char* label;
-        const char* format;
-        float shownAs;
-    };
     // Bound scale: the H row edits W too, and a change of either makes H equal to W. Only a
     // change by the user does this: a pass in which nothing moved changes nothing.
     const bool bound = actor->bindScale;
-    const Row rows[PROP_COUNT] = {
+    const PropertyRow rows[PROP_COUNT] = {
         {&e.position.X, POSITION_MIN, POSITION_MAX, POSITION_STEP, "X", "%.2f", 1.f},
         {&e.position.Y, POSITION_MIN, POSITION_MAX, POSITION_STEP, "Y", "%.2f", 1.f},
         {&e.rotation, ROTATION_MIN, ROTATION_MAX, ROTATION_STEP, "rot", "%.2f", RADIANS_TO_DEGREES},
@@ -663,7 +656,7 @@ void Editor::runProperties(bool act, bool drawPass) {
     };
     Image* base = state.images.size() > SKIN_SLIDER_BASE ? state.images[SKIN_SLIDER_BASE] : nullptr;
     for (int i = 0; i < PROP_COUNT; ++i) {
-        const Row& row = rows[i];
+        const PropertyRow& row = rows[i];
         const EditorPropertyRect& r = layout.props[i];
         if (base && drawPass) {
             base->setSize(r.slider.width, r.slider.height);

@@ -2,29 +2,41 @@
 
 #include <X11/Xlib.h>
 
-void flushWindowRequests(irr::IrrlichtDevice* device) {
-    if (!device || !device->getVideoDriver()) return;
-    irr::video::IVideoDriver* driver = device->getVideoDriver();
-    if (driver->getDriverType() != irr::video::EDT_OPENGL) return;
-    void* display = driver->getExposedVideoData().OpenGLLinux.X11Display;
-    if (display) XFlush(static_cast<Display*>(display));
-}
+namespace {
 
-bool takeWindowCloseRequest(irr::IrrlichtDevice* device) {
+// Other client messages looked at (and put back) while looking for a close request.
+constexpr int MAX_OTHER_CLIENT_MESSAGES = 16;
+
+// The X connection and window of the device's OpenGL driver; false for any other driver.
+bool deviceWindow(irr::IrrlichtDevice* device, Display*& display, Window& window) {
     if (!device || !device->getVideoDriver()) return false;
     irr::video::IVideoDriver* driver = device->getVideoDriver();
     if (driver->getDriverType() != irr::video::EDT_OPENGL) return false;
-    Display* display = static_cast<Display*>(driver->getExposedVideoData().OpenGLLinux.X11Display);
-    const Window window = Window(driver->getExposedVideoData().OpenGLLinux.X11Window);
-    if (!display || !window) return false;
+    display = static_cast<Display*>(driver->getExposedVideoData().OpenGLLinux.X11Display);
+    window = Window(driver->getExposedVideoData().OpenGLLinux.X11Window);
+    return display != nullptr;
+}
+
+}  // namespace
+
+void flushWindowRequests(irr::IrrlichtDevice* device) {
+    Display* display = nullptr;
+    Window window = 0;
+    if (deviceWindow(device, display, window)) XFlush(display);
+}
+
+bool takeWindowCloseRequest(irr::IrrlichtDevice* device) {
+    Display* display = nullptr;
+    Window window = 0;
+    if (!deviceWindow(device, display, window) || !window) return false;
     const Atom protocols = XInternAtom(display, "WM_PROTOCOLS", True);
     const Atom deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", True);
     if (protocols == None || deleteWindow == None) return false;
     bool taken = false;
     XEvent event;
-    XEvent others[16];
+    XEvent others[MAX_OTHER_CLIENT_MESSAGES];
     int kept = 0;
-    while (kept < 16 && XCheckTypedWindowEvent(display, window, ClientMessage, &event)) {
+    while (kept < MAX_OTHER_CLIENT_MESSAGES && XCheckTypedWindowEvent(display, window, ClientMessage, &event)) {
         if (event.xclient.message_type == protocols &&
             Atom(event.xclient.data.l[0]) == deleteWindow)
             taken = true;
@@ -38,12 +50,9 @@ bool takeWindowCloseRequest(irr::IrrlichtDevice* device) {
 
 
 bool currentWindowSize(irr::IrrlichtDevice* device, int& width, int& height) {
-    if (!device || !device->getVideoDriver()) return false;
-    irr::video::IVideoDriver* driver = device->getVideoDriver();
-    if (driver->getDriverType() != irr::video::EDT_OPENGL) return false;
-    Display* display = static_cast<Display*>(driver->getExposedVideoData().OpenGLLinux.X11Display);
-    const Window window = Window(driver->getExposedVideoData().OpenGLLinux.X11Window);
-    if (!display || !window) return false;
+    Display* display = nullptr;
+    Window window = 0;
+    if (!deviceWindow(device, display, window) || !window) return false;
     Window root;
     int x = 0, y = 0;
     unsigned w = 0, h = 0, border = 0, depth = 0;

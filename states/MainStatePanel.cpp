@@ -163,23 +163,14 @@ void MainState::runPropertyRows(float ox, float oy, float thumbH, float rowH, fl
     ActorPose e = p;
     char text[VALUE_TEXT_SIZE];
 
-    // One slider row: the edited field, its range and step, label, value format and the
-    // factor the value is shown with.
-    struct Row {
-        float* value;
-        float min, max, step;
-        const char* label;
-        const char* format;
-        float shownAs;
-    };
-    const Row rows[] = {
+    const PropertyRow rows[] = {
         {&e.position.X, POSITION_MIN, POSITION_MAX, POSITION_STEP, "X", "X %.2f", 1.f},
         {&e.position.Y, POSITION_MIN, POSITION_MAX, POSITION_STEP, "Y", "Y %.2f", 1.f},
         {&e.rotation, ROTATION_MIN, ROTATION_MAX, ROTATION_STEP, "rot", "rot %.2f",
          RADIANS_TO_DEGREES},
         {&e.scale.X, SCALE_MIN, SCALE_MAX, SCALE_STEP, "W", "W %.3f", 1.f},
     };
-    for (const Row& row : rows) {
+    for (const PropertyRow& row : rows) {
         drawSliderBase(x, y);
         ui.sliderFloat(x, y, row.value, UI_NO_ID, UI_HORIZONTAL, sliderSkin, row.min, row.max,
                        row.step, STAGE_W, thumbH);

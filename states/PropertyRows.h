@@ -16,6 +16,16 @@ constexpr float EDIT_TOLERANCE = 0.000001f;
 // A release within this squared pixel distance of its press is a click, not a drag.
 constexpr int CLICK_SLOP_SQUARED = 4;
 
+// One slider row: the edited field, its range and step, label, value format and the factor
+// the value is shown with.
+struct PropertyRow {
+    float* value;
+    float min, max, step;
+    const char* label;
+    const char* format;
+    float shownAs;
+};
+
 // True when the rows moved the pose: position or scale by more than the tolerance, or any turn.
 inline bool poseEdited(const ActorPose& before, const ActorPose& after) {
     const auto differs = [](float a, float b) { return std::fabs(a - b) > EDIT_TOLERANCE; };
