@@ -329,6 +329,7 @@ TEST_F(RigTest, PivotAndParentSetInTheEditorAreUndoneRedoneAndRecovered) {
     EXPECT_NEAR(j->pivotX, 20.f, 1e-3f);
     EXPECT_NEAR(j->pivotY, 20.f, 1e-3f);
     EXPECT_EQ(j->parent, "body");
+    const float pivotY = j->pivotY;  // j points into the rig, which undo and redo replace
     const vector2df drawn = drawnPoint(arm, arm.poses[0], {j->pivotX, j->pivotY});
     EXPECT_NEAR(drawn.X, 6.5f * kSceneUnitPixels, 0.01f);
     EXPECT_NEAR(drawn.Y, 4.f * kSceneUnitPixels, 0.01f);
@@ -348,7 +349,7 @@ TEST_F(RigTest, PivotAndParentSetInTheEditorAreUndoneRedoneAndRecovered) {
     editing.restore(rig);
     ASSERT_NE(editing.rig().find("arm"), nullptr);
     EXPECT_EQ(editing.rig().find("arm")->parent, "body");
-    EXPECT_EQ(editing.rig().find("arm")->pivotY, j->pivotY);
+    EXPECT_EQ(editing.rig().find("arm")->pivotY, pivotY);
 
     // Unsaved, the rig is kept in its recovery file, and a new session takes it from there.
     std::string error;
