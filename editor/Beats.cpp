@@ -79,7 +79,7 @@ std::string formatBeats(const std::vector<long>& beats) {
     return out;
 }
 
-BeatAnalysis analyseBeats(const std::string& musicPath) {
+BeatAnalysis analyseBeats(const std::string& musicPath, const std::atomic<bool>* cancel) {
     BeatAnalysis a;
     OggVorbis_File file;
     if (ov_fopen(musicPath.c_str(), &file) != 0) {
@@ -107,7 +107,12 @@ BeatAnalysis analyseBeats(const std::string& musicPath) {
         std::vector<float> level;
         uint_t filled = 0;
         int section = 0;
+        bool cancelled = false;
         for (;;) {
+            if (cancel && cancel->load()) {
+                cancelled = true;
+                break;
+            }
             float** pcm = nullptr;
             const long n = ov_read_float(&file, &pcm, DECODE_CHUNK, &section);
             if (n == OV_HOLE) continue;
@@ -144,8 +149,11 @@ BeatAnalysis analyseBeats(const std::string& musicPath) {
             a.soundStart = double(first) * a.hopSeconds;
             a.soundEnd = double(last + 1) * a.hopSeconds;
         }
-        a.ok = !level.empty();
-        if (!a.ok) a.error = musicPath + ": no audio in it";
+        a.ok = !level.empty() && !cancelled;
+        if (cancelled)
+            a.error = "tracking stopped";
+        else if (!a.ok)
+            a.error = musicPath + ": no audio in it";
     }
     if (grain) del_cvec(grain);
     if (odf) del_fvec(odf);
@@ -167,7 +175,7 @@ double beatPeriodMs(const std::vector<long>& beats) {
     return double(gaps[gaps.size() / 2]);
 }
 
-std::vector<long> fitBeatGrid(const BeatAnalysis& a) {
+std::vector<long> fitBeatGrid(const BeatAnalysis& a, const std::atomic<bool>* cancel) {
     std::vector<long> raw;
     for (double t : a.tracked) raw.push_back(std::lround(t * 1000.0));
     if (!a.ok || a.tracked.size() < BEAT_MIN_TRACKED || a.hopSeconds <= 0.0) return raw;
@@ -182,6 +190,7 @@ std::vector<long> fitBeatGrid(const BeatAnalysis& a) {
     double bestScore = -1.0, bestPeriod = tracked, bestPhase = 0.0;
     for (double p = tracked * (1.0 - BEAT_PERIOD_RANGE); p <= tracked * (1.0 + BEAT_PERIOD_RANGE);
          p += BEAT_PERIOD_STEP_MS) {
+        if (cancel && cancel->load()) return raw;
         for (double phase = 0.0; phase < p; phase += BEAT_PHASE_STEP_MS) {
             double score = 0.0;
             double t = from + phase;
@@ -222,16 +231,22 @@ bool writeBeatsFile(const std::string& path, const std::vector<long>& beats, std
     return false;
 }
 
-BeatLoader::~BeatLoader() { stop(); }
+BeatLoader::~BeatLoader() { cancel(); }
 
 void BeatLoader::start(const std::string& musicPath) {
     stop();
     done = false;
+    cancelled = false;
     thread = std::thread(&BeatLoader::load, this, musicPath);
 }
 
 void BeatLoader::stop() {
     if (thread.joinable()) thread.join();
+}
+
+void BeatLoader::cancel() {
+    cancelled = true;
+    stop();
 }
 
 void BeatLoader::load(std::string musicPath) {
@@ -247,13 +262,17 @@ void BeatLoader::load(std::string musicPath) {
         done = true;
         return;
     }
-    const BeatAnalysis analysis = analyseBeats(musicPath);
+    const BeatAnalysis analysis = analyseBeats(musicPath, &cancelled);
     if (!analysis.ok) {
         message = "No beats: " + analysis.error;
         done = true;
         return;
     }
-    beats = fitBeatGrid(analysis);
+    beats = fitBeatGrid(analysis, &cancelled);
+    if (cancelled) {  // a grid left half fitted is not written
+        done = true;
+        return;
+    }
     std::string error;
     if (writeBeatsFile(path, beats, error))
         message = "Beats found by the tracker, kept in " + path;

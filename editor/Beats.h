@@ -40,10 +40,11 @@ struct BeatAnalysis {
     bool ok = false;
     std::string error;
 };
-// Decodes the Ogg Vorbis file and runs the tracker over it.
-BeatAnalysis analyseBeats(const std::string& musicPath);
-// The steady grid fitted to an analysis, as beat times in ms (the tracker's beats when too few).
-std::vector<long> fitBeatGrid(const BeatAnalysis& analysis);
+// Decodes the Ogg Vorbis file and runs the tracker over it; gives up (not ok) once *cancel is set.
+BeatAnalysis analyseBeats(const std::string& musicPath, const std::atomic<bool>* cancel = nullptr);
+// The steady grid fitted to an analysis, as beat times in ms (the tracker's beats when too few,
+// or once *cancel is set).
+std::vector<long> fitBeatGrid(const BeatAnalysis& analysis, const std::atomic<bool>* cancel = nullptr);
 // The beats shifted by deltaMs (none below 0).
 std::vector<long> shiftBeats(const std::vector<long>& beats, long deltaMs);
 // The beats as a steady grid from the first one with the period changed by deltaMs, over the
@@ -57,7 +58,7 @@ double beatPeriodMs(const std::vector<long>& beats);
 class BeatLoader {
 public:
     BeatLoader() = default;
-    // Waits for the thread.
+    // Cancels the thread.
     ~BeatLoader();
     BeatLoader(const BeatLoader&) = delete;
     BeatLoader& operator=(const BeatLoader&) = delete;
@@ -67,6 +68,8 @@ public:
     bool ready() const { return done.load(); }
     // Waits for the thread.
     void stop();
+    // Asks the thread to give up and waits for it (a song being tracked leaves no beats file).
+    void cancel();
     // The beats (ms) and what getting them did ("" when the file was read as it was).
     std::vector<long> beats;
     std::string message;
@@ -75,6 +78,7 @@ private:
     // The thread's work.
     void load(std::string musicPath);
     std::atomic<bool> done{false};
+    std::atomic<bool> cancelled{false};
     std::thread thread;
 };
 // Writes the beats file (whole, by renaming a temporary file); false with the reason in error.

@@ -201,7 +201,7 @@ void Editor::leave() {
 
 void Editor::shutdown() {
     wave.stop();
-    beatLoader.stop();
+    beatLoader.cancel();
     writer.finish();
 }
 

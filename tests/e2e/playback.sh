@@ -64,7 +64,8 @@ signal_ends_it INT
 program_args=(w --edit)
 start
 wait_window 300 || fail "no editor window named TUMELORA"
-sleep 0.5
+# The editor has started once its stage shows the background (at the scaled stage's top-left).
+wait_drawn 400 100 100 || fail "the editor never drew its stage"
 signal_ends_it HUP
 program_args=(w)
 cmp -s "$run/data/actors/a.data" "$work/a.before" || fail "a signal rewrote the data file"
