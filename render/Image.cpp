@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 
 using namespace irr;
 using namespace irr::video;
@@ -132,6 +133,21 @@ inline void placeCorners(const f32 lx[2], const f32 ly[2], u32 drawFlags, f32 x,
 
 }  // namespace
 
+bool copiesPixelForPixel(const core::vector3df pos[4], const core::vector2df& t0,
+                         const core::vector2df& t1, const core::dimension2d<u32>& textureSize) {
+    const f32 x0 = pos[0].X, y0 = pos[0].Y, x1 = pos[3].X, y1 = pos[3].Y;
+    // An upright rectangle, not mirrored, on whole pixels.
+    if (pos[1].X != x1 || pos[1].Y != y0 || pos[2].X != x0 || pos[2].Y != y1) return false;
+    if (!(x1 > x0 && y1 > y0 && t1.X > t0.X && t1.Y > t0.Y)) return false;
+    for (f32 value : {x0, y0, x1, y1})
+        if (std::floor(value) != value || std::fabs(value) > MAX_COPY_COORDINATE) return false;
+    // One texel to one pixel, starting on a texel's edge.
+    const f32 tw = f32(textureSize.Width), th = f32(textureSize.Height);
+    const f32 u0 = t0.X * tw, v0 = t0.Y * th;
+    return std::floor(u0) == u0 && std::floor(v0) == v0 && t1.X * tw - u0 == x1 - x0 &&
+           t1.Y * th - v0 == y1 - y0;
+}
+
 void placeTransformed(core::vector3df pos[4], u32 drawFlags, f32 x, f32 y, f32 rotation,
                       const core::vector2df& scale) {
     const f32 lx[2] = {pos[0].X, pos[1].X}, ly[2] = {pos[0].Y, pos[2].Y};
@@ -178,8 +194,8 @@ void Image::drawQuad(s32 blend, u32 f, float x, float y, SColor col, const RectF
 
     const f32 px = hasHotSpot ? hotSpot.X : hx;
     const f32 py = hasHotSpot ? hotSpot.Y : hy;
-    // The batch key takes the Image's own flags word, never the draw flags.
-    S3DVertex* v = renderer_->appendQuad(texture_, blend, flags_ & TEX_BATCH_KEY_MASK);
+    // The corners are placed first: whether the quad may be copied decides its batch.
+    core::vector3df pos[4];
     if (f & DRAW_TRANSFORM) {
         // Local corners around the anchor; scaled, then turned, then moved onto (x, y).
         f32 ox = -hx, oy = -hy;
@@ -188,7 +204,7 @@ void Image::drawQuad(s32 blend, u32 f, float x, float y, SColor col, const RectF
         if (f & DRAW_BOTTOM) oy = hy;
         if (f & DRAW_HOTSPOT_Y) oy = py - hy;
         const f32 lx[2] = {-hx - ox, hx - ox}, ly[2] = {-hy - oy, hy - oy};
-        core::vector3df* out[4] = {&v[0].Pos, &v[1].Pos, &v[2].Pos, &v[3].Pos};
+        core::vector3df* out[4] = {&pos[0], &pos[1], &pos[2], &pos[3]};
         placeCorners(lx, ly, f, x, y, rotation, scale, out);
     } else {
         f32 w = drawSize.X, h = drawSize.Y;
@@ -202,13 +218,20 @@ void Image::drawQuad(s32 blend, u32 f, float x, float y, SColor col, const RectF
         if (f & DRAW_HOTSPOT_X) X -= w / 2.f + (w / 2.f) * (hx != 0.f ? (px - hx) / hx : 0.f);
         if (f & DRAW_BOTTOM) Y -= h;
         if (f & DRAW_HOTSPOT_Y) Y -= h / 2.f + (h / 2.f) * (hy != 0.f ? (py - hy) / hy : 0.f);
-        v[0].Pos.set(X, Y, 0.f);
-        v[1].Pos.set(X + w, Y, 0.f);
-        v[2].Pos.set(X, Y + h, 0.f);
-        v[3].Pos.set(X + w, Y + h, 0.f);
+        pos[0].set(X, Y, 0.f);
+        pos[1].set(X + w, Y, 0.f);
+        pos[2].set(X, Y + h, 0.f);
+        pos[3].set(X + w, Y + h, 0.f);
     }
+    // The batch key takes the Image's own flags word, never the draw flags.
+    u32 key = flags_ & TEX_BATCH_KEY_MASK;
+    if (opaque_ && blend == BLEND_ALPHA && c.color == 0xFFFFFFFFu && texture_ &&
+        copiesPixelForPixel(pos, t0, t1, texture_->getSize()))
+        key |= BATCH_PIXEL_COPY;
+    S3DVertex* v = renderer_->appendQuad(texture_, blend, key);
     const f32 u[4] = {t0.X, t1.X, t0.X, t1.X}, tv[4] = {t0.Y, t0.Y, t1.Y, t1.Y};
     for (int i = 0; i < 4; ++i) {
+        v[i].Pos = pos[i];
         v[i].Normal.set(0.f, 0.f, 0.f);
         v[i].Color = c;
         v[i].TCoords.set(u[i], tv[i]);

@@ -27,6 +27,9 @@ public:
     irr::video::ITexture* texture() const { return texture_; }
     const irr::core::vector2df* texCoords() const { return texCoords_; }
     Renderer2D* renderer() const { return renderer_; }
+    // True when the picture has no pixel that is not fully opaque (set by its creator).
+    bool opaque() const { return opaque_; }
+    void setOpaque(bool value) { opaque_ = value; }
 
 private:
     // The one drawing routine behind the three draws.
@@ -42,7 +45,17 @@ private:
     float rotation = 0.f;
     irr::core::vector2df scale{1.f, 1.f};
     bool sizeSet = false;
+    bool opaque_ = false;
 };
+
+// Largest coordinate a copied quad may have: far beyond any target, and small enough that
+// every whole number up to it is exact in a float.
+constexpr float MAX_COPY_COORDINATE = 65536.f;
+// True when a quad with these corners (top-left, top-right, bottom-left, bottom-right) and
+// texture corners puts each texel of a texture of this size on exactly one whole pixel, upright
+// and unmirrored (in units of the target's pixels).
+bool copiesPixelForPixel(const irr::core::vector3df pos[4], const irr::core::vector2df& t0,
+                         const irr::core::vector2df& t1, const irr::core::dimension2d<irr::u32>& textureSize);
 
 // Places the four local corners (z = 0) of a DRAW_TRANSFORM draw: scaled (DRAW_SCALE), turned
 // (DRAW_ROTATE), then moved onto (x, y); the same bits as the engine matrix would give.

@@ -113,6 +113,7 @@ void Renderer2D::beginFrame() {
     const core::dimension2d<u32> target = driver->getCurrentRenderTargetSize();
     const bool letterboxed = stageW_ > 0 && stageH_ > 0 &&
                              (target.Width != u32(stageW_) || target.Height != u32(stageH_));
+    unitIsPixel_ = !letterboxed;
     if (!letterboxed) {
         setPixelProjection(driver, f32(target.Width), f32(target.Height));
         resetBatch();
@@ -164,6 +165,13 @@ void Renderer2D::flush() {
     }
     if (currentFlags & TEX_TRILINEAR) material.setFlag(EMF_TRILINEAR_FILTER, true);
     if (currentFlags & TEX_BILINEAR) material.setFlag(EMF_BILINEAR_FILTER, true);
+    // A caller may scale the picture through the view or world transform (the editor's stage).
+    if ((currentFlags & BATCH_PIXEL_COPY) && unitIsPixel_ && driver_->getTransform(ETS_VIEW).isIdentity() &&
+        driver_->getTransform(ETS_WORLD).isIdentity()) {
+        material.MaterialType = EMT_SOLID;
+        material.setFlag(EMF_TRILINEAR_FILTER, false);
+        material.setFlag(EMF_BILINEAR_FILTER, false);
+    }
     material.setTexture(0, currentTexture);
     driver_->setMaterial(material);
     driver_->drawVertexPrimitiveList(vertices_.const_pointer(), u32(vertexCount_),

@@ -22,6 +22,12 @@ constexpr irr::s32 DEFAULT_QUAD_CAPACITY = 64;
 constexpr irr::u32 BATCH_RESERVE_VERTICES = irr::u32(MAX_BATCH_VERTICES);
 constexpr irr::u32 BATCH_RESERVE_INDICES = irr::u32(MAX_BATCH_VERTICES) / 4 * 6;
 
+// The renderer's own batch-key bit, above the flags word's: the batch holds only quads of an
+// opaque picture (Image::opaque) drawn in white with BLEND_ALPHA, each putting one texel on one
+// whole pixel (copiesPixelForPixel). While one scene unit is one pixel, such a batch is drawn
+// without blending or filtering: the same pixels, at a fraction of a software rasteriser's cost.
+constexpr irr::u32 BATCH_PIXEL_COPY = 0x80000000u;
+
 // Source rectangle of createImage / makeTexture, in picture pixels.
 struct PictureRect {
     irr::s16 x = 0, y = 0, width = 0, height = 0;
@@ -128,6 +134,7 @@ protected:
     irr::core::array<irr::u16> indices_;
     irr::core::array<irr::video::S3DVertex> vertices_;
     irr::s32 stageW_ = 0, stageH_ = 0;  // the picture's size; 0: the render target's
+    bool unitIsPixel_ = true;            // set by beginFrame: false while the stage is scaled
 };
 
 // Smallest power of two >= v (1 -> 1, 3 -> 4, 1280 -> 2048, 0 -> 0).

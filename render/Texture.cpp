@@ -57,6 +57,41 @@ void bleedTexels(Texel* texels, u32 pitchTexels, u32 pictureW, u32 pictureH, u32
         texels[h * pitchTexels + w] = texels[(h - 1) * pitchTexels + w - 1];
 }
 
+// True when every pixel of the picture's used area is fully opaque (a format without alpha is).
+bool isOpaque(IImage* picture, const PictureRect* rect) {
+    const core::dimension2d<u32> size = picture->getDimension();
+    u32 x0 = 0, y0 = 0, x1 = size.Width, y1 = size.Height;
+    if (rect) {
+        x0 = u32(core::max_(s32(rect->x), 0));
+        y0 = u32(core::max_(s32(rect->y), 0));
+        x1 = core::min_(x1, u32(core::max_(s32(rect->x) + s32(rect->width), 0)));
+        y1 = core::min_(y1, u32(core::max_(s32(rect->y) + s32(rect->height), 0)));
+    }
+    switch (picture->getColorFormat()) {
+        case ECF_R8G8B8:
+        case ECF_R5G6B5:
+            return true;
+        case ECF_A8R8G8B8: {
+            const u8* bytes = static_cast<const u8*>(picture->lock());
+            if (!bytes) return false;
+            const u32 pitch = picture->getPitch();
+            bool opaque = true;
+            for (u32 y = y0; y < y1 && opaque; ++y) {
+                const u32* row = reinterpret_cast<const u32*>(bytes + size_t(y) * pitch);
+                for (u32 x = x0; x < x1; ++x)
+                    if ((row[x] >> 24) != 0xFFu) {
+                        opaque = false;
+                        break;
+                    }
+            }
+            picture->unlock();
+            return opaque;
+        }
+        default:
+            return false;  // other formats (with one bit of alpha or none read here) blend as before
+    }
+}
+
 }  // namespace
 
 void bleedEdgeColors(IImage* picture, u32 w, u32 h) {
@@ -116,9 +151,12 @@ Image* Renderer2D::createImage(const char* name, IImage* picture, bool releasePi
     ITexture* texture = nullptr;
     core::vector2df texCoords[2];
     const bool made = makeTexture(name, &texture, texCoords, picture, flags, rect);
+    const bool opaque = made && isOpaque(picture, rect);
     if (releasePicture) picture->drop();
     if (!made) return nullptr;
-    return new Image(this, size.Width, size.Height, flags, texture, texCoords);
+    Image* image = new Image(this, size.Width, size.Height, flags, texture, texCoords);
+    image->setOpaque(opaque);
+    return image;
 }
 
 bool Renderer2D::makeTexture(const char* name, ITexture** texture, core::vector2df texCoords[2],

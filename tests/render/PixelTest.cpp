@@ -130,4 +130,60 @@ TEST_F(PixelTest, AdditiveBlendAddsToWhatIsThere) {
     delete grey;
 }
 
+TEST_F(PixelTest, OpaquePicturesDrawnPixelForPixelKeepEveryPixelAndOthersStillBlendAndFilter) {
+    // A picture whose every pixel differs from its neighbours, and the same with one hole.
+    constexpr u32 PW = 64, PH = 48;
+    auto pattern = [&](u32 x, u32 y) { return SColor(255, x * 4, y * 5, (x * 7 + y * 3) & 0xFF); };
+    IImage* p = driver->createImage(ECF_A8R8G8B8, core::dimension2d<u32>(PW, PH));
+    IImage* q = driver->createImage(ECF_A8R8G8B8, core::dimension2d<u32>(PW, PH));
+    for (u32 y = 0; y < PH; ++y)
+        for (u32 x = 0; x < PW; ++x) {
+            p->setPixel(x, y, pattern(x, y));
+            q->setPixel(x, y, pattern(x, y));
+        }
+    q->setPixel(5, 6, SColor(0, 255, 255, 255));
+    Image* opaque = renderer->createImage("opaque", p, true, 0xFFFFFFFFu, nullptr);
+    Image* holed = renderer->createImage("holed", q, true, 0xFFFFFFFFu, nullptr);
+    ASSERT_TRUE(opaque && holed);
+    EXPECT_TRUE(opaque->opaque());
+    EXPECT_FALSE(holed->opaque());
+
+    ASSERT_TRUE(driver->beginScene(true, true, SColor(0xFF202020u)));
+    renderer->beginFrame();
+    opaque->draw(10, 20);
+    // Placed like an actor: turned by 0 and scaled by 1 about its centre.
+    opaque->setRotation(0.f);
+    opaque->setScale(1.f);
+    opaque->draw(BLEND_ALPHA, DRAW_TRANSFORM | DRAW_ROTATE | DRAW_SCALE | DRAW_HOTSPOT_X | DRAW_HOTSPOT_Y,
+                 100.f + PW / 2, 20.f + PH / 2, nullptr);
+    holed->draw(200, 20);
+    opaque->draw(10.5f, 120);  // between pixels: filtered
+    renderer->endFrame();
+    const std::vector<Rgb> pixels = readBack();
+    driver->endScene();
+
+    int wrong = 0;
+    for (u32 y = 0; y < PH; ++y)
+        for (u32 x = 0; x < PW; ++x) {
+            const SColor c = pattern(x, y);
+            const Rgb want{int(c.getRed()), int(c.getGreen()), int(c.getBlue())};
+            for (u32 left : {10u, 100u, 200u}) {
+                Rgb expected = want;
+                if (left == 200 && x == 5 && y == 6) expected = {0x20, 0x20, 0x20};
+                const Rgb got = pixels[(20 + y) * W + left + x];
+                if ((got.r != expected.r || got.g != expected.g || got.b != expected.b) && ++wrong <= 10)
+                    ADD_FAILURE() << "picture at x " << left << ": texel (" << x << ", " << y << ") drawn as ("
+                                  << got.r << ", " << got.g << ", " << got.b << "), expected (" << expected.r
+                                  << ", " << expected.g << ", " << expected.b << ")";
+            }
+        }
+    EXPECT_EQ(wrong, 0);
+    // Half a pixel off, each pixel mixes two texels: red steps of 4 become steps of 2.
+    int mixed = 0;
+    for (u32 x = 12; x < 70; ++x) mixed += pixels[140 * W + x].r % 4 != 0;
+    EXPECT_GT(mixed, 40);
+    delete opaque;
+    delete holed;
+}
+
 }  // namespace
