@@ -17,14 +17,14 @@ for tool in xdotool xwd; do
 done
 
 # Music: 56 s of 44,100 Hz 16-bit stereo; the program waits 2 s before it starts playing.
-# The disk driver takes a 2048-frame buffer (46.4 ms of music) every 24 ms or a little more,
+# The disk driver takes a 1024-frame buffer (23.2 ms of music) every 12 ms or a little more,
 # so the music runs ahead of the picture and ends well before the tracks do: the end of the
 # music, not the end of the tracks, must end the program.
 bytes_per_second=176400
-disk_delay_ms=24
+disk_delay_ms=12
 shot_after_tenths=60        # from the window's appearance: a few seconds into the music
 last_shot_tenths=300
-earliest_end_tenths=250     # 56 s of music take at least 29 s at one buffer per 24 ms
+earliest_end_tenths=250     # 56 s of music take at least 29 s at one buffer per 12 ms
 latest_end_tenths=1000
 music_bytes=$((55 * bytes_per_second))       # all of the music was handed to the device
 heard_at_shot=$((bytes_per_second))          # at least 1 s of sound when the frame is taken

@@ -118,11 +118,8 @@ inline long firstSoundingFrame(const std::vector<int16_t>& pcm, size_t from = 0)
     return -1;
 }
 
-// Frames of one buffer of the sound layer's device.
-constexpr int kDeviceBufferFrames = 2048;
-
 // Opens the audio device on SDL's disk driver, writing into `file`; `delayMs` is the pause
-// the driver makes after each buffer (kDeviceBufferFrames, about 46 ms of sound).
+// the driver makes after each buffer (1024 frames, about 23 ms of sound).
 // Frames at the start of the disk driver's file that SDL wrote as silence while the device
 // was still paused, before the layer's first callback: the file's frames less the frames the
 // layer counted (read the count after FSOUND_Close). Negative when the file is short.
