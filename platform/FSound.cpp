@@ -23,10 +23,8 @@ namespace {
 constexpr int kOutputRate = 44100;
 constexpr int kOutputChannels = 2;
 constexpr int kBytesPerFrame = kOutputChannels * static_cast<int>(sizeof(int16_t));
-// Frames per device buffer: about 46 ms at 44,100 Hz. Smaller buffers ran dry now and then
-// while the picture was drawn on the same cores, and the sound server drops what comes late,
-// so the music heard drifted ahead of the position handed over (by up to 20 ms over a song).
-constexpr int kDeviceBufferFrames = 2048;
+// Frames per device buffer: about 23 ms at 44,100 Hz.
+constexpr int kDeviceBufferFrames = 1024;
 // Device buffers between handing a buffer over and hearing its start: the output latency
 // (measured through PulseAudio with bench/run --only sync; TUMELORA_AUDIO_LATENCY_MS overrides).
 constexpr double kLatencyBuffers = 0.5;
@@ -34,7 +32,7 @@ constexpr double kLatencyBuffers = 0.5;
 // ns: callbacks only ever come late (the audio thread was not scheduled at once), never
 // early, so the earliest of the recent ones tells best when the device takes each buffer.
 // Short, so that a device that really fell behind (a stall, an underrun) is followed soon.
-constexpr int64_t kHeardOriginWindowNs = 500'000'000;
+constexpr int64_t kHeardOriginWindowNs = 250'000'000;
 // Largest music file copied into memory (FSOUND_LOADMEMORY).
 constexpr long long kMaxMemoryBytes = 64ll << 20;
 // Longest music accepted, in seconds (positions stay far inside int milliseconds).
