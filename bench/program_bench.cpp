@@ -74,6 +74,8 @@ constexpr double CLICK_HZ = 3000.0;
 // A click starts where a sample exceeds this level after at least CLICK_QUIET_S of quiet.
 constexpr int CLICK_THRESHOLD = 8000;
 constexpr double CLICK_QUIET_S = 0.02;
+// Length of the stretches of the recording whose earliest read fixes the server's clock, in s.
+constexpr double LISTEN_FIT_SECONDS = 2.0;
 // Frames read from the sound server at once (2 ms): the server's null sink then plays in
 // blocks of about that length, so a frame reaches the recording close to the moment it is played.
 constexpr size_t LISTEN_CHUNK_FRAMES = 88;
@@ -223,6 +225,9 @@ public:
         thread = std::thread([this] { listen(); });
         return true;
     }
+    // How much slower than 44100 frames a second of the system clock the server played, as a
+    // share (negative: faster); known after stop.
+    double rateError = 0;
     // One click heard: when it started (monotonic s) and which click of the song it is.
     struct Click {
         double t;
@@ -255,17 +260,22 @@ public:
     }
 
 private:
-    // The server plays at a steady rate, so frame n of the recording was played at t0 + n /
-    // 44100. A read returns no earlier than its last frame was played (often later, when the
-    // process was not scheduled or the server hands over several fragments at once), so t0 is
-    // the earliest (read time - frames read so far / 44100) over all reads.
+    // The server plays at a steady rate of its own clock, so frame n of the recording was played
+    // at t0 + n * s, s being about 1 / 44100 s. A read returns no earlier than its last frame was
+    // played (often later, when the process was not scheduled or the server hands over several
+    // fragments at once), so the reads lie on or above that line and touch it now and then. The
+    // line is fitted through the earliest read of every stretch of LISTEN_FIT_SECONDS: its rate
+    // too, as the server's clock need not keep the system's (PulseAudio's null sink plays about
+    // 0.04 % fast), and assuming 44100 frames a second put the clicks up to 20 ms off over a song.
     void listen() {
         std::vector<int16_t> chunk(LISTEN_CHUNK_FRAMES * 2);
         // Onset and last loud frame of every click heard.
         std::vector<std::pair<size_t, size_t>> spans;
         size_t frames = 0, quietSince = 0;
         bool quiet = true;
-        double t0 = 1e300;
+        // The earliest (read time - frames / 44100) and its frame count, per stretch.
+        std::vector<std::pair<double, double>> lows;  // frames, seconds
+        double stretchStart = now();
         while (!quit) {
             int error = 0;
             if (pa_simple_read(pa, chunk.data(), chunk.size() * 2, &error) < 0) break;
@@ -280,8 +290,35 @@ private:
                     quietSince = frames;
                 }
             }
-            t0 = std::min(t0, now() - double(frames) / 44100.0);
+            const double t = now();
+            const double ahead = t - double(frames) / 44100.0;
+            if (lows.empty() || t - stretchStart >= LISTEN_FIT_SECONDS) {
+                lows.push_back({double(frames), ahead});
+                stretchStart = t;
+            } else if (ahead < lows.back().second) {
+                lows.back() = {double(frames), ahead};
+            }
         }
+        // Least squares through the stretches' earliest points: (read - n / 44100) = a + b n.
+        double a = 0, b = 0;
+        if (!lows.empty()) {
+            double mn = 0, mt = 0;
+            for (const auto& [n, t] : lows) {
+                mn += n;
+                mt += t;
+            }
+            mn /= double(lows.size());
+            mt /= double(lows.size());
+            double snn = 0, snt = 0;
+            for (const auto& [n, t] : lows) {
+                snn += (n - mn) * (n - mn);
+                snt += (n - mn) * (t - mt);
+            }
+            b = snn > 0 ? snt / snn : 0.0;
+            a = mt - b * mn;
+        }
+        const auto fitted = [a, b](size_t n) { return a + b * double(n) + double(n) / 44100.0; };
+        rateError = b * 44100.0;
         // A click's code from the length of its loud part; parts of a click cut by a gap
         // match no code and are left out.
         for (const auto& [onset, last] : spans) {
@@ -289,7 +326,7 @@ private:
             const double steps = (ms + CLICK_TAIL_MS / 2.0 - CLICK_MIN_MS) / CLICK_CODE_STEP_MS;
             const int code = int(std::lround(steps));
             if (code < 0 || code >= CLICK_CODES || std::fabs(steps - code) > CLICK_TAIL_MS / 2.0) continue;
-            heard.push_back({t0 + double(onset) / 44100.0, code});
+            heard.push_back({fitted(onset), code});
         }
     }
 
@@ -382,6 +419,8 @@ int runSync(double seconds, const std::string& label, double stallAt) {
     if (stall.joinable()) stall.join();
     const std::vector<ClickListener::Click> clicks = listener.stop();
     if (!ok || shown.size() < 2) return 1;
+    std::printf("sync (%s): the sound server's clock ran %.0f ppm %s than the system's\n", label.c_str(),
+                std::fabs(listener.rateError) * 1e6, listener.rateError < 0 ? "faster" : "slower");
     // Clicks the song played in that time; the figures need most of them heard whole (music
     // lost by the sound server or misread clicks are left out, not guessed).
     const double played = (shown.back().t - start) * 1000.0;

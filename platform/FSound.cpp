@@ -27,7 +27,7 @@ constexpr int kBytesPerFrame = kOutputChannels * static_cast<int>(sizeof(int16_t
 constexpr int kDeviceBufferFrames = 1024;
 // Device buffers between handing a buffer over and hearing its start: the output latency
 // (measured through PulseAudio with bench/run --only sync; TUMELORA_AUDIO_LATENCY_MS overrides).
-constexpr double kLatencyBuffers = 0.5;
+constexpr double kLatencyBuffers = 0.75;
 // How far back the heard position looks for the audio callback that came most on time, in
 // ns: callbacks only ever come late (the audio thread was not scheduled at once), never
 // early, so the earliest of the recent ones tells best when the device takes each buffer.
