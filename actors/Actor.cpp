@@ -7,14 +7,14 @@
 #include "render/Image.h"
 
 irr::core::vector2df screenToScene(const irr::core::vector2df& p, const irr::core::dimension2du& screen) {
-    const irr::core::vector2df margin((float(screen.Width) - kStageWidthPixels) / 2.f,
-                                      (float(screen.Height) - kStageHeightPixels) / 2.f);
+    const irr::core::vector2df margin((float(screen.Width) - float(STAGE_WIDTH_PIXELS)) / 2.f,
+                                      (float(screen.Height) - float(STAGE_HEIGHT_PIXELS)) / 2.f);
     return (p - margin) / kSceneUnitPixels;
 }
 
 irr::core::vector2df sceneToScreen(const irr::core::vector2df& s, const irr::core::dimension2du& screen) {
-    const irr::core::vector2df margin((float(screen.Width) - kStageWidthPixels) / 2.f,
-                                      (float(screen.Height) - kStageHeightPixels) / 2.f);
+    const irr::core::vector2df margin((float(screen.Width) - float(STAGE_WIDTH_PIXELS)) / 2.f,
+                                      (float(screen.Height) - float(STAGE_HEIGHT_PIXELS)) / 2.f);
     return s * kSceneUnitPixels + margin;
 }
 

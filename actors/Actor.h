@@ -4,6 +4,7 @@
 
 #include <string>
 #include <vector>
+#include "platform/Timebase.h"
 
 class Image;
 
@@ -22,17 +23,11 @@ struct ActorPose {
 // Scene coordinates: units of 80 pixels; the 1280 x 720 stage is centred on the screen and
 // scene (0, 0) is its top-left corner, y downwards.
 constexpr float kSceneUnitPixels = 80.f;
-constexpr float kStageWidthPixels = 1280.f;
-constexpr float kStageHeightPixels = 720.f;
 
 // Screen pixels to scene units for a screen of the given size (no rounding of the margins).
 irr::core::vector2df screenToScene(const irr::core::vector2df& p, const irr::core::dimension2du& screen);
 // Scene units to screen pixels for a screen of the given size.
 irr::core::vector2df sceneToScreen(const irr::core::vector2df& s, const irr::core::dimension2du& screen);
-// Screen pixels to scene units, for the screen size of the application's video driver.
-irr::core::vector2df screenToScene(const irr::core::vector2df& p);
-// Scene units to screen pixels, for the screen size of the application's video driver.
-irr::core::vector2df sceneToScreen(const irr::core::vector2df& s);
 
 // Easing of the displayed pose: a squared distance (scene units) from which it jumps to the
 // target instead of easing (3 units), and the share of the old position and scale kept by

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "actors/Actor.h"
+#include "platform/SafeFile.h"
 
 constexpr char kActorDataMagic[4] = {'T', 'M', 'L', 'R'};
 // The version this program writes.
@@ -54,8 +55,3 @@ ActorDataStatus readActorData(std::istream& in, ActorData& out);
 // The version-2 bytes of a track and its flags (the caller keeps the track within
 // kActorDataMaxRecords).
 std::vector<uint8_t> encodeActorData(const std::vector<ActorPose>& poses, bool bindScale, bool wobble);
-// Replaces the file at path with bytes: writes a temporary file in the same folder, flushes it
-// to disk and renames it over the old one, keeping the old permissions. False on any failure; the
-// old file is then intact, the temporary file removed and *error (when given) says why.
-bool replaceFileSafely(const std::string& path, const std::vector<uint8_t>& bytes,
-                       std::string* error = nullptr);

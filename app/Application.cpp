@@ -3,6 +3,7 @@
 #include "app/GameState.h"
 #include "platform/Signals.h"
 #include "platform/Ticks.h"
+#include "platform/Timebase.h"
 #include "platform/X11Display.h"
 #include "render/Letterbox.h"
 #include "render/Renderer2D.h"
@@ -36,6 +37,10 @@ double msBetween(std::chrono::steady_clock::time_point a, std::chrono::steady_cl
 }  // namespace
 
 Application* theApplication() { return currentApplication; }
+
+double musicClockMs(double simulatedTimeMs, double heardMs, int currentFrame) {
+    return simulatedTimeMs + (heardMs - currentFrame * FRAME_MS) - FRAME_MS / 2.0;
+}
 
 Application::Application(IrrlichtDevice* device) : device_(device) {}
 

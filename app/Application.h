@@ -83,5 +83,10 @@ private:
     int stageW = 0, stageH = 0;  // set by setStageSize; 0: the screen's own size
 };
 
+// The fixed-step clock's time (ms) that makes its next steps land the frame nearest to the
+// heard music: the simulated time, plus how far the heard music (ms) is past the current
+// frame's time, less half a frame (steps are taken while the clock is ahead).
+double musicClockMs(double simulatedTimeMs, double heardMs, int currentFrame);
+
 // The one application (set by init).
 Application* theApplication();

@@ -1,6 +1,7 @@
 #pragma once
 // The interface between the Application's loop and what the program shows.
 #include <irrlicht.h>
+#include "platform/Timebase.h"
 
 class GameState {
 public:
@@ -31,7 +32,7 @@ public:
     int updateRate() const { return updateRate_; }
 
 protected:
-    int updateRate_ = 60;
+    int updateRate_ = FRAMES_PER_SECOND;
     // Sum of the delivered step lengths since the last enter.
     int elapsedMs = 0;
 };

@@ -3,12 +3,13 @@
 #include <irrlicht.h>
 
 #include <string>
+#include "platform/Timebase.h"
 
 class GameState;
 
-// Window size the program asks the engine for.
-constexpr irr::u32 PROGRAM_WINDOW_WIDTH = 1280;
-constexpr irr::u32 PROGRAM_WINDOW_HEIGHT = 720;
+// Window size the program asks the engine for: the stage's.
+constexpr irr::u32 PROGRAM_WINDOW_WIDTH = irr::u32(STAGE_WIDTH_PIXELS);
+constexpr irr::u32 PROGRAM_WINDOW_HEIGHT = irr::u32(STAGE_HEIGHT_PIXELS);
 // Window size of the editing mode on a screen with room for it; on a smaller screen the
 // window takes the screen less EDITOR_SCREEN_RESERVE (the window manager's frame and panels).
 // The editor lays itself out for whatever size the window has.

@@ -33,6 +33,7 @@
 
 #include "actors/Actor.h"
 #include "app/Application.h"
+#include "app/SceneScreen.h"
 #include "app/Program.h"
 #include "bench/BenchSupport.h"
 #include "platform/FSound.h"
@@ -54,7 +55,6 @@ extern "C" int XSync(_XDisplay* display, int discard);
 namespace {
 
 // One animation frame in milliseconds: the sync target.
-constexpr double FRAME_MS = 1000.0 / FRAMES_PER_SECOND;
 // Samples of the first second of playback are also left out of one sync figure.
 constexpr double SETTLE_MS = 1000.0;
 // The click song: a burst of a CLICK_HZ tone every CLICK_EVERY_FRAMES animation frames (50 ms),
@@ -94,7 +94,7 @@ constexpr long FLAT_TOLERANCE_KIB = 1024;
 constexpr int STANDIN_ACTORS = 12;
 constexpr int STANDIN_FRAMES = 60 * FRAMES_PER_SECOND;
 // Stage size in pixels (the panel's layout reference).
-constexpr float STAGE_H = 720.f;
+constexpr float STAGE_H = float(STAGE_HEIGHT_PIXELS);
 // Gap between panel rows.
 constexpr float ROW_GAP = 2.f;
 // Text scale of the panel's labels (their height offsets the property rows).

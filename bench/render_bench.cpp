@@ -22,6 +22,7 @@
 
 #include "actors/Actor.h"
 #include "app/Application.h"
+#include "app/SceneScreen.h"
 #include "bench/BenchSupport.h"
 #include "platform/X11Errors.h"
 #include "render/Image.h"

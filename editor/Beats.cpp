@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include "actors/ActorDataFile.h"
+#include "platform/SafeFile.h"
 
 namespace {
 

@@ -15,6 +15,7 @@
 
 #include "actors/Actor.h"
 #include "app/Application.h"
+#include "app/SceneScreen.h"
 #include "platform/X11Display.h"
 #include "render/Image.h"
 #include "render/Renderer2D.h"
@@ -781,8 +782,8 @@ void Editor::render(IrrlichtDevice* device) {
     const float s = layout.stageScale;
     core::matrix4 view;
     view.setScale(core::vector3df(s, s, 1.f));
-    view.setTranslation(core::vector3df(layout.stage.x - (W - EDITOR_STAGE_PIXELS_W) / 2.f * s,
-                                        layout.stage.y - (H - EDITOR_STAGE_PIXELS_H) / 2.f * s,
+    view.setTranslation(core::vector3df(layout.stage.x - (W - float(STAGE_WIDTH_PIXELS)) / 2.f * s,
+                                        layout.stage.y - (H - float(STAGE_HEIGHT_PIXELS)) / 2.f * s,
                                         0.f));
     driver->setTransform(video::ETS_VIEW, view);
     state.drawActors();

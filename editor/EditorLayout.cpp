@@ -115,11 +115,11 @@ EditorLayout computeEditorLayout(int width, int height, const EditorMetrics& m) 
 
     // The stage: as large as fits its area, never larger than its own size, centred.
     l.stageArea = edges(left, top + g, right, l.timeline.y - 2.f * g);
-    const float scale = std::min({l.stageArea.width / EDITOR_STAGE_PIXELS_W,
-                                  l.stageArea.height / EDITOR_STAGE_PIXELS_H,
+    const float scale = std::min({l.stageArea.width / float(STAGE_WIDTH_PIXELS),
+                                  l.stageArea.height / float(STAGE_HEIGHT_PIXELS),
                                   EDITOR_MAX_STAGE_SCALE});
     l.stageScale = std::max(scale, 0.f);
-    const float w = EDITOR_STAGE_PIXELS_W * l.stageScale, h = EDITOR_STAGE_PIXELS_H * l.stageScale;
+    const float w = float(STAGE_WIDTH_PIXELS) * l.stageScale, h = float(STAGE_HEIGHT_PIXELS) * l.stageScale;
     l.stage = RectF(l.stageArea.x + (l.stageArea.width - w) / 2.f,
                     l.stageArea.y + (l.stageArea.height - h) / 2.f, w, h);
     return l;

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "render/Types.h"
+#include "platform/Timebase.h"
 
 // The smallest window the layout is made for; below it the layout is that of this size (the
 // window then shows part of it), so nothing ever overlaps.
@@ -40,8 +41,6 @@ constexpr float EDITOR_WAVE_HEIGHT = 48.f;
 // The stage is never drawn larger than its own size (1280 x 720) times this.
 constexpr float EDITOR_MAX_STAGE_SCALE = 1.f;
 // Scene stage size in pixels (the scene's own 1280 x 720).
-constexpr float EDITOR_STAGE_PIXELS_W = 1280.f;
-constexpr float EDITOR_STAGE_PIXELS_H = 720.f;
 
 // The editor's button pictures (and their text) are drawn at this scale, its labels at this
 // text scale (the bundled font is large).

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <sstream>
 
+#include "platform/SafeFile.h"
+
 
 namespace {
 

@@ -349,7 +349,7 @@ int renderAndEncode(const std::string& path, ExportFormat format, const std::str
                 exportError("cannot run ffmpeg (%s): %s", ffmpeg.c_str(), std::strerror(errno));
             } else {
                 std::fprintf(stderr, "tumelora: exporting %d frames (%.2f s) as %s to %s%s\n",
-                             frameCount, double(frameCount) / EXPORT_FRAMES_PER_SECOND,
+                             frameCount, double(frameCount) / FRAMES_PER_SECOND,
                              exportFormatName(format), path.c_str(),
                              job.musicPath.empty() ? ", without sound" : " with the music");
                 std::vector<unsigned char> frame;
@@ -384,7 +384,7 @@ int renderAndEncode(const std::string& path, ExportFormat format, const std::str
                                 std::strerror(errno));
                 } else {
                     std::fprintf(stderr, "tumelora: wrote %s (%.2f s at %d fps)\n", path.c_str(),
-                                 double(frameCount) / EXPORT_FRAMES_PER_SECOND,
+                                 double(frameCount) / FRAMES_PER_SECOND,
                                  exportFramesPerSecond(format));
                     result = 0;
                 }
@@ -423,7 +423,7 @@ const char* exportFormatName(ExportFormat format) {
 }
 
 int exportFramesPerSecond(ExportFormat format) {
-    return format == ExportFormat::Gif ? GIF_FRAMES_PER_SECOND : EXPORT_FRAMES_PER_SECOND;
+    return format == ExportFormat::Gif ? GIF_FRAMES_PER_SECOND : FRAMES_PER_SECOND;
 }
 
 bool exportFormatHasSound(ExportFormat format) {
@@ -478,7 +478,7 @@ std::vector<std::string> ffmpegArguments(const FfmpegJob& job) {
     std::vector<std::string> a = {
         "-hide_banner", "-loglevel", "error", "-nostdin", "-nostats", "-y",
         "-f", "rawvideo", "-pixel_format", "rgb24", "-video_size", size,
-        "-framerate", std::to_string(EXPORT_FRAMES_PER_SECOND), "-i", "pipe:0",
+        "-framerate", std::to_string(FRAMES_PER_SECOND), "-i", "pipe:0",
     };
     const bool sound = exportFormatHasSound(job.format) && !job.musicPath.empty();
     if (sound) {
@@ -524,7 +524,7 @@ std::vector<std::string> ffmpegArguments(const FfmpegJob& job) {
     if (sound) {
         // Frame n belongs to the music time n / 60 s: the sound starts with frame 0 and is
         // cut, or padded with silence, to exactly the video's length.
-        const long samples = long(job.frameCount) * (EXPORT_AUDIO_RATE / EXPORT_FRAMES_PER_SECOND);
+        const long samples = long(job.frameCount) * (EXPORT_AUDIO_RATE / FRAMES_PER_SECOND);
         a.insert(a.end(), {"-af",
                            "aresample=" + std::to_string(EXPORT_AUDIO_RATE) +
                                ",apad=whole_len=" + std::to_string(samples) +
@@ -544,26 +544,6 @@ std::vector<std::string> ffmpegArguments(const FfmpegJob& job) {
     }
     a.push_back(ffmpegFileUrl(job.output));
     return a;
-}
-
-std::string findFfmpeg(const char* variableValue, const char* pathList) {
-    if (variableValue && *variableValue) return variableValue;
-    if (!pathList) return "";
-    const std::string list = pathList;
-    size_t start = 0;
-    while (start <= list.size()) {
-        size_t end = list.find(':', start);
-        if (end == std::string::npos) end = list.size();
-        // An empty entry is the working folder, as for the shell.
-        const std::string folder = end > start ? list.substr(start, end - start) : ".";
-        const std::string candidate = folder + "/ffmpeg";
-        struct stat info {};
-        if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-            access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-        start = end + 1;
-    }
-    return "";
 }
 
 std::string pathFolder(const std::string& path) {
@@ -613,10 +593,9 @@ std::string progressLine(int done, int total, double elapsedSeconds, int barWidt
 
 int playbackFrameCount(int frameCount, int musicLengthMs) {
     if (musicLengthMs < 0) return frameCount;
-    // Frame n belongs to the music time n * 1000 / 60 ms; frame 0 is always shown.
-    const long long withinMusic =
-        (static_cast<long long>(musicLengthMs) * EXPORT_FRAMES_PER_SECOND + 999) / 1000;
-    return int(std::max(1LL, std::min(static_cast<long long>(frameCount), withinMusic)));
+    // Frame 0 is always shown.
+    const int64_t withinMusic = framesOfSong(musicLengthMs, 1000);
+    return int(std::max<int64_t>(1, std::min<int64_t>(frameCount, withinMusic)));
 }
 
 OfflinePlayback::OfflinePlayback(MainState& state, int musicLengthMs)
@@ -693,11 +672,11 @@ int exportVideo(const std::string& path, const ScenePaths& paths) {
         exportError("%s is a folder", path.c_str());
         return EXPORT_FAILED;
     }
-    const std::string ffmpeg = findFfmpeg(std::getenv(EXPORT_FFMPEG_VARIABLE), std::getenv("PATH"));
+    const std::string ffmpeg = findFfmpeg(std::getenv(FFMPEG_VARIABLE), std::getenv("PATH"));
     if (ffmpeg.empty()) {
         exportError("ffmpeg not found on PATH (install the Debian package ffmpeg, or name the "
                     "program in %s)",
-                    EXPORT_FFMPEG_VARIABLE);
+                    FFMPEG_VARIABLE);
         return EXPORT_FAILED;
     }
     if (access(ffmpeg.c_str(), X_OK) != 0) {

@@ -10,18 +10,15 @@
 #include <vector>
 
 #include "states/ScenePaths.h"
+#include "platform/Timebase.h"
 
 class GameState;
 class MainState;
 
-// Frames per second of the exported video: one animation frame per video frame.
-constexpr int EXPORT_FRAMES_PER_SECOND = 60;
 // Frames per second of an exported GIF: every second animation frame.
 constexpr int GIF_FRAMES_PER_SECOND = 30;
 // Sample rate of the exported sound; a whole number of samples (800) per frame.
 constexpr int EXPORT_AUDIO_RATE = 48000;
-// Environment variable naming the ffmpeg program to run instead of the one on PATH.
-constexpr const char* EXPORT_FFMPEG_VARIABLE = "TUMELORA_FFMPEG";
 // Exit code of a failed export.
 constexpr int EXPORT_FAILED = 1;
 
@@ -63,10 +60,6 @@ struct FfmpegJob {
 // ffmpeg's arguments (after the program name): raw RGB24 frames on standard input at 60 fps,
 // the music cut or padded with silence to the video's length, the codecs of the format.
 std::vector<std::string> ffmpegArguments(const FfmpegJob& job);
-
-// The ffmpeg to run: the variable's value when set and not empty (used as given), otherwise
-// the first executable "ffmpeg" in the PATH list (empty when there is none).
-std::string findFfmpeg(const char* variableValue, const char* pathList);
 
 // The folder part of a path ("." when it has none) and its last component.
 std::string pathFolder(const std::string& path);

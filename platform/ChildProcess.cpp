@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -122,4 +123,24 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
     result.status = waitForProcess(pid);
     if (stop && *stop) result.interrupted = true;
     return result;
+}
+
+std::string findFfmpeg(const char* variableValue, const char* pathList) {
+    if (variableValue && *variableValue) return variableValue;
+    if (!pathList) return "";
+    const std::string list = pathList;
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t end = list.find(':', start);
+        if (end == std::string::npos) end = list.size();
+        // An empty entry is the working folder, as for the shell.
+        const std::string folder = end > start ? list.substr(start, end - start) : ".";
+        const std::string candidate = folder + "/ffmpeg";
+        struct stat info {};
+        if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+            access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+        start = end + 1;
+    }
+    return "";
 }

@@ -40,3 +40,9 @@ struct ProcessResult {
 // interrupts the wait), the child is ended with SIGTERM and the result says interrupted.
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::atomic<bool>* stop = nullptr);
+
+// Environment variable naming the ffmpeg program to run instead of the one on PATH.
+constexpr const char* FFMPEG_VARIABLE = "TUMELORA_FFMPEG";
+// The ffmpeg to run: the variable's value when set and not empty (used as given), otherwise
+// the first executable "ffmpeg" in the PATH list (empty when there is none).
+std::string findFfmpeg(const char* variableValue, const char* pathList);

@@ -21,11 +21,10 @@
 #include <memory>
 
 #include "actors/ActorDataFile.h"
-#include "export/VideoExport.h"
 #include "platform/ChildProcess.h"
 #include "project/OpenRaster.h"
 #include "project/ProjectPaths.h"
-#include "states/MainState.h"
+#include "platform/Timebase.h"
 
 using namespace irr;
 namespace fs = std::filesystem;
@@ -401,7 +400,7 @@ private:
 
     // Converts the picture at path to PNG with ffmpeg into bytes; false with failure set.
     bool convertPicture(const std::string& path, std::vector<uint8_t>& bytes, Failure& failure) {
-        const std::string ffmpeg = findFfmpeg(std::getenv(EXPORT_FFMPEG_VARIABLE), std::getenv("PATH"));
+        const std::string ffmpeg = findFfmpeg(std::getenv(FFMPEG_VARIABLE), std::getenv("PATH"));
         if (ffmpeg.empty()) {
             failure.reason = "not a PNG or JPEG picture, and ffmpeg, which converts the others, "
                              "is not installed";
@@ -523,7 +522,7 @@ bool convertSong(const std::string& song, const std::string& target, Failure& fa
         failure.reason = "a folder, not a song";
         return false;
     }
-    const std::string ffmpeg = findFfmpeg(std::getenv(EXPORT_FFMPEG_VARIABLE), std::getenv("PATH"));
+    const std::string ffmpeg = findFfmpeg(std::getenv(FFMPEG_VARIABLE), std::getenv("PATH"));
     if (ffmpeg.empty()) {
         failure.reason = "ffmpeg, which converts the song, is not installed (Debian package ffmpeg)";
         return false;
@@ -532,7 +531,7 @@ bool convertSong(const std::string& song, const std::string& target, Failure& fa
         ffmpeg,
         {"-hide_banner", "-loglevel", "error", "-nostdin", "-y", "-i", "file:" + song, "-map",
          "0:a:0", "-vn", "-ac", std::to_string(PROJECT_MUSIC_CHANNELS), "-ar",
-         std::to_string(PROJECT_MUSIC_RATE), "-c:a", "libvorbis", "-q:a", PROJECT_MUSIC_QUALITY,
+         std::to_string(SOUND_MIX_RATE), "-c:a", "libvorbis", "-q:a", PROJECT_MUSIC_QUALITY,
          "-f", "ogg", "file:" + target},
         &stopRequested);
     if (!run.succeeded()) {
@@ -665,14 +664,14 @@ int actorFileNumber(const std::string& fileName) {
 
 int framesForSong(int64_t samples, long rate) {
     if (samples <= 0 || rate <= 0) return 1;
-    const int64_t frames = (samples * FRAMES_PER_SECOND + rate - 1) / rate;
+    const int64_t frames = framesOfSong(samples, rate);
     return int(std::min<int64_t>(std::max<int64_t>(frames, 1), kActorDataMaxRecords));
 }
 
 ActorPose layerPose(double cw, double ch, double x, double y, double w, double h) {
-    const double scale = std::min(double(kStageWidthPixels) / cw, double(kStageHeightPixels) / ch);
-    const double left = (kStageWidthPixels - cw * scale) / 2;
-    const double top = (kStageHeightPixels - ch * scale) / 2;
+    const double scale = std::min(double(STAGE_WIDTH_PIXELS) / cw, double(STAGE_HEIGHT_PIXELS) / ch);
+    const double left = (double(STAGE_WIDTH_PIXELS) - cw * scale) / 2;
+    const double top = (double(STAGE_HEIGHT_PIXELS) - ch * scale) / 2;
     ActorPose pose = ActorPose::defaultPose();
     pose.position.set(float((left + (x + w / 2) * scale) / kSceneUnitPixels),
                       float((top + (y + h / 2) * scale) / kSceneUnitPixels));
@@ -680,14 +679,14 @@ ActorPose layerPose(double cw, double ch, double x, double y, double w, double h
     return pose;
 }
 
-bool isBackdrop(double w, double h) { return w >= kStageWidthPixels || h >= kStageHeightPixels; }
+bool isBackdrop(double w, double h) { return w >= double(STAGE_WIDTH_PIXELS) || h >= double(STAGE_HEIGHT_PIXELS); }
 
 ActorPose picturePose(double w, double h, int slot, int slots) {
-    const double scale = std::min({1.0, kStageWidthPixels / w, kStageHeightPixels / h});
+    const double scale = std::min({1.0, double(STAGE_WIDTH_PIXELS) / w, double(STAGE_HEIGHT_PIXELS) / h});
     ActorPose pose = ActorPose::defaultPose();
-    const double x = isBackdrop(w, h) || slots < 1 ? kStageWidthPixels / 2
-                                                   : (slot + 0.5) * kStageWidthPixels / slots;
-    pose.position.set(float(x / kSceneUnitPixels), float(kStageHeightPixels / 2 / kSceneUnitPixels));
+    const double x = isBackdrop(w, h) || slots < 1 ? double(STAGE_WIDTH_PIXELS) / 2
+                                                   : (slot + 0.5) * double(STAGE_WIDTH_PIXELS) / slots;
+    pose.position.set(float(x / kSceneUnitPixels), float(double(STAGE_HEIGHT_PIXELS) / 2 / kSceneUnitPixels));
     pose.scale.set(float(scale), float(scale));
     return pose;
 }

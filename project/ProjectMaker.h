@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "actors/Actor.h"
+#include "platform/Timebase.h"
 
 // Exit code of a project that could not be made, or pictures that could not be added.
 constexpr int PROJECT_FAILED = 1;
@@ -27,7 +28,6 @@ constexpr size_t ACTOR_NAME_MAX_BYTES = 60;
 // 8192 is what every OpenGL driver the program runs on offers).
 constexpr unsigned PROJECT_PICTURE_MAX_SIDE = 8192;
 // The project's music: sample rate, channels and the Vorbis quality ffmpeg is asked for.
-constexpr int PROJECT_MUSIC_RATE = 44100;
 constexpr int PROJECT_MUSIC_CHANNELS = 2;
 constexpr const char* PROJECT_MUSIC_QUALITY = "6";
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "actors/ActorDataFile.h"
+#include "platform/SafeFile.h"
 #include "render/Renderer2D.h"
 
 using irr::core::vector2df;
@@ -268,8 +269,8 @@ ActorPose RigEditing::editedPose(const std::vector<Actor*>& actors, const Actor*
     return actor->poseAt(frame);
 }
 
-void RigEditing::drawOverlay(Renderer2D* renderer, const std::vector<Actor*>& actors,
-                             const Actor* selected, int frame) const {
+void RigEditing::drawOverlay(Renderer2D* renderer, const irr::core::dimension2du& picture,
+                             const std::vector<Actor*>& actors, const Actor* selected, int frame) const {
     const int chosen = rigActorIndex(actors, selected);
     if (!renderer || chosen < 0 || !rigLinked(actors, rig_, std::size_t(chosen))) return;
     std::vector<vector2df> pivots(actors.size());
@@ -278,7 +279,7 @@ void RigEditing::drawOverlay(Renderer2D* renderer, const std::vector<Actor*>& ac
         linked[i] = rigLinked(actors, rig_, i);
         if (!linked[i]) continue;
         const Actor& a = *actors[i];
-        pivots[i] = sceneToScreen(picturePointAt(a, shownPoseAt(a, frame), rigPivotPixels(a, rig_)));
+        pivots[i] = sceneToScreen(picturePointAt(a, shownPoseAt(a, frame), rigPivotPixels(a, rig_)), picture);
     }
     for (std::size_t i = 0; i < actors.size(); ++i) {
         const int parent = rigParentIndex(actors, rig_, i);

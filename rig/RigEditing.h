@@ -88,9 +88,9 @@ public:
     // playback from frame 0 shows at frame; otherwise the track's pose at frame.
     ActorPose editedPose(const std::vector<Actor*>& actors, const Actor* actor, int frame) const;
     // Draws the pivots of the linked actors and the links to their parents while the selected
-    // actor is linked (nothing otherwise).
-    void drawOverlay(Renderer2D* renderer, const std::vector<Actor*>& actors,
-                     const Actor* selected, int frame) const;
+    // actor is linked (nothing otherwise), on a picture of the given size (scene placement).
+    void drawOverlay(Renderer2D* renderer, const irr::core::dimension2du& picture,
+                     const std::vector<Actor*>& actors, const Actor* selected, int frame) const;
 
     // The rig as loaded and edited.
     Rig& rig() { return rig_; }

@@ -8,6 +8,7 @@
 
 #include "actors/Actor.h"
 #include "actors/ActorDataFile.h"
+#include "platform/SafeFile.h"
 
 namespace {
 

@@ -20,6 +20,7 @@
 #include "states/ScenePaths.h"
 #include "states/StateExtension.h"
 #include "ui/UiContext.h"
+#include "platform/Timebase.h"
 
 class Actor;
 class Application;
@@ -46,13 +47,10 @@ enum SkinPicture : int {
 extern const char* const SKIN_PICTURE_FILES[SKIN_PICTURE_COUNT];
 
 // Sound set-up: mixing rate, channels, and the channel the music plays on.
-constexpr int SOUND_MIX_RATE = 44100;
 constexpr int SOUND_CHANNELS = 32;
 constexpr int MUSIC_CHANNEL = 0;
 // Pause between loading and the start of playback.
 constexpr irr::u32 ENTER_PAUSE_MS = 2000;
-// Animation frames per second; frame n belongs to the music time n * 1000 / 60 ms.
-constexpr int FRAMES_PER_SECOND = 60;
 // The panel's widgets after its transport buttons take automatic ids from this block, so
 // they keep their ids whichever transport buttons are shown.
 constexpr int PANEL_ID_BLOCK = 1000;
@@ -68,12 +66,6 @@ extern FSOUND_STREAM* musicStream;
 extern std::atomic<bool> musicEnded;
 // End-of-stream callback of the music: sets musicEnded; returns false.
 signed char onMusicEnd(FSOUND_STREAM* stream, void* buffer, int length, void* userData);
-// Music position in whole milliseconds of an animation frame (integer, truncated).
-int musicTimeOfFrame(int frame);
-// The fixed-step clock's time (ms) that makes its next steps land the frame nearest to the
-// heard music: the simulated time, plus how far the heard music (ms) is past the current
-// frame's time, less half a frame (steps are taken while the clock is ahead).
-double musicClockMs(double simulatedTimeMs, double heardMs, int currentFrame);
 
 // What one "Save" did: how many data files were written, and each one that was not, as
 // "FILE: reason".

@@ -9,6 +9,7 @@
 
 #include "actors/Actor.h"
 #include "app/Application.h"
+#include "app/SceneScreen.h"
 #include "render/Image.h"
 #include "render/Renderer.h"
 #include "states/MainState.h"
@@ -22,8 +23,8 @@ using namespace irr;
 namespace {
 
 // Stage size in pixels: the panel lays itself out around it.
-constexpr float STAGE_W = 1280.f;
-constexpr float STAGE_H = 720.f;
+constexpr float STAGE_W = float(STAGE_WIDTH_PIXELS);
+constexpr float STAGE_H = float(STAGE_HEIGHT_PIXELS);
 // Size the slider base picture is drawn at behind each slider row.
 constexpr float SLIDER_BASE_H = 16.f;
 // Gap between rows and between side-by-side buttons.

@@ -53,11 +53,6 @@ signed char onMusicEnd(FSOUND_STREAM*, void*, int, void*) {
     return 0;
 }
 
-// One animation frame in milliseconds.
-constexpr double FRAME_MS = 1000.0 / FRAMES_PER_SECOND;
-
-int musicTimeOfFrame(int frame) { return int(s64(frame) * 1000 / FRAMES_PER_SECOND); }
-
 MainState::MainState() = default;
 
 MainState::~MainState() = default;
@@ -197,10 +192,6 @@ bool MainState::musicClock(double* ms) {
     if (!app || !(playing || recording) || !tumeloraStreamHeardMs(musicStream, &heardMs)) return false;
     *ms = musicClockMs(app->simulatedTimeMs, heardMs, currentFrame);
     return true;
-}
-
-double musicClockMs(double simulatedTimeMs, double heardMs, int currentFrame) {
-    return simulatedTimeMs + (heardMs - currentFrame * FRAME_MS) - FRAME_MS / 2.0;
 }
 
 void MainState::startMusicAtCurrentFrame() {

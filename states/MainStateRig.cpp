@@ -68,5 +68,7 @@ bool MainState::rigKey(const SEvent::SKeyInput* key, const core::vector2df& m) {
 }
 
 void MainState::drawRigOverlay() {
-    rigEditing.drawOverlay(app ? app->renderer() : nullptr, actors, selectedActor, currentFrame);
+    if (!app) return;
+    const irr::core::dimension2du picture(irr::u32(app->screenWidth()), irr::u32(app->screenHeight()));
+    rigEditing.drawOverlay(app->renderer(), picture, actors, selectedActor, currentFrame);
 }

@@ -4,6 +4,7 @@
 
 #include "actors/Actor.h"
 #include "app/Application.h"
+#include "app/SceneScreen.h"
 #include "render/Image.h"
 #include "render/Renderer2D.h"
 #include "states/MainState.h"

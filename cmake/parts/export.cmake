@@ -1,7 +1,5 @@
-# The video export: it reads frames back through OpenGL directly; its tests drive the real
-# program and ffmpeg under a display and check the files with ffprobe.
-find_package(OpenGL REQUIRED)
-target_link_libraries(tumelora_core PUBLIC OpenGL::GL)
+# The video export's tests drive the real program and ffmpeg under a display and check the
+# files with ffprobe.
 
 # export_test_tool: writes the test actors and compares pictures for the end-to-end tests.
 add_executable(export_test_tool ${CMAKE_SOURCE_DIR}/tests/export/tools/ExportTestTool.cpp)

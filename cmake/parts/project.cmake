@@ -1,9 +1,5 @@
-# Projects: layered OpenRaster pictures are read with libzip and expat; the program finds
-# its own files beside the installed program or, for a build that is not installed, in the
-# source tree.
-pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET libzip)
-pkg_check_modules(EXPAT REQUIRED IMPORTED_TARGET expat)
-target_link_libraries(tumelora_core PUBLIC PkgConfig::LIBZIP PkgConfig::EXPAT)
+# Projects: the program finds its own files beside the installed program or, for a build
+# that is not installed, in the source tree.
 
 include(GNUInstallDirs)
 set(TUMELORA_INSTALL_DATADIR ${CMAKE_INSTALL_DATADIR}/tumelora)

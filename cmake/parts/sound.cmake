@@ -1,12 +1,3 @@
-# The sound layer reads Ogg pages itself (libogg), beside libvorbisfile.
-pkg_check_modules(OGG REQUIRED IMPORTED_TARGET ogg)
-target_link_libraries(tumelora_core PUBLIC PkgConfig::OGG)
-# It converts music of other rates to the device's rate with libsamplerate, and decodes on a
-# thread of its own.
-pkg_check_modules(SAMPLERATE REQUIRED IMPORTED_TARGET samplerate)
-find_package(Threads REQUIRED)
-target_link_libraries(tumelora_core PUBLIC PkgConfig::SAMPLERATE Threads::Threads)
-
 # The music generator and the check that the committed music is exactly what it makes.
 pkg_check_modules(VORBISENC REQUIRED IMPORTED_TARGET vorbisenc vorbis ogg)
 add_executable(make_music ${CMAKE_SOURCE_DIR}/tools/make_music.cpp)

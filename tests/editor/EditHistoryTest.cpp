@@ -10,6 +10,7 @@
 
 #include "actors/Actor.h"
 #include "editor/EditHistory.h"
+#include "rig/RigEditing.h"
 
 namespace {
 
@@ -213,3 +214,22 @@ TEST_F(EditHistoryTest, ClearForgetsEverything) {
 }
 
 }  // namespace
+
+TEST_F(EditHistoryTest, ARigChangeIsOneStepThatUndoAndRedoTakeBackAndMakeAgain) {
+    RigEditing editing;
+    EditHistory history;
+    history.begin(actors, frames, editing.snapshot());
+    std::string why;
+    ASSERT_TRUE(editing.setParent(actors[1], actors[0], why)) << why;
+    ASSERT_TRUE(history.commit(actors, frames, editing.snapshot()));
+
+    std::string rig = editing.snapshot();
+    ASSERT_TRUE(history.undo(actors, frames, &rig));
+    editing.restore(rig);
+    EXPECT_EQ(editing.rig().find("b"), nullptr);
+    rig = editing.snapshot();
+    ASSERT_TRUE(history.redo(actors, frames, &rig));
+    editing.restore(rig);
+    ASSERT_NE(editing.rig().find("b"), nullptr);
+    EXPECT_EQ(editing.rig().find("b")->parent, "a");
+}

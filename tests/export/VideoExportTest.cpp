@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/Application.h"
+#include "platform/ChildProcess.h"
 #include "export/VideoExport.h"
 #include "platform/Ticks.h"
 #include "tests/app/RecordingState.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ProgramOptions.h"
+#include "cli/ProgramOptions.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-// The scene conversions for the picture the running application draws (its stage when it
-// scales one onto the screen).
+#include "app/SceneScreen.h"
+
 #include "actors/Actor.h"
 #include "app/Application.h"
 

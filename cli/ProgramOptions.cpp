@@ -1,4 +1,4 @@
-#include "app/ProgramOptions.h"
+#include "cli/ProgramOptions.h"
 
 #include <cstring>
 

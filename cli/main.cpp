@@ -3,7 +3,7 @@
 
 #include "app/GameState.h"
 #include "app/Program.h"
-#include "app/ProgramOptions.h"
+#include "cli/ProgramOptions.h"
 #include "editor/Editor.h"
 #include "export/VideoExport.h"
 #include "project/ProjectMaker.h"
