@@ -120,26 +120,16 @@ void XMLCALL endElement(void* data, const XML_Char* element) {
     --r.depth;
 }
 
-// Closes a libzip archive.
-struct ArchiveCloser {
-    void operator()(zip_t* archive) const { zip_discard(archive); }
+// Releases a libzip or expat object through the library's own function for it.
+template <class T, auto release>
+struct Releaser {
+    void operator()(T* object) const { release(object); }
 };
-using Archive = std::unique_ptr<zip_t, ArchiveCloser>;
-// Closes a member of an archive.
-struct MemberCloser {
-    void operator()(zip_file_t* file) const { zip_fclose(file); }
-};
-using Member = std::unique_ptr<zip_file_t, MemberCloser>;
-// Frees a libzip source that no archive took over.
-struct SourceFree {
-    void operator()(zip_source_t* source) const { zip_source_free(source); }
-};
-using Source = std::unique_ptr<zip_source_t, SourceFree>;
-// Frees an expat parser.
-struct ParserFree {
-    void operator()(XML_ParserStruct* parser) const { XML_ParserFree(parser); }
-};
-using Parser = std::unique_ptr<XML_ParserStruct, ParserFree>;
+// An open archive, a member of it, a source no archive took over, an XML parser.
+using Archive = std::unique_ptr<zip_t, Releaser<zip_t, zip_discard>>;
+using Member = std::unique_ptr<zip_file_t, Releaser<zip_file_t, zip_fclose>>;
+using Source = std::unique_ptr<zip_source_t, Releaser<zip_source_t, zip_source_free>>;
+using Parser = std::unique_ptr<XML_ParserStruct, Releaser<XML_ParserStruct, XML_ParserFree>>;
 
 // Reads member name of the archive whole into bytes, refusing more than limit bytes.
 bool readMember(zip_t* archive, const std::string& name, uint64_t limit,
