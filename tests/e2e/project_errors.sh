@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# project_errors.sh TUMELORA SOURCE_DIR: bad input to --new and --add. A song ffmpeg cannot
-# read, a missing song, a missing picture, a picture that is no picture, a damaged layered
-# file and a folder that is not empty each end with a non-zero exit code and a message naming
-# the file, and leave nothing behind: no project, no work folder, the existing folder or
+# project_errors.sh TUMELORA SOURCE_DIR: bad input to the command line, --new and --add. A
+# song ffmpeg cannot read, a missing song, a missing picture, a picture that is no picture, a
+# damaged layered file and a folder that is not empty each end with a non-zero exit code and
+# a message naming the file, and leave nothing behind: no project, no work folder, the existing folder or
 # project exactly as it was. The working folder is refused as DIR; the work folder of a run
 # killed outright is removed by the next run; --add keeps to the actor limit of --new. Then
 # --add puts a good picture over the existing actors without touching their files (a JPEG as
@@ -45,6 +45,17 @@ refused() {
   [ "$rc" -ne 0 ] || fail "succeeded: $*"
   grep -qF -- "$text" "$work/err" || fail "no message with \"$text\" for: $*"
 }
+
+# The command line: -h prints the help; a word the program does not know, or an option given
+# twice, ends it with exit code 2 before anything starts.
+"$bin" -h >"$work/out" 2>"$work/err" || fail "-h: exit code $?"
+grep -qF -- "--new DIR" "$work/out" || fail "-h does not print the help"
+for args in "foo" "-edit" "--project proj stray --edit" "--project a --project b"; do
+  # shellcheck disable=SC2086  # the words are meant to split
+  timeout 60 "$bin" $args >"$work/out" 2>"$work/err"
+  rc=$?
+  [ "$rc" -eq 2 ] && [ -s "$work/err" ] || fail "tumelora $args: exit code $rc, expected 2 with a message"
+done
 
 refused "garbage.mp3" --new proj --music garbage.mp3 good.png
 grep -qF "ffmpeg" "$work/err" || fail "the bad song's message does not say what ffmpeg said"
