@@ -2,11 +2,11 @@
 # project_errors.sh TUMELORA SOURCE_DIR: bad input to the command line, --new and --add. A
 # song ffmpeg cannot read, a missing song, a missing picture, a picture that is no picture, a
 # damaged layered file and a folder that is not empty each end with a non-zero exit code and
-# a message naming the file, and leave nothing behind: no project, no work folder, the existing folder or
-# project exactly as it was. The working folder is refused as DIR; the work folder of a run
-# killed outright is removed by the next run; --add keeps to the actor limit of --new. Then
-# --add puts a good picture over the existing actors without touching their files (a JPEG as
-# PNG, as JPEG pictures are drawn first). No display is needed.
+# a message naming the file, and leave nothing behind: no project, no work folder, the
+# existing folder or project exactly as it was. The working folder is refused as DIR; the
+# work folder of a run killed outright is removed by the next run; --add keeps to the actor
+# limit of --new. Then --add puts a good picture over the existing actors without touching
+# their files (a JPEG as PNG, as JPEG pictures are drawn first). No display is needed.
 set -uo pipefail
 bin=$(readlink -f "$1")
 [ -x "$bin" ] || { echo "no program at $bin" >&2; exit 1; }
