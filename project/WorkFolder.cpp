@@ -19,6 +19,8 @@ namespace {
 
 // The characters mkdtemp puts in place of the pattern's X's.
 constexpr int WORK_SUFFIX_CHARS = 6;
+// Most digits of the process id in a work folder's name (Linux's ids have at most 7).
+constexpr size_t WORK_PID_MAX_DIGITS = 9;
 
 // The state of a folder found in the place, judged by its name.
 enum class Leftover {
@@ -42,11 +44,12 @@ Leftover judgeName(const std::string& name, const std::string& purpose, pid_t& p
     const std::string rest = name.substr(prefix.size());
     if (isWorkSuffix(rest)) return Leftover::Untagged;
     const size_t dash = rest.find('-');
-    if (dash == std::string::npos || dash == 0 || !isWorkSuffix(rest.substr(dash + 1)))
+    if (dash == std::string::npos || dash == 0 || dash > WORK_PID_MAX_DIGITS ||
+        !isWorkSuffix(rest.substr(dash + 1)))
         return Leftover::NotOurs;
     long value = 0;
     for (size_t i = 0; i < dash; ++i) {
-        if (rest[i] < '0' || rest[i] > '9' || value > 99999999) return Leftover::NotOurs;
+        if (rest[i] < '0' || rest[i] > '9') return Leftover::NotOurs;
         value = value * 10 + (rest[i] - '0');
     }
     if (value <= 0) return Leftover::NotOurs;
