@@ -1,20 +1,32 @@
 #include "cli/ProgramOptions.h"
 
 #include <cstring>
+#include <set>
 
 #include "app/Program.h"
 
 namespace {
 
+// The words that ask for the help, wherever they stand.
+bool isHelp(const char* word) { return std::strcmp(word, "-h") == 0 || std::strcmp(word, "--help") == 0; }
+
 // Reads the argument of the option at argv[i] into value; false (error set) when it is missing.
 bool takeArgument(int argc, const char* const* argv, int& i, std::string& value,
-                  ProgramOptions& options, const char* what) {
+                  ProgramOptions& options, const std::string& missing) {
     if (i + 1 >= argc || argv[i + 1][0] == '\0') {
-        options.error = std::string(argv[i]) + " needs " + what;
+        options.error = missing;
         return false;
     }
     value = argv[++i];
     return true;
+}
+
+// The error for a word that starts with '-' but is no option.
+std::string unknownOption(const std::string& word) {
+    static const char* const options[] = {"--edit", "--export", "--project", "--new", "--music", "--add"};
+    for (const char* known : options)
+        if ("-" + word == known) return "unknown option " + word + ": did you mean " + known + "?";
+    return "unknown option " + word;
 }
 
 // The first rule the chosen options break, or empty.
@@ -33,75 +45,95 @@ std::string conflicts(const ProgramOptions& o) {
     return "";
 }
 
+// Reads the words into options; false (error set) at the first word that is wrong.
+bool readWords(int argc, const char* const* argv, ProgramOptions& options) {
+    // Plain words are pictures once --new DIR or --add has been read.
+    bool picturesFollow = false;
+    std::set<std::string> seen;
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        const bool option = word.size() > 1 && word[0] == '-' &&
+                            (word[1] == '-' || !picturesFollow);
+        if (!option) {
+            if (i == 1 && word[0] == 'w') continue;  // the window
+            if (picturesFollow) {
+                if (!word.empty()) options.pictures.push_back(word);
+                continue;
+            }
+            options.error = "unexpected argument \"" + word + "\"";
+            return false;
+        }
+        if (isHelp(word.c_str())) continue;
+        if (!seen.insert(word).second) {
+            options.error = word + " is given twice";
+            return false;
+        }
+        if (word == "--edit") {
+            options.edit = true;
+        } else if (word == "--export") {
+            if (!takeArgument(argc, argv, i, options.exportPath, options,
+                              "--export needs the name of the video file to write"))
+                return false;
+        } else if (word == "--project") {
+            if (!takeArgument(argc, argv, i, options.projectDir, options,
+                              "--project needs the project's folder"))
+                return false;
+        } else if (word == "--new") {
+            if (!takeArgument(argc, argv, i, options.newProjectDir, options,
+                              "--new needs the folder of the new project"))
+                return false;
+            picturesFollow = true;
+        } else if (word == "--music") {
+            if (!takeArgument(argc, argv, i, options.musicPath, options, "--music needs the song's file"))
+                return false;
+        } else if (word == "--add") {
+            options.add = true;
+            picturesFollow = true;
+        } else {
+            options.error = unknownOption(word);
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 ProgramOptions parseProgramOptions(int argc, const char* const* argv) {
     ProgramOptions options;
     options.commandLine = joinArguments(argc, argv);
     options.fullscreen = wantsFullscreen(options.commandLine.c_str());
-    // Plain words are pictures once --new DIR or --add has been read.
-    bool picturesFollow = false;
-    for (int i = 1; i < argc; ++i) {
-        const char* word = argv[i];
-        if (std::strncmp(word, "--", 2) != 0) {
-            if (picturesFollow && word[0] != '\0') options.pictures.push_back(word);
-            continue;
-        }
-        if (std::strcmp(word, "--help") == 0) {
-            options.help = true;
-        } else if (std::strcmp(word, "--edit") == 0) {
-            options.edit = true;
-        } else if (std::strcmp(word, "--export") == 0) {
-            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
-                options.error = "--export needs the name of the video file to write";
-                return options;
-            }
-            options.exportPath = argv[++i];
-        } else if (std::strcmp(word, "--project") == 0) {
-            if (!takeArgument(argc, argv, i, options.projectDir, options, "the project's folder"))
-                return options;
-        } else if (std::strcmp(word, "--new") == 0) {
-            if (!takeArgument(argc, argv, i, options.newProjectDir, options,
-                              "the folder of the new project"))
-                return options;
-            picturesFollow = true;
-        } else if (std::strcmp(word, "--music") == 0) {
-            if (!takeArgument(argc, argv, i, options.musicPath, options, "the song's file"))
-                return options;
-        } else if (std::strcmp(word, "--add") == 0) {
-            options.add = true;
-            picturesFollow = true;
-        } else {
-            options.error = std::string("unknown option ") + word;
-            return options;
-        }
-    }
-    options.error = conflicts(options);
+    for (int i = 1; i < argc; ++i) options.help = options.help || isHelp(argv[i]);
+    if (readWords(argc, argv, options)) options.error = conflicts(options);
     return options;
 }
 
 const char* programUsage() {
-    return "usage: tumelora [w] [--project DIR] [--edit | --export FILE] [--help]\n"
+    return "usage: tumelora [w] [--project DIR] [--edit | --export FILE]\n"
            "       tumelora --new DIR --music SONG [PICTURE ...]\n"
            "       tumelora --project DIR --add PICTURE ...\n"
-           "Plays the animation in data/ of the working folder with its music (the installed\n"
-           "program, where there is no data/: the scene installed with it).\n"
-           "  w              a first argument starting with a lower-case w opens a 1280 x 720\n"
+           "       tumelora -h | --help\n"
+           "Plays the animation in data/ of the working folder with its music, full screen at\n"
+           "the display's own size (the installed program, where there is no data/: the\n"
+           "scene installed with it), until the music ends or Escape, closing the window,\n"
+           "Ctrl+C or kill ends it.\n"
+           "  w              a first argument starting with a lower-case w: a 1280 x 720\n"
            "                 window instead of full screen\n"
-           "  --edit         the editor, always in a 1600 x 1016 window (with or without w):\n"
-           "                 the panel drawn around the stage, the pointer shown, the selected\n"
-           "                 actor outlined; starts stopped at frame 0; Space plays and stops,\n"
-           "                 Ctrl+Z undoes an edit, Ctrl+Shift+Z or Ctrl+Y redoes it\n"
+           "  --edit         the editor, in a resizable window (1600 x 960, or less on a\n"
+           "                 smaller screen) with or without w: tool bar, stage, timeline,\n"
+           "                 the selected actor's properties and the layer list laid out for\n"
+           "                 the window's size; starts stopped at frame 0; F1 lists every key\n"
+           "                 and mouse action\n"
            "  --export FILE  renders offline the frames playback shows (from frame 0 to the\n"
            "                 music's end or the last frame, whichever comes first) and writes\n"
-           "                 a video with the music\n"
-           "                 (needs ffmpeg; the extension chooses the format: .mp4, .webm,\n"
-           "                 .gif, or a PNG sequence such as frames-%05d.png; GIF at 30 fps\n"
-           "                 and PNG frames have no sound); needs a display or Xvfb\n"
+           "                 a video with the music (needs ffmpeg; the extension chooses the\n"
+           "                 format: .mp4, .webm, .gif, or a PNG sequence such as\n"
+           "                 frames-%05d.png; GIF at 30 fps and PNG frames have no sound);\n"
+           "                 needs a display or Xvfb\n"
            "  --project DIR  plays (or with --edit edits, with --export exports) the project\n"
            "                 in DIR instead of data/, from any working folder\n"
-           "  --new DIR      makes a project in DIR (a new or empty folder) from a song and\n"
-           "                 pictures, then says how to edit it:\n"
+           "  --new DIR      makes a project in DIR (a new or empty folder, not the working\n"
+           "                 folder) from a song and pictures, then says how to edit it\n"
            "  --music SONG   the song of --new, any format ffmpeg reads (MP3, WAV, FLAC, Ogg,\n"
            "                 M4A...); stored as Ogg Vorbis\n"
            "  PICTURE        PNG and JPEG pictures are copied, other formats converted to PNG;\n"
@@ -109,6 +141,7 @@ const char* programUsage() {
            "                 actor per visible layer, where it sits on its canvas; every actor\n"
            "                 starts on the stage with a track as long as the song\n"
            "  --add          with --project DIR: adds the pictures (layered files too) on top\n"
-           "                 of the project's actors, leaving their tracks alone\n"
-           "  --help         prints this text\n";
+           "                 of the project's actors, leaving their files alone\n"
+           "  -h, --help     prints this text\n"
+           "Any other argument, or an option given twice, is refused (exit code 2).\n";
 }

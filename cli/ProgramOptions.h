@@ -1,8 +1,8 @@
 #pragma once
-// The program's command line. Its first character keeps its old meaning (a lower-case 'w'
-// opens a window instead of full screen); words that start with "--" choose a mode.
-// Every other word is ignored, as it always was, except the pictures that follow --new or
-// --add.
+// The program's command line. A first argument whose first character is a lower-case 'w'
+// opens a window instead of full screen; words that start with "-" are options; the words
+// after --new DIR or --add are pictures. Anything else (a word the program does not know, an
+// option given twice) makes the command line wrong: the program says why and ends.
 #include <string>
 #include <vector>
 
@@ -13,7 +13,7 @@ struct ProgramOptions {
 
     // Output.
     bool fullscreen = true;     // false when the command line starts with 'w'
-    bool help = false;          // "--help": print the usage and end
+    bool help = false;          // "-h" or "--help" anywhere: print the usage and end
     bool edit = false;          // "--edit": the visible editor
     std::string exportPath;     // "--export FILE": write the animation to a video file
     std::string projectDir;     // "--project DIR": play, edit or export the project in DIR

@@ -120,11 +120,16 @@ void XMLCALL endElement(void* data, const XML_Char* element) {
     --r.depth;
 }
 
-// Closes a libzip archive.
-struct ArchiveCloser {
-    void operator()(zip_t* archive) const { zip_discard(archive); }
+// Releases a libzip or expat object through the library's own function for it.
+template <class T, auto release>
+struct Releaser {
+    void operator()(T* object) const { release(object); }
 };
-using Archive = std::unique_ptr<zip_t, ArchiveCloser>;
+// An open archive, a member of it, a source no archive took over, an XML parser.
+using Archive = std::unique_ptr<zip_t, Releaser<zip_t, zip_discard>>;
+using Member = std::unique_ptr<zip_file_t, Releaser<zip_file_t, zip_fclose>>;
+using Source = std::unique_ptr<zip_source_t, Releaser<zip_source_t, zip_source_free>>;
+using Parser = std::unique_ptr<XML_ParserStruct, Releaser<XML_ParserStruct, XML_ParserFree>>;
 
 // Reads member name of the archive whole into bytes, refusing more than limit bytes.
 bool readMember(zip_t* archive, const std::string& name, uint64_t limit,
@@ -142,18 +147,17 @@ bool readMember(zip_t* archive, const std::string& name, uint64_t limit,
                 std::to_string(OPENRASTER_MAX_TOTAL_BYTES >> 20) + " MiB)";
         return false;
     }
-    zip_file_t* file = zip_fopen(archive, name.c_str(), 0);
+    const Member file(zip_fopen(archive, name.c_str(), 0));
     if (!file) {
         error = name + " cannot be opened: " + zip_strerror(archive);
         return false;
     }
     bytes.resize(size_t(info.size));
-    const zip_int64_t got = info.size ? zip_fread(file, bytes.data(), info.size) : 0;
+    const zip_int64_t got = info.size ? zip_fread(file.get(), bytes.data(), info.size) : 0;
     // A short read or a wrong checksum shows at the end of the member.
     char extra;
-    const bool whole = got == zip_int64_t(info.size) && zip_fread(file, &extra, 1) == 0;
-    if (!whole) error = name + " is damaged: " + zip_file_strerror(file);
-    zip_fclose(file);
+    const bool whole = got == zip_int64_t(info.size) && zip_fread(file.get(), &extra, 1) == 0;
+    if (!whole) error = name + " is damaged: " + zip_file_strerror(file.get());
     return whole;
 }
 
@@ -208,20 +212,19 @@ bool parseOpenRasterStack(const char* xml, size_t size, LayerStack& out, std::st
     }
     StackReader reader;
     reader.out = &out;
-    XML_Parser parser = XML_ParserCreate(nullptr);
+    const Parser parser(XML_ParserCreate(nullptr));
     if (!parser) {
         error = "out of memory";
         return false;
     }
-    reader.parser = parser;
-    XML_SetUserData(parser, &reader);
-    XML_SetElementHandler(parser, startElement, endElement);
-    const XML_Status status = XML_Parse(parser, xml, int(size), XML_TRUE);
+    reader.parser = parser.get();
+    XML_SetUserData(parser.get(), &reader);
+    XML_SetElementHandler(parser.get(), startElement, endElement);
+    const XML_Status status = XML_Parse(parser.get(), xml, int(size), XML_TRUE);
     if (reader.error.empty() && status != XML_STATUS_OK)
         reader.error = std::string("stack.xml is not well-formed (line ") +
-                       std::to_string(XML_GetCurrentLineNumber(parser)) + ": " +
-                       XML_ErrorString(XML_GetErrorCode(parser)) + ")";
-    XML_ParserFree(parser);
+                       std::to_string(XML_GetCurrentLineNumber(parser.get())) + ": " +
+                       XML_ErrorString(XML_GetErrorCode(parser.get())) + ")";
     if (reader.error.empty() && !reader.sawImage) reader.error = "stack.xml is empty";
     if (!reader.error.empty()) {
         error = reader.error;
@@ -248,15 +251,14 @@ bool readOpenRaster(const std::string& path, LayeredPicture& out, std::string& e
 bool readOpenRasterBytes(const void* data, size_t size, LayeredPicture& out, std::string& error) {
     zip_error_t reason;
     zip_error_init(&reason);
-    zip_source_t* source = zip_source_buffer_create(data, size, 0, &reason);
-    zip_t* opened = source ? zip_open_from_source(source, ZIP_RDONLY, &reason) : nullptr;
-    if (!opened) {
+    Source source(zip_source_buffer_create(data, size, 0, &reason));
+    Archive archive(source ? zip_open_from_source(source.get(), ZIP_RDONLY, &reason) : nullptr);
+    if (!archive) {
         error = std::string("not a readable OpenRaster (zip) file: ") + zip_error_strerror(&reason);
-        if (source) zip_source_free(source);
         zip_error_fini(&reason);
         return false;
     }
+    source.release();  // the archive owns it now
     zip_error_fini(&reason);
-    Archive archive(opened);
     return readArchive(archive.get(), out, error);
 }

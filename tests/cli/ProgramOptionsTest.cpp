@@ -1,4 +1,5 @@
-// The command line: the first character keeps its meaning, "--" words choose a mode.
+// The command line: the first character keeps its meaning, "--" words choose a mode, and
+// anything else is refused.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -26,14 +27,14 @@ TEST(ProgramOptionsTest, ModesAreReadWhereverTheyStand) {
     const ProgramOptions edit = parse({"w", "--edit"});
     EXPECT_TRUE(edit.edit);
     EXPECT_TRUE(edit.error.empty());
-    const ProgramOptions exported = parse({"--export", "out.mp4", "w"});
+    const ProgramOptions exported = parse({"w", "--export", "out.mp4", "--project", "p"});
+    EXPECT_TRUE(exported.error.empty()) << exported.error;
     EXPECT_EQ(exported.exportPath, "out.mp4");
+    EXPECT_EQ(exported.projectDir, "p");
     EXPECT_FALSE(exported.edit);
     EXPECT_TRUE(parse({"w", "--help"}).help);
-    // Plain words are ignored, as they always were.
-    const ProgramOptions plain = parse({"w", "edit", "-x"});
-    EXPECT_FALSE(plain.edit);
-    EXPECT_TRUE(plain.error.empty());
+    EXPECT_TRUE(parse({"-h"}).help);
+    EXPECT_TRUE(parse({"--fast", "--help"}).help);  // the help wins over a wrong word
 }
 
 TEST(ProgramOptionsTest, WrongCommandLinesSayWhy) {
@@ -41,6 +42,14 @@ TEST(ProgramOptionsTest, WrongCommandLinesSayWhy) {
     EXPECT_FALSE(parse({"--export", ""}).error.empty());
     EXPECT_EQ(parse({"w", "--fast"}).error, "unknown option --fast");
     EXPECT_FALSE(parse({"--edit", "--export", "a.mp4"}).error.empty());
+    // Stray words and options given twice end the program instead of being ignored.
+    EXPECT_EQ(parse({"-edit"}).error, "unknown option -edit: did you mean --edit?");
+    EXPECT_FALSE(parse({"foo"}).error.empty());
+    EXPECT_FALSE(parse({"w", "x"}).error.empty());
+    EXPECT_FALSE(parse({"--edit", "w"}).error.empty());  // w counts only as the first word
+    EXPECT_FALSE(parse({"--project", "p", "stray", "--edit"}).error.empty());
+    EXPECT_EQ(parse({"--project", "a", "--project", "b"}).error, "--project is given twice");
+    EXPECT_FALSE(parse({"--edit", "--edit"}).error.empty());
 }
 
 TEST(ProgramOptionsTest, ProjectsTakeTheirFoldersSongAndPictures) {
@@ -53,9 +62,9 @@ TEST(ProgramOptionsTest, ProjectsTakeTheirFoldersSongAndPictures) {
     EXPECT_TRUE(added.add);
     EXPECT_EQ(added.projectDir, "mine");
     EXPECT_EQ(added.pictures, std::vector<std::string>{"c.psd"});
-    const ProgramOptions edited = parse({"--project", "mine", "--edit", "x"});
+    const ProgramOptions edited = parse({"--project", "mine", "--edit"});
     EXPECT_TRUE(edited.edit && edited.error.empty());
-    EXPECT_TRUE(edited.pictures.empty());  // plain words stay ignored without --new or --add
+    EXPECT_FALSE(parse({"--project", "mine", "--edit", "x"}).error.empty());  // x is no picture here
     EXPECT_FALSE(parse({"--new", "mine", "a.png"}).error.empty());           // no song
     EXPECT_FALSE(parse({"--music", "song.mp3"}).error.empty());              // no --new
     EXPECT_FALSE(parse({"--add", "a.png"}).error.empty());                   // no project

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "platform/ChildProcess.h"
+#include "project/ActorFiles.h"
 #include "project/OpenRaster.h"
-#include "project/ProjectMaker.h"
 #include "project/ProjectPaths.h"
 
 namespace fs = std::filesystem;
