@@ -50,6 +50,7 @@ int actorFileNumber(const std::string& fileName) {
 
 ExistingActors existingActors(const std::string& folder) {
     ExistingActors found;
+    found.folder = folder;
     std::error_code ec;
     for (const fs::directory_entry& entry : fs::directory_iterator(folder, ec)) {
         const std::string name = entry.path().filename().string();
@@ -60,8 +61,9 @@ ExistingActors existingActors(const std::string& folder) {
         found.largestNumber = std::max(found.largestNumber, actorFileNumber(name));
         std::ifstream in(folder + actorNameFromFileName(name) + kActorDataSuffix, std::ios::binary);
         ActorData data;
-        if (in && actorDataAccepted(readActorData(in, data)))
-            found.longestTrack = std::max(found.longestTrack, int(data.poses.size()));
+        const bool read = in && actorDataAccepted(readActorData(in, data)) && !data.poses.empty();
+        found.firstPoses.push_back(read ? data.poses.front() : ActorPose::defaultPose());
+        if (read) found.longestTrack = std::max(found.longestTrack, int(data.poses.size()));
     }
     return found;
 }

@@ -10,6 +10,7 @@
 
 #include "actors/Actor.h"
 #include "project/ProjectWork.h"
+#include "render/Types.h"
 
 // Most actors a project holds, numbered from 0: the number has ACTOR_NUMBER_DIGITS digits.
 constexpr int PROJECT_MAX_ACTORS = 999;
@@ -25,7 +26,9 @@ struct PlannedActor {
     std::string extension;       // ".png" or ".jpg"
     std::vector<uint8_t> bytes;  // its picture file
     double width = 0, height = 0;
-    bool layered = false;        // from a layered file: placed where it sits on its canvas
+    RectF visible;               // its pixels that are not fully transparent, within their smallest
+                                 // rectangle (the whole picture without transparency, empty without any)
+    bool layered = false;        // a layer of a canvas: placed where it sits on it
     ActorPose pose;
 };
 
@@ -41,7 +44,9 @@ int actorFileNumber(const std::string& fileName);
 
 // The actor files already in a project's actor folder.
 struct ExistingActors {
+    std::string folder;                 // the actor folder, ending in '/'
     std::vector<std::string> pictures;  // the pictures' file names
+    std::vector<ActorPose> firstPoses;  // each picture's first pose (the default one without a track)
     int largestNumber = -1;             // the largest number among them (-1: none)
     int longestTrack = 0;               // the longest readable track, in frames
     bool anyPng = false;                // a PNG actor is there (a JPEG after it must be PNG)

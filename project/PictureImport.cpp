@@ -5,6 +5,7 @@
 
 #include <irrlicht.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -60,6 +61,27 @@ public:
         return EngineRef<video::IImage>(device->getVideoDriver()->createImageFromFile(file.get()));
     }
 
+    // The area of a picture with an alpha channel as a picture of its own, or null.
+    EngineRef<video::IImage> cropped(video::IImage* picture, const RectF& area) {
+        const u32 x = u32(area.x), y = u32(area.y), w = u32(area.width), h = u32(area.height);
+        const core::dimension2d<u32> size = picture->getDimension();
+        if (!device || picture->getColorFormat() != video::ECF_A8R8G8B8 || w == 0 || h == 0 ||
+            x + w > size.Width || y + h > size.Height)
+            return nullptr;
+        EngineRef<video::IImage> part(
+            device->getVideoDriver()->createImage(video::ECF_A8R8G8B8, core::dimension2d<u32>(w, h)));
+        const u8* from = part ? static_cast<const u8*>(picture->lock()) : nullptr;
+        u8* to = from ? static_cast<u8*>(part->lock()) : nullptr;
+        if (to)
+            for (u32 row = 0; row < h; ++row)
+                std::memcpy(to + size_t(row) * part->getPitch(),
+                            from + size_t(y + row) * picture->getPitch() + size_t(x) * 4, size_t(w) * 4);
+        if (from) picture->unlock();
+        if (!to) return nullptr;
+        part->unlock();
+        return part;
+    }
+
     // Writes the picture as a PNG file; false when it cannot be written.
     bool writePng(video::IImage* picture, const std::string& path) {
         return device && device->getVideoDriver()->writeImageToFile(picture, io::path(path.c_str()));
@@ -69,24 +91,46 @@ private:
     EngineRef<IrrlichtDevice> device;
 };
 
-// True when every pixel of the picture is fully transparent.
-bool fullyTransparent(video::IImage* picture) {
-    if (picture->getColorFormat() != video::ECF_A8R8G8B8) return false;
+// The smallest rectangle holding every pixel of the picture that is not fully transparent:
+// the whole picture when it has no transparency, an empty one when every pixel is clear.
+RectF visibleArea(video::IImage* picture) {
     const core::dimension2d<u32> size = picture->getDimension();
+    const RectF whole(0, 0, float(size.Width), float(size.Height));
+    if (picture->getColorFormat() != video::ECF_A8R8G8B8) return whole;
     const u8* data = static_cast<const u8*>(picture->lock());
-    if (!data) return false;
-    bool clear = true;
+    if (!data) return whole;
+    u32 left = size.Width, right = 0, top = size.Height, bottom = 0;  // right and bottom past the end
     const u32 pitch = picture->getPitch();
-    for (u32 y = 0; clear && y < size.Height; ++y) {
+    for (u32 y = 0; y < size.Height; ++y) {
         const u32* row = reinterpret_cast<const u32*>(data + size_t(y) * pitch);
-        for (u32 x = 0; x < size.Width; ++x)
-            if (row[x] >> 24) {
-                clear = false;
-                break;
-            }
+        u32 first = 0;
+        while (first < size.Width && !(row[first] >> 24)) ++first;
+        if (first == size.Width) continue;
+        u32 last = size.Width;
+        while (!(row[last - 1] >> 24)) --last;
+        left = std::min(left, first);
+        right = std::max(right, last);
+        top = std::min(top, y);
+        bottom = y + 1;
     }
     picture->unlock();
-    return clear;
+    if (right == 0) return RectF();
+    return RectF(float(left), float(top), float(right - left), float(bottom - top));
+}
+
+// The stage pixels the existing actors cover at their first pose (a picture that cannot be
+// read covers none).
+std::vector<RectF> existingAreas(PictureDecoder& decoder, const ExistingActors& existing) {
+    std::vector<RectF> areas;
+    for (size_t i = 0; i < existing.pictures.size() && i < existing.firstPoses.size(); ++i) {
+        std::vector<uint8_t> bytes;
+        if (!readWholeFile(existing.folder + existing.pictures[i], bytes)) continue;
+        const EngineRef<video::IImage> picture = decoder.decode(existing.pictures[i], bytes);
+        if (!picture) continue;
+        const core::dimension2d<u32> size = picture->getDimension();
+        areas.push_back(drawnArea(existing.firstPoses[i], double(size.Width), double(size.Height)));
+    }
+    return areas;
 }
 
 // A name as it can be printed (up to a NUL byte).
@@ -137,11 +181,58 @@ public:
             }
         }
         if (actor.extension == ".jpg" && pngBelow) {
-            if (!reencode(picture.get(), bytes, failure)) return false;
+            if (!encodePng(picture.get(), bytes)) {
+                failure.reason = "cannot convert it to PNG in " + work;
+                return false;
+            }
             actor.extension = ".png";
         }
-        if (!takePicture(picture.get(), std::move(bytes), actor, failure)) return false;
+        if (!takePicture(picture.get(), visibleArea(picture.get()), std::move(bytes), actor, failure))
+            return false;
+        if (actor.extension == ".png") pngBelow = true;
         actors.push_back(std::move(actor));
+        return true;
+    }
+
+    // Makes the pictures that are layers of one canvas (canvasLayers) layers: each trimmed to
+    // its visible pixels and placed where they sit on the canvas; an empty one is left out
+    // with a message, as an empty layer of a layered file is. False with failure set, also
+    // when every picture of a canvas is empty.
+    bool layCanvases(std::vector<PlannedActor>& actors, ProjectFailure& failure) {
+        std::vector<bool> leftOut(actors.size(), false);
+        for (const std::vector<size_t>& canvas : canvasLayers(actors)) {
+            const double cw = actors[canvas.front()].width, ch = actors[canvas.front()].height;
+            const std::string size = std::to_string(long(cw)) + " x " + std::to_string(long(ch));
+            bool kept = false;
+            for (const size_t i : canvas) {
+                PlannedActor& layer = actors[i];
+                if (layer.visible.width == 0) {
+                    std::fprintf(stderr,
+                                 "tumelora: %s: every pixel is fully transparent: an empty layer of the "
+                                 "%s pictures, left out\n",
+                                 layer.origin.c_str(), size.c_str());
+                    leftOut[i] = true;
+                    continue;
+                }
+                if (!trim(layer, failure)) return false;
+                layer.pose = layerPose(cw, ch, layer.visible.x, layer.visible.y, layer.width, layer.height);
+                layer.layered = true;
+                layer.origin += ", a layer of the " + size + " canvas";
+                kept = true;
+            }
+            if (!kept) {
+                failure = {actors[canvas.front()].origin,
+                           "it and the other " + size + " pictures are all fully transparent"};
+                return false;
+            }
+        }
+        size_t next = 0;
+        for (size_t i = 0; i < actors.size(); ++i) {
+            if (leftOut[i]) continue;
+            if (next != i) actors[next] = std::move(actors[i]);
+            ++next;
+        }
+        actors.resize(next);
         return true;
     }
 
@@ -167,12 +258,13 @@ private:
                 failure.reason = "the picture of layer \"" + printable(layer.name) + "\" cannot be read";
                 return false;
             }
-            if (fullyTransparent(picture.get())) {
+            const RectF visible = visibleArea(picture.get());
+            if (visible.width == 0) {
                 std::fprintf(stderr, "tumelora: %s: layer \"%s\" is empty and left out\n",
                              origin.c_str(), printable(layer.name).c_str());
                 continue;
             }
-            if (!takePicture(picture.get(), std::move(layer.bytes), actor, failure)) {
+            if (!takePicture(picture.get(), visible, std::move(layer.bytes), actor, failure)) {
                 failure.reason = "layer \"" + printable(layer.name) + "\": " + failure.reason;
                 return false;
             }
@@ -232,19 +324,36 @@ private:
         return true;
     }
 
-    // The picture written again as PNG, into bytes.
-    bool reencode(video::IImage* picture, std::vector<uint8_t>& bytes, ProjectFailure& failure) {
+    // The picture written as PNG (through the work folder) into bytes; false when it cannot be.
+    bool encodePng(video::IImage* picture, std::vector<uint8_t>& bytes) {
         const std::string converted = work + CONVERTED_PICTURE;
         std::remove(converted.c_str());
-        const bool ok = decoder.writePng(picture, converted) && readWholeFile(converted, bytes);
+        const bool ok = picture && decoder.writePng(picture, converted) && readWholeFile(converted, bytes);
         std::remove(converted.c_str());
-        if (!ok) failure.reason = "cannot convert it to PNG in " + work;
         return ok;
     }
 
-    // Takes the decoded picture's size (refusing pictures too large to show) and its file.
-    bool takePicture(video::IImage* picture, std::vector<uint8_t> bytes, PlannedActor& actor,
-                     ProjectFailure& failure) {
+    // The actor's picture cut down to its visible area; false with failure set.
+    bool trim(PlannedActor& actor, ProjectFailure& failure) {
+        if (double(actor.visible.width) == actor.width && double(actor.visible.height) == actor.height)
+            return true;
+        const EngineRef<video::IImage> picture = decoder.decode("picture" + actor.extension, actor.bytes);
+        const EngineRef<video::IImage> part = picture ? decoder.cropped(picture.get(), actor.visible) : nullptr;
+        std::vector<uint8_t> bytes;
+        if (!encodePng(part.get(), bytes)) {
+            failure = {actor.origin, "cannot write its picture trimmed to its visible pixels in " + work};
+            return false;
+        }
+        actor.bytes = std::move(bytes);
+        actor.width = double(actor.visible.width);
+        actor.height = double(actor.visible.height);
+        return true;
+    }
+
+    // Takes the decoded picture's size (refusing pictures too large to show), its visible
+    // area and its file.
+    bool takePicture(video::IImage* picture, const RectF& visible, std::vector<uint8_t> bytes,
+                     PlannedActor& actor, ProjectFailure& failure) {
         const core::dimension2d<u32> size = picture->getDimension();
         if (size.Width == 0 || size.Height == 0 || size.Width > PROJECT_PICTURE_MAX_SIDE ||
             size.Height > PROJECT_PICTURE_MAX_SIDE) {
@@ -255,8 +364,8 @@ private:
         }
         actor.width = double(size.Width);
         actor.height = double(size.Height);
+        actor.visible = visible;
         actor.bytes = std::move(bytes);
-        if (actor.extension == ".png") pngBelow = true;
         return true;
     }
 
@@ -267,14 +376,15 @@ private:
 
 }  // namespace
 
-bool planActors(const std::vector<std::string>& pictures, const std::string& work, bool pngBelow,
-                std::vector<PlannedActor>& actors, ProjectFailure& failure) {
+bool planActors(const std::vector<std::string>& pictures, const std::string& work,
+                const ExistingActors& existing, std::vector<PlannedActor>& actors,
+                ProjectFailure& failure) {
     PictureDecoder decoder;
     if (!decoder.ready()) {
         failure = {"", "the engine's picture loaders could not start"};
         return false;
     }
-    PictureImporter importer(decoder, work, pngBelow);
+    PictureImporter importer(decoder, work, existing.anyPng);
     for (const std::string& picture : pictures) {
         if (stopRequested()) {
             failure = {picture, "interrupted"};
@@ -282,6 +392,7 @@ bool planActors(const std::vector<std::string>& pictures, const std::string& wor
         }
         if (!importer.import(picture, actors, failure)) return false;
     }
-    placePictures(actors);
+    if (!importer.layCanvases(actors, failure)) return false;
+    placePictures(actors, existingAreas(decoder, existing));
     return true;
 }

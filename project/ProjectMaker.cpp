@@ -115,7 +115,7 @@ int makeProject(const std::string& dir, const std::string& song,
     const int frames = framesForSong(samples, rate);
 
     std::vector<PlannedActor> actors;
-    if (!planActors(pictures, staging, false, actors, failure))
+    if (!planActors(pictures, staging, ExistingActors(), actors, failure))
         return reportFailure(action, failure, untouched);
     const std::string tooMany = actorLimitProblem(0, 0, actors.size());
     if (!tooMany.empty()) return reportFailure(action, {dir, tooMany}, untouched);
@@ -162,7 +162,7 @@ int addToProject(const std::string& dir, const std::vector<std::string>& picture
     const std::string staging = withSlash(work.path());
     ProjectFailure failure;
     std::vector<PlannedActor> actors;
-    if (!planActors(pictures, staging, existing.anyPng, actors, failure))
+    if (!planActors(pictures, staging, existing, actors, failure))
         return reportFailure(action, failure, untouched);
     const std::string tooMany = actorLimitProblem(existing.pictures.size(), first, actors.size());
     if (!tooMany.empty()) return reportFailure(action, {dir, tooMany}, untouched);

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # project.sh TUMELORA E2E_TOOL MAKE_TONE SOURCE_DIR BUILD_DIR: a newcomer's own animation.
-# From an MP3 made by ffmpeg, two PNG pictures and an OpenRaster file of three overlapping
-# layers, --new makes a project; from another working folder --project ... --export gives a
-# video as long as the song with every actor where it belongs and upper layers over lower
-# ones, and --project ... --edit opens it with the actors on its stage. Then the same with the
+# From an MP3 made by ffmpeg, two PNG pictures, an OpenRaster file of three overlapping layers
+# and three PNG pictures exported one per layer from one canvas, --new makes a project; from
+# another working folder --project ... --export gives a video as long as the song with every
+# actor where it belongs (the pictures apart, each layer where it sat on its canvas, stored
+# trimmed) and upper layers over lower ones, and --project ... --edit opens it with the
+# actors on its stage. Then the same with the
 # program installed by cmake --install into a temporary prefix, run from /, which also plays
 # the bundled scene from where it was installed. Exit 77 means skipped (no display).
 build=$(readlink -f "$5")
@@ -41,21 +43,45 @@ with zipfile.ZipFile(d + "/layers.ora", "w") as z:
     for src, name in (("red", "a"), ("green", "b"), ("blue", "c")):
         z.write(d + "/" + src + ".png", "data/" + name + ".png", compress_type=zipfile.ZIP_DEFLATED)
 EOF
-pictures=("$in/yellow.png" "$in/magenta.png" "$in/layers.ora")
+# A 2560 x 1440 canvas exported one layer per file, each mostly transparent: fitted to the
+# stage it is halved, so the body stands at (950, 350)-(1100, 600), the arm at (1100, 380)-
+# (1220, 410), the leg at (975, 600)-(1015, 700).
+python3 - "$in" <<'EOF' || fail "cannot write the canvas layers"
+import struct, sys, zlib
+def layer(path, x, y, w, h, rgb, cw=2560, ch=1440):
+    rows = [bytearray(4 * cw) for _ in range(ch)]
+    for r in rows[y:y + h]:
+        r[4 * x:4 * (x + w)] = bytes(rgb + (255,)) * w
+    raw = b"".join(b"\0" + bytes(r) for r in rows)
+    chunk = lambda t, d: struct.pack(">I", len(d)) + t + d + struct.pack(">I", zlib.crc32(t + d))
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", cw, ch, 8, 6, 0, 0, 0))
+                + chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b""))
+layer(sys.argv[1] + "/body.png", 1900, 700, 300, 500, (0, 255, 255))
+layer(sys.argv[1] + "/arm.png", 2200, 760, 240, 60, (255, 128, 0))
+layer(sys.argv[1] + "/leg.png", 1950, 1200, 80, 200, (128, 0, 255))
+EOF
+pictures=("$in/yellow.png" "$in/magenta.png" "$in/layers.ora" "$in/body.png" "$in/arm.png" "$in/leg.png")
 # The song's length as decoded (an MP3's header also counts the encoder's padding).
 ffmpeg -v error -i "$in/song.mp3" "$in/song.wav" || fail "cannot decode the MP3"
 song_seconds=$(ffprobe -v error -show_entries format=duration -of default=nw=1:nk=1 "$in/song.wav")
 
-# Where each actor must show on the 1280 x 720 stage: the pictures side by side at half
-# height, the layers where they sit on their canvas, each upper one drawn over the lower.
+# Where each actor must show on the 1280 x 720 stage: the pictures in a row from the top-left
+# corner 16 px apart, the layers where they sit on their canvas, each upper one drawn over the
+# lower.
 CHECKS=(
-  "yellow picture:320:360:FFFF00"
-  "magenta picture:960:360:FF00FF"
+  "yellow picture:66:66:FFFF00"
+  "gap between the pictures:126:66:$BACKGROUND"
+  "magenta picture:186:66:FF00FF"
   "bottom layer alone:530:130:FF0000"
   "middle layer over the bottom one:600:200:00FF00"
   "top layer over both:680:280:0000FF"
   "top layer over the middle one:740:340:0000FF"
   "middle layer alone:740:180:00FF00"
+  "body layer:1025:475:00FFFF"
+  "left of the body layer:940:475:$BACKGROUND"
+  "arm layer:1160:395:FF8000"
+  "leg layer:995:650:8000FF"
   "background:100:650:$BACKGROUND"
 )
 
@@ -80,7 +106,9 @@ new_project() {
     >"$work/out" 2>"$work/err" || fail "--new $2: exit code $?"
   grep -qF -- "--project $2 --edit" "$work/out" || fail "--new does not say how to edit the project"
   [ -z "$(find "$(dirname "$2")" -maxdepth 1 -name '.*tumelora*')" ] || fail "--new left a work folder"
-  [ "$(find "$2/actors" -name '*.png' | wc -l)" -eq 5 ] || fail "--new did not make five actors"
+  [ "$(find "$2/actors" -name '*.png' | wc -l)" -eq 8 ] || fail "--new did not make eight actors"
+  [ "$(od -An -tu1 -j16 -N8 "$2"/actors/*-body.png | tr -s ' ')" = " 0 0 1 44 0 0 1 244" ] \
+    || fail "the body layer is not stored trimmed to 300 x 500"
 }
 
 # edit_opens PROGRAM DIR: --project DIR --edit shows the project's actors on its stage (where
@@ -96,7 +124,7 @@ edit_opens() {
   local W H tx ty yx yy tries
   read -r W H < <(xwininfo -id "$win" | awk '/ Width:/ { w = $2 } / Height:/ { h = $2 } END { print w, h }')
   read -r tx ty < <("$tool" editor-point "$src/data" "$W" "$H" 680 280)
-  read -r yx yy < <("$tool" editor-point "$src/data" "$W" "$H" 320 360)
+  read -r yx yy < <("$tool" editor-point "$src/data" "$W" "$H" 66 66)
   for tries in $(seq 200); do
     [ "$(pixel "$tx" "$ty" 2>/dev/null)" = 0000FF ] && break
     kill -0 "$pid" 2>/dev/null || fail "--edit ended by itself"
