@@ -23,8 +23,9 @@ install(FILES ${CMAKE_SOURCE_DIR}/project/install/tumelora.svg
 
 tumelora_add_fuzzer(openraster fuzz/openraster_fuzzer.cpp ${CMAKE_SOURCE_DIR}/fuzz/corpus/openraster)
 
-# End to end: a project made from an MP3, two PNG pictures and a layered file, exported and
-# edited from another folder, by the build and by the installed program; and the bad inputs.
+# End to end: a project made from an MP3, two PNG pictures, three layers exported one per file
+# and a layered file, exported and edited from another folder, by the build and by the
+# installed program; and the bad inputs.
 add_test(NAME e2e_project
   COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/project.sh $<TARGET_FILE:tumelora>
     $<TARGET_FILE:e2e_tool> $<TARGET_FILE:make_tone> ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR})
