@@ -15,6 +15,7 @@
 
 #include "actors/Actor.h"
 #include "platform/Timebase.h"
+#include "render/PictureLimits.h"
 
 // Exit code of a project that could not be made, or pictures that could not be added.
 constexpr int PROJECT_FAILED = 1;
@@ -24,9 +25,8 @@ constexpr int PROJECT_MAX_ACTORS = 999;
 constexpr int ACTOR_NUMBER_DIGITS = 3;
 // Most bytes of an actor's name taken from a picture's or a layer's name.
 constexpr size_t ACTOR_NAME_MAX_BYTES = 60;
-// Largest picture side accepted, in pixels (textures are padded to a power of two, and
-// 8192 is what every OpenGL driver the program runs on offers).
-constexpr unsigned PROJECT_PICTURE_MAX_SIDE = 8192;
+// Largest picture side accepted, in pixels: the program's own limit for every picture.
+constexpr unsigned PROJECT_PICTURE_MAX_SIDE = PICTURE_MAX_SIDE_PIXELS;
 // The project's music: sample rate, channels and the Vorbis quality ffmpeg is asked for.
 constexpr int PROJECT_MUSIC_CHANNELS = 2;
 constexpr const char* PROJECT_MUSIC_QUALITY = "6";
