@@ -12,6 +12,8 @@ namespace {
 
 constexpr unsigned char PNG_SIGNATURE[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 constexpr unsigned char JPEG_SIGNATURE[3] = {0xFF, 0xD8, 0xFF};
+// The marker a whole JPEG file ends with.
+constexpr unsigned char JPEG_END[2] = {0xFF, 0xD9};
 
 }  // namespace
 
@@ -22,6 +24,12 @@ std::string pictureSignatureProblem(const unsigned char* bytes, std::size_t size
     if (size >= sizeof JPEG_SIGNATURE && std::memcmp(bytes, JPEG_SIGNATURE, sizeof JPEG_SIGNATURE) == 0)
         return "";
     return "not a PNG or JPEG picture";
+}
+
+bool jpegTailComplete(const unsigned char* tail, std::size_t size) {
+    std::size_t n = size;
+    while (n > 0 && (tail[n - 1] == 0 || tail[n - 1] == '\n' || tail[n - 1] == '\r')) --n;
+    return n >= sizeof JPEG_END && std::memcmp(tail + n - sizeof JPEG_END, JPEG_END, sizeof JPEG_END) == 0;
 }
 
 std::unique_ptr<Image> loadActorPicture(Renderer2D& renderer, const std::string& path, irr::u32 flags,
@@ -35,6 +43,19 @@ std::unique_ptr<Image> loadActorPicture(Renderer2D& renderer, const std::string&
     in.read(reinterpret_cast<char*>(start), sizeof start);
     problem = pictureSignatureProblem(start, std::size_t(in.gcount()));
     if (!problem.empty()) return nullptr;
+    if (std::memcmp(start, JPEG_SIGNATURE, sizeof JPEG_SIGNATURE) == 0) {
+        in.clear();
+        in.seekg(0, std::ios::end);
+        const std::streamoff size = in.tellg();
+        const std::streamoff from = size > std::streamoff(JPEG_TAIL_BYTES) ? size - std::streamoff(JPEG_TAIL_BYTES) : 0;
+        unsigned char tail[JPEG_TAIL_BYTES];
+        in.seekg(from);
+        in.read(reinterpret_cast<char*>(tail), std::streamsize(size - from));
+        if (size < 0 || !jpegTailComplete(tail, std::size_t(in.gcount()))) {
+            problem = "the picture is cut short (it lacks the end of a JPEG file)";
+            return nullptr;
+        }
+    }
     in.close();
 
     irr::video::IImage* picture = renderer.readPicture(path.c_str());

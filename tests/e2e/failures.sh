@@ -63,6 +63,8 @@ printf '\x89PNG\r\n\x1a\n garbage that is no picture' >"$run/data/actors/broken.
 : >"$run/data/actors/empty.jpg"
 echo "a text saved as a picture" >"$run/data/actors/text.jpg"
 "$tool" picture "$run/data/actors/huge.png" 8193 2 00FF00 || fail "cannot write huge.png"
+"$tool" picture "$work/whole.jpg" 400 400 112233 || fail "cannot write whole.jpg"
+head -c 1500 "$work/whole.jpg" >"$run/data/actors/cut.jpg"
 actor a.png 80 80 FF0000 600 4 4
 "$tool" track "$run/data/actors/broken.data" 600 8 4 || fail "cannot write track"
 start_drawn
@@ -73,6 +75,7 @@ expect_no_messages
 for said in "broken.png is not loaded: the picture is damaged or cut short" \
             "empty.jpg is not loaded: the file is empty" \
             "text.jpg is not loaded: not a PNG or JPEG picture" \
+            "cut.jpg is not loaded: the picture is cut short" \
             "huge.png is not loaded: 8193 x 2 pixels: pictures may have up to 8192 pixels a side"; do
   grep -qF "tumelora: data/actors/$said" "$run/err" || fail "bad pictures: not said: $said"
 done

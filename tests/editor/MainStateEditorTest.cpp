@@ -4,7 +4,10 @@
 // the quit guard, "Save" and its report, and the recovery file.
 #include <GL/gl.h>
 
+#include <chrono>
 #include <cstring>
+#include <functional>
+#include <thread>
 
 #include "app/Program.h"
 #include "editor/Editor.h"
@@ -55,6 +58,17 @@ protected:
         out.push_back(a->bindScale);
         out.push_back(a->wobble);
         return out;
+    }
+    // Runs fixed steps of the state, as the loop does, until done() holds (false after a
+    // generous limit).
+    bool stepUntil(const std::function<bool()>& done) {
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > limit) return false;
+            state.update(16);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return true;
     }
     // Editing state with one actor "a" at scene (2, 3), selected by a click on the stage.
     void startWithSelectedActor(int frames, float seconds = 2.0) {
@@ -558,6 +572,48 @@ TEST_F(EditorTest, TheRecoveryFileBringsBackUnsavedWorkAndDamagedOnesAreRefused)
     EXPECT_FALSE(refused.hasUnsavedEdits());
     EXPECT_TRUE(fs::exists(recoveryFilePath(ACTOR_DIRECTORY) + ".damaged"));
     third.shutdown();
+}
+
+TEST_F(EditorTest, ProblemsStayOnTheStatusLineAndUnprotectedWorkRaisesTheAlarmUntilItIsWrittenAgain) {
+    writeMusic(1.0);  // a plain tone: the tracker finds no beats in it
+    addActor("a", rampTrack(30, 2.f, 0.f, 3.f));
+    addActor("b", rampTrack(30, 8.f, 0.f, 3.f));
+    std::vector<uint8_t> damaged = fileBytes("data/actors/b.data");
+    damaged[4] = 3;  // a version newer than this program reads
+    std::ofstream("data/actors/b.data", std::ios::binary)
+        .write(reinterpret_cast<const char*>(damaged.data()), std::streamsize(damaged.size()));
+    testing::internal::CaptureStderr();
+    enableEditing(state);
+    ASSERT_TRUE(initState());
+    state.enter();
+    const std::string unreadable = "data/actors/b.data cannot be read: version 3";
+    EXPECT_NE(editor().statusMessage().find(unreadable), std::string::npos) << editor().statusMessage();
+    // Later news does not push the problem off the line; an empty grid is not "Beats found".
+    editor().waitForBeats();
+    EXPECT_TRUE(editor().beatTimes().empty());
+    EXPECT_NE(editor().statusMessage().find("found no beats"), std::string::npos) << editor().statusMessage();
+    EXPECT_EQ(editor().statusMessage().find("Beats found"), std::string::npos) << editor().statusMessage();
+    EXPECT_NE(editor().statusMessage().find(unreadable), std::string::npos) << editor().statusMessage();
+
+    // The recovery file cannot be written (a folder stands in its place): the alarm names it.
+    const std::string recovery = recoveryFilePath(ACTOR_DIRECTORY);
+    fs::create_directories(fs::path(recovery) / "x");
+    click(wx(2.f, 3.f), wy(2.f, 3.f));
+    drag(stageX(), stageY(), 40, 0);
+    ASSERT_TRUE(editor().hasUnsavedEdits());
+    ASSERT_TRUE(stepUntil([&] { return !editor().statusLine().alarm().empty(); }));
+    EXPECT_NE(editor().statusLine().alarm().find("not protected"), std::string::npos);
+    EXPECT_NE(editor().statusLine().alarm().find(recovery), std::string::npos) << editor().statusLine().alarm();
+    // Later news does not hide it.
+    key(KEY_KEY_O);
+    key(KEY_F1);
+    EXPECT_NE(editor().statusMessage().find(recovery), std::string::npos);
+    // Once the file can be written again, the alarm ends by itself.
+    fs::remove_all(recovery);
+    ASSERT_TRUE(stepUntil([&] { return editor().statusLine().alarm().empty(); }));
+    EXPECT_TRUE(fs::is_regular_file(recovery));
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said.find(kRigRecoveryFileName), std::string::npos) << "the rig was never edited: " << said;
 }
 
 }  // namespace

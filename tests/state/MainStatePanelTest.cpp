@@ -479,5 +479,40 @@ TEST_F(PanelTest, SaveWritesEveryActorAndABlockedFileKeepsWhatIsThere) {
     EXPECT_EQ(entries, 6);
 }
 
+TEST_F(PanelTest, ADamagedTrackIsNamedAndSaveLeavesItUntilItsActorIsEditedThenKeepsItAside) {
+    writeMusic(0.5);
+    addActor("a", rampTrack(10, 2.f, 0.f, 3.f));
+    // One byte of the magic damaged: the loader refuses the file, which one byte would mend.
+    const fs::path track = folder / "data" / "actors" / "a.data";
+    std::vector<uint8_t> damaged = fileBytes(track);
+    damaged[0] = 'X';
+    std::ofstream(track, std::ios::binary).write(reinterpret_cast<const char*>(damaged.data()),
+                                                 std::streamsize(damaged.size()));
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(initState());
+    const std::string atLoad = testing::internal::GetCapturedStderr();
+    EXPECT_NE(atLoad.find("data/actors/a.data cannot be read: not a track file"), std::string::npos) << atLoad;
+    ASSERT_EQ(play.loadProblems().size(), 1u);
+    EXPECT_NE(play.loadProblems()[0].find("data/actors/a.data"), std::string::npos);
+
+    // "Save" without an edit of the actor leaves the file as it is, and says so.
+    testing::internal::CaptureStderr();
+    clickSave();
+    const std::string atSave = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(fileBytes(track), damaged);
+    EXPECT_NE(atSave.find("data/actors/a.data left as it is"), std::string::npos) << atSave;
+
+    // Once the actor is edited, "Save" writes its track, the damaged file kept beside it.
+    play.select(play.actors()[0]);  // its default pose lies off the stage, out of a click's reach
+    drag(600, 400, 80, 0);
+    ASSERT_EQ(play.actors()[0]->poses.front().position.X, 0.f);
+    const SaveReport report = state.saveActors();
+    EXPECT_EQ(report.saved, 1);
+    ASSERT_EQ(report.notes.size(), 1u);
+    EXPECT_NE(report.notes[0].find("kept as data/actors/a.data.unreadable"), std::string::npos) << report.notes[0];
+    EXPECT_EQ(fileBytes(folder / "data" / "actors" / "a.data.unreadable"), damaged);
+    EXPECT_EQ(savedData("a").poses.size(), 1u);
+}
+
 }  // namespace
 }  // namespace state_test
