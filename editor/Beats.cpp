@@ -284,6 +284,9 @@ void BeatLoader::load(std::string musicPath) {
     if (beats.empty())
         message = "The beat tracker found no beats in " + musicPath + "; none are shown" +
                   (written ? " (kept as an empty " + path + ")" : "; " + error);
+    else if (beats.size() == 1)
+        message = "The beat tracker found only one beat in " + musicPath + ", so no tempo" +
+                  (written ? " (kept in " + path + ")" : "; " + error);
     else if (written)
         message = "Beats found by the tracker, kept in " + path;
     else

@@ -20,7 +20,7 @@ using namespace irr;
 
 void enableEditing(MainState& state) { state.setExtension(std::make_unique<Editor>(state)); }
 
-Editor::Editor(MainState& s) : state(s), play(s), writer(recoveryFilePath(s.scenePaths().actorFolder)) {}
+Editor::Editor(MainState& state) : play(state), writer(recoveryFilePath(state.scenePaths().actorFolder)) {}
 
 Editor::~Editor() = default;
 

@@ -205,8 +205,7 @@ private:
     // The line cut (with "...") to fit width pixels at the label scale.
     std::string fitted(const std::string& line, float width) const;
 
-    MainState& state;
-    StateAccess play;
+    StateAccess play;  // the state: what the editor reads and changes of it
     EditorLayout layout;
     EditorMetrics metrics;
     std::unique_ptr<ButtonSkin> toolSkin;   // tool-bar buttons and "Reset>>"
