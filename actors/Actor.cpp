@@ -1,6 +1,10 @@
 #include "actors/Actor.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 
 #include "actors/ActorDataFile.h"
@@ -73,11 +77,60 @@ void easeToward(ActorPose& current, const ActorPose& t) {
     current.scale = current.scale * kFollowKeep + t.scale * ease;
 }
 
+void Actor::moveFrom(int frame, const irr::core::vector2df& offset) {
+    ActorPose delta;  // rotation 0, scale (0, 0)
+    delta.position = offset;
+    offsetPoses(frame, delta, true);
+}
+
+void Actor::addChangeFrom(int frame, const ActorPose& before, const ActorPose& edited) {
+    ActorPose delta;
+    delta.position = edited.position - before.position;
+    delta.rotation = edited.rotation - before.rotation;
+    delta.scale = edited.scale - before.scale;
+    offsetPoses(frame, delta, true);
+}
+
+void Actor::cutAfter(int frame, int frameCount) {
+    const int from = frame + 1;
+    const int n = std::min(frameCount, int(poses.size()));
+    if (from >= 0 && n > from) poses.erase(poses.begin() + from, poses.begin() + n);
+}
+
+bool Actor::keepsUnreadableFile() const {
+    if (trackFile != TrackFile::Unreadable || bindScale || wobble || poses.size() != 1) return false;
+    const ActorPose& p = poses.front();
+    const ActorPose d = ActorPose::defaultPose();
+    return p.position == d.position && p.rotation == d.rotation && p.scale == d.scale;
+}
+
 int Actor::loadData() {
-    std::ifstream in(dataPath(), std::ios::binary);
-    if (!in) return -1;
+    const std::string path = dataPath();
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        // A file that is there but cannot be opened is not a missing one: it must not be replaced.
+        const int why = errno;
+        struct stat info {};
+        if (stat(path.c_str(), &info) == 0) {
+            trackFile = TrackFile::Unreadable;
+            trackProblem = std::string("cannot be opened (") + std::strerror(why ? why : EIO) + ")";
+        }
+        return -1;
+    }
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        trackFile = TrackFile::Unreadable;
+        trackProblem = "a folder stands in its place";
+        return -1;
+    }
     ActorData data;
-    if (!actorDataAccepted(readActorData(in, data))) return -1;
+    const ActorDataStatus status = readActorData(in, data);
+    trackProblem = actorDataProblem(status, data);
+    if (!actorDataAccepted(status)) {
+        trackFile = TrackFile::Unreadable;
+        return -1;
+    }
+    trackFile = status == ActorDataStatus::Truncated ? TrackFile::CutShort : TrackFile::Read;
     poses = std::move(data.poses);
     if (data.version >= kActorDataFlagsVersion) {
         bindScale = data.bindScale;

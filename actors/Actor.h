@@ -41,6 +41,8 @@ void easeToward(ActorPose& current, const ActorPose& target);
 constexpr const char* kActorFolder = "data/actors/";
 // Extension of an actor's data file.
 constexpr const char* kActorDataSuffix = ".data";
+// Added to the name of a data file that could not be read when an edited track replaces it.
+constexpr const char* kUnreadableDataSuffix = ".unreadable";
 
 // The actor name of a picture file: the text before the last "." (all of it without a dot).
 std::string actorNameFromFileName(const std::string& fileName);
@@ -67,13 +69,28 @@ public:
     // One smoothing step of current toward poseAt(frame).
     void followPose(int frame);
     // Reads the track and flags from the data file; the number of poses read, or -1 when the
-    // file is missing, unreadable or rejected (the actor is then untouched).
+    // file is missing, unreadable or rejected (the actor is then untouched). What it found is
+    // kept in trackFile and trackProblem.
     int loadData();
     // Replaces the data file with the track and flags; false (old file intact) on failure,
     // with the reason in *error when given.
     bool saveData(std::string* error = nullptr) const;
     // This actor's data file path.
     std::string dataPath() const { return folder + name + kActorDataSuffix; }
+
+    // The edits of a track, the same from every panel that makes them:
+    // Moves the poses from frame on by offset scene units (a drag).
+    void moveFrom(int frame, const irr::core::vector2df& offset);
+    // Adds what an edit changed (edited - before, component by component) to the poses from
+    // frame on (the property rows).
+    void addChangeFrom(int frame, const ActorPose& before, const ActorPose& edited);
+    // "Reset>>": the track ends at frame, so that the actor keeps that pose for the rest of the
+    // animation: the poses after it, up to the animation's length frameCount, are removed.
+    void cutAfter(int frame, int frameCount);
+
+    // True while the data file could not be read at load and the track and flags are still the
+    // default it left the actor with: the file may still be mended, and must not be replaced.
+    bool keepsUnreadableFile() const;
 
     std::string name;
     Image* image = nullptr;
@@ -83,4 +100,11 @@ public:
     bool bindScale = false;
     bool wobble = false;
     std::string folder;  // the folder of the picture and its data file, ending in '/'
+
+    // What loadData found: no data file, a file read whole, one cut short (its whole records
+    // used), or one that could not be read at all (refused; the actor keeps its default).
+    enum class TrackFile { Missing, Read, CutShort, Unreadable };
+    TrackFile trackFile = TrackFile::Missing;
+    // Why the data file was cut short or could not be read ("" otherwise).
+    std::string trackProblem;
 };

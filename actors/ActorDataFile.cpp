@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/Words.h"
+
 namespace {
 
 uint32_t loadU32(const unsigned char* p) {
@@ -99,6 +101,21 @@ ActorDataStatus readActorData(std::istream& in, ActorData& out) {
         out.wobble = flag == 1;
     }
     return ActorDataStatus::Complete;
+}
+
+std::string actorDataProblem(ActorDataStatus status, const ActorData& data) {
+    switch (status) {
+        case ActorDataStatus::Complete: return "";
+        case ActorDataStatus::Truncated:
+            return "cut short after " + countOf(static_cast<long long>(data.poses.size()), "whole pose") +
+                   " (they are used)";
+        case ActorDataStatus::TooShort: return "too short to be a track file";
+        case ActorDataStatus::WrongMagic: return "not a track file (it does not start with TMLR)";
+        case ActorDataStatus::BadVersion:
+            return "version " + std::to_string(data.version) + ", newer than this program reads (" +
+                   std::to_string(kActorDataVersion) + ")";
+    }
+    return "";
 }
 
 std::vector<uint8_t> encodeActorData(const std::vector<ActorPose>& poses, bool bindScale, bool wobble) {

@@ -49,6 +49,10 @@ struct ActorData {
     bool wobble = false;
 };
 
+// What is wrong with a data file that was read with this status, in words ("" when it was
+// read whole): data is what the reader gave (its version and the records it kept).
+std::string actorDataProblem(ActorDataStatus status, const ActorData& data);
+
 // Reads a data file from the stream's current position; never reserves more records than
 // the rest of the stream can hold. out is only meaningful when the status is accepted.
 ActorDataStatus readActorData(std::istream& in, ActorData& out);

@@ -40,6 +40,7 @@
 #include "platform/X11Errors.h"
 #include "render/Image.h"
 #include "states/MainState.h"
+#include "states/StateAccess.h"
 #include "text/BitmapFont.h"
 #include "tools/VorbisWriter.h"
 #include "ui/ButtonSkin.h"
@@ -100,20 +101,6 @@ constexpr float ROW_GAP = 2.f;
 // Text scale of the panel's labels (their height offsets the property rows).
 constexpr float LABEL_SCALE = 0.5f;
 
-// The main state with its members open to the benchmark.
-class BenchState : public MainState {
-public:
-    using MainState::actors;
-    using MainState::buttonSkin;
-    using MainState::currentFrame;
-    using MainState::font;
-    using MainState::frameCount;
-    using MainState::images;
-    using MainState::playing;
-    using MainState::recording;
-    using MainState::selectedActor;
-};
-
 // The application with a hook after every drawn frame.
 class BenchApplication : public Application {
 public:
@@ -133,7 +120,7 @@ IrrlichtDevice* makeDevice() {
 
 // Runs the state like the program does (init, enter, loop, leave, shutdown, delete) with a
 // hook after every frame; false when start-up failed.
-bool runLikeProgram(const std::function<void(BenchApplication*, BenchState*)>& setUp) {
+bool runLikeProgram(const std::function<void(BenchApplication*, MainState*)>& setUp) {
     IrrlichtDevice* device = makeDevice();
     if (!device) {
         std::fprintf(stderr, "bench_program: no OpenGL device (run under scripts/with-display)\n");
@@ -144,7 +131,7 @@ bool runLikeProgram(const std::function<void(BenchApplication*, BenchState*)>& s
     bool ok = app->init(device);
     if (ok) {
         device->setEventReceiver(app);
-        BenchState* state = new BenchState;
+        MainState* state = new MainState;
         ok = state->init();
         if (ok) {
             setUp(app, state);
@@ -386,9 +373,9 @@ int runSync(double seconds, const std::string& label, double stallAt) {
     if (!listener.start()) return 1;
     double start = 0, stallStart = 0, stallEnd = 0, songMs = 0;
     std::thread stall;
-    const bool ok = runLikeProgram([&](BenchApplication* app, BenchState* state) {
+    const bool ok = runLikeProgram([&](BenchApplication* app, MainState* state) {
         app->onFrame = [&, app, state] {
-            if (!state->playing || !musicStream) {
+            if (!StateAccess(*state).playing() || !musicStream) {
                 if (start != 0) app->setRunning(false);
                 return;
             }
@@ -405,7 +392,7 @@ int runSync(double seconds, const std::string& label, double stallAt) {
             }
             double heardMs = -1;
             if (!tumeloraStreamHeardMs(musicStream, &heardMs)) heardMs = -1;
-            shown.push_back({t, state->currentFrame, heardMs});
+            shown.push_back({t, StateAccess(*state).currentFrame(), heardMs});
             if (stallAt > 0 && stallStart == 0 && t - start >= stallAt) {
                 stallStart = t;
                 stall = std::thread([&stallEnd] {
@@ -567,7 +554,7 @@ SEvent mouseEvent(EMOUSE_INPUT_EVENT what, int x, int y) {
 // editing cycle whenever it runs dry.
 class EditScript {
 public:
-    EditScript(BenchApplication* app, BenchState* state) : app(app), state(state) {}
+    EditScript(BenchApplication* app, MainState* state) : app(app), state(state), view(*state) {}
 
     // Runs the next action.
     void step() {
@@ -609,15 +596,15 @@ private:
     }
     // Centre of the transport button in row `row` (half rows while playing), column col.
     core::vector2di button(float row, int col) const {
-        const float w = state->buttonSkin->width(), h = state->buttonSkin->height();
+        const float w = view.buttonSkin()->width(), h = view.buttonSkin()->height();
         return core::vector2di(int(float(col) * (w + ROW_GAP) + w / 2.f),
                                int(row * (h + ROW_GAP) + h / 2.f));
     }
     // Screen position of the first actor at the current frame.
     core::vector2di actorAt(size_t index) const {
-        if (state->actors.empty()) return core::vector2di(640, 360);
-        Actor* a = state->actors[index % state->actors.size()];
-        const core::vector2df p = sceneToScreen(a->poseAt(state->currentFrame).position);
+        if (view.actors().empty()) return core::vector2di(640, 360);
+        Actor* a = view.actors()[index % view.actors().size()];
+        const core::vector2df p = sceneToScreen(a->poseAt(view.currentFrame()).position);
         return core::vector2di(int(p.X), int(p.Y));
     }
 
@@ -626,12 +613,12 @@ private:
         const size_t who = size_t(cycles);
         const core::vector2di rewind = button(0.f, 1), play = button(0.f, 0), rec = button(1.f, 0);
         const core::vector2di stop = button(0.5f, 0);
-        const float rowStep = state->buttonSkin->height() + ROW_GAP;
-        const core::vector2di save(int(state->buttonSkin->width() / 2.f),
-                                   int(STAGE_H - rowStep + state->buttonSkin->height() / 2.f));
+        const float rowStep = view.buttonSkin()->height() + ROW_GAP;
+        const core::vector2di save(int(view.buttonSkin()->width() / 2.f),
+                                   int(STAGE_H - rowStep + view.buttonSkin()->height() / 2.f));
         // Stop whatever plays (playback runs from the start), rewind, select an actor, drag it.
         later([this, stop] {
-            if (!state->playing && !state->recording) return;
+            if (!view.playing() && !view.recording()) return;
             send(EMIE_MOUSE_MOVED, stop.X, stop.Y);
             send(EMIE_LMOUSE_PRESSED_DOWN, stop.X, stop.Y);
             send(EMIE_LMOUSE_LEFT_UP, stop.X, stop.Y);
@@ -645,43 +632,43 @@ private:
         later([this, who] {
             const core::vector2di p = actorAt(who);
             send(EMIE_LMOUSE_LEFT_UP, p.X, p.Y);
-            if (state->selectedActor) ++selections;
+            if (view.selectedActor()) ++selections;
         });
         later([this, who] {
             const core::vector2di p = actorAt(who);
-            const Actor* a = state->selectedActor;
-            const float before = a ? a->poseAt(state->currentFrame).position.X : 0.f;
+            const Actor* a = view.selectedActor();
+            const float before = a ? a->poseAt(view.currentFrame()).position.X : 0.f;
             send(EMIE_MOUSE_MOVED, p.X, p.Y);
             send(EMIE_LMOUSE_PRESSED_DOWN, p.X, p.Y);
             for (int i = 1; i <= 20; ++i) send(EMIE_MOUSE_MOVED, p.X + i * 2, p.Y + i);
             send(EMIE_LMOUSE_LEFT_UP, p.X + 40, p.Y + 20);
-            if (a && a->poseAt(state->currentFrame).position.X != before) ++drags;
+            if (a && a->poseAt(view.currentFrame()).position.X != before) ++drags;
         });
         // Edit the selected actor's X slider (the first property row, below the stage).
         later([this] {
-            const Actor* a = state->selectedActor;
-            if (!a || !state->font) return;
-            const float thumbH = state->images[SKIN_SLIDER_THUMB]->height();
-            const int y = int(STAGE_H + thumbH + ROW_GAP + state->font->scaledLineHeight(LABEL_SCALE) +
+            const Actor* a = view.selectedActor();
+            if (!a || !view.font()) return;
+            const float thumbH = view.image(SKIN_SLIDER_THUMB)->height();
+            const int y = int(STAGE_H + thumbH + ROW_GAP + view.font()->scaledLineHeight(LABEL_SCALE) +
                               thumbH / 2.f);
-            const float before = a->poseAt(state->currentFrame).position.X;
+            const float before = a->poseAt(view.currentFrame()).position.X;
             for (int x : {300, 320, 340, 360}) {
                 send(EMIE_MOUSE_MOVED, x, y);
                 send(EMIE_LMOUSE_PRESSED_DOWN, x, y);
                 send(EMIE_MOUSE_MOVED, x + 25, y);
                 send(EMIE_LMOUSE_LEFT_UP, x + 25, y);
             }
-            if (a->poseAt(state->currentFrame).position.X != before) ++sliderEdits;
+            if (a->poseAt(view.currentFrame()).position.X != before) ++sliderEdits;
         });
         // Play for two seconds, stop.
         click(play.X, play.Y);
-        later([this] { plays += state->playing ? 1 : 0; });
+        later([this] { plays += view.playing() ? 1 : 0; });
         wait(2 * FRAMES_PER_SECOND);
         click(stop.X, stop.Y);
         // Rewind, record two seconds while dragging, stop.
         click(rewind.X, rewind.Y);
         click(rec.X, rec.Y);
-        later([this] { records += state->recording ? 1 : 0; });
+        later([this] { records += view.recording() ? 1 : 0; });
         drag(640, 360, 120, -60, 2 * FRAMES_PER_SECOND);
         click(stop.X, stop.Y);
         // Save; counted when the first actor's data file was really rewritten.
@@ -697,13 +684,14 @@ private:
     // Modification time of the first actor's data file (the epoch when there is none).
     fs::file_time_type dataFileTime() const {
         std::error_code ec;
-        if (state->actors.empty()) return {};
-        const fs::file_time_type t = fs::last_write_time(state->actors[0]->dataPath(), ec);
+        if (view.actors().empty()) return {};
+        const fs::file_time_type t = fs::last_write_time(view.actors()[0]->dataPath(), ec);
         return ec ? fs::file_time_type{} : t;
     }
 
     BenchApplication* app;
-    BenchState* state;
+    MainState* state;
+    StateAccess view;  // what the script reads of the state
     fs::file_time_type savedAt{};
     std::vector<std::function<void()>> actions;
     size_t next = 0;
@@ -715,9 +703,9 @@ int runEndurance(double seconds) {
     EditScript* script = nullptr;
     int actorCount = 0;
     bool endedEarly = true;
-    const bool ok = runLikeProgram([&](BenchApplication* app, BenchState* state) {
+    const bool ok = runLikeProgram([&](BenchApplication* app, MainState* state) {
         script = new EditScript(app, state);
-        actorCount = int(state->actors.size());
+        actorCount = int(StateAccess(*state).actors().size());
         app->onFrame = [&, app] {
             const double t = now();
             if (start == 0) start = last = t;

@@ -238,6 +238,9 @@ void BeatLoader::start(const std::string& musicPath) {
     stop();
     done = false;
     cancelled = false;
+    beats.clear();
+    message.clear();
+    trouble = false;
     thread = std::thread(&BeatLoader::load, this, musicPath);
 }
 
@@ -259,6 +262,7 @@ void BeatLoader::load(std::string musicPath) {
         if (!parseBeats(text, beats, error)) {
             beats.clear();
             message = path + " refused (" + error + "); no beats shown";
+            trouble = true;
         }
         done = true;
         return;
@@ -266,6 +270,7 @@ void BeatLoader::load(std::string musicPath) {
     const BeatAnalysis analysis = analyseBeats(musicPath, &cancelled);
     if (!analysis.ok) {
         message = "No beats: " + analysis.error;
+        trouble = true;
         done = true;
         return;
     }
@@ -275,9 +280,17 @@ void BeatLoader::load(std::string musicPath) {
         return;
     }
     std::string error;
-    if (writeBeatsFile(path, beats, error))
+    const bool written = writeBeatsFile(path, beats, error);
+    if (beats.empty())
+        message = "The beat tracker found no beats in " + musicPath + "; none are shown" +
+                  (written ? " (kept as an empty " + path + ")" : "; " + error);
+    else if (beats.size() == 1)
+        message = "The beat tracker found only one beat in " + musicPath + ", so no tempo" +
+                  (written ? " (kept in " + path + ")" : "; " + error);
+    else if (written)
         message = "Beats found by the tracker, kept in " + path;
     else
         message = "Beats found by the tracker; " + error;
+    trouble = !written;
     done = true;
 }

@@ -73,6 +73,8 @@ public:
     // The beats (ms) and what getting them did ("" when the file was read as it was).
     std::vector<long> beats;
     std::string message;
+    // True when the message tells of something that went wrong.
+    bool trouble = false;
 
 private:
     // The thread's work.

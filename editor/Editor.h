@@ -3,9 +3,15 @@
 // a timeline with the song, the selected actor's properties, a layer list and a status line,
 // all laid out by EditorLayout; undo and redo of every edit; a recovery file that keeps
 // unsaved work through a crash; a quit guard that keeps it through a key pressed by mistake.
+// It reads and changes the state only through StateAccess.
 //
 // Behaviour apart from drawing: input (mouse, keys) runs a behaviour pass of the panel, which
 // alone changes data; the drawing pass issues the same widgets on copies and only draws.
+//
+// Split by concern: Editor.cpp (the session: start, edits, undo, "Save", quitting),
+// EditorRecovery.cpp (the recovery file), EditorInput.cpp (keys and mouse, through the key
+// table of EditorKeys), EditorTimeline.cpp (playback, the timeline's view, the beats),
+// EditorPanel.cpp (the widgets), EditorDrawing.cpp (everything drawn).
 #include <irrlicht.h>
 
 #include <memory>
@@ -13,19 +19,24 @@
 
 #include "editor/Beats.h"
 #include "editor/EditHistory.h"
+#include "editor/EditorKeys.h"
 #include "editor/EditorLayout.h"
 #include "editor/Recovery.h"
+#include "editor/StatusLine.h"
 #include "editor/Waveform.h"
+#include "states/StateAccess.h"
 #include "states/StateExtension.h"
+#include "ui/ButtonSkin.h"
 
 class Actor;
-class ButtonSkin;
 class MainState;
 
 // After a settled edit, the recovery file is written within this many milliseconds.
 constexpr irr::u32 RECOVERY_SETTLE_DELAY_MS = 500;
 // During a take the recovery file is written this often (so at least once a second), in ms.
 constexpr irr::u32 RECOVERY_TAKE_INTERVAL_MS = 900;
+// While the recovery file cannot be written, unsaved work is tried again this often, in ms.
+constexpr irr::u32 RECOVERY_RETRY_MS = 2000;
 // A second Escape (or close) within this many milliseconds quits without saving.
 constexpr irr::u32 QUIT_CONFIRM_MS = 3000;
 // Onion skin: this many poses before and after the current frame, this many frames apart.
@@ -42,6 +53,17 @@ constexpr long BEAT_SHIFT_FINE_MS = 1;
 constexpr double BEAT_PERIOD_NUDGE_MS = 1.0;
 constexpr double BEAT_PERIOD_NUDGE_FINE_MS = 0.1;
 
+// Widget id blocks of the panel: the tool bar from 0, the timeline, the properties, the layers.
+constexpr int EDITOR_TIMELINE_ID_BLOCK = 1000;
+constexpr int EDITOR_PROPERTY_ID_BLOCK = 2000;
+constexpr int EDITOR_LAYER_ID_BLOCK = 3000;
+// The timeline's slider: the first widget of its block.
+constexpr int EDITOR_TIMELINE_SLIDER_ID = EDITOR_TIMELINE_ID_BLOCK + 1;
+// Colours (0xAARRGGBB) of the panel's texts.
+constexpr irr::u32 EDITOR_TEXT_COLOUR = 0xFFFFFFFF;
+constexpr irr::u32 EDITOR_DIM_TEXT_COLOUR = 0xFFB0B8C8;
+constexpr irr::u32 EDITOR_WARN_TEXT_COLOUR = 0xFFFFC070;
+
 // Attaches the editing mode to the state (before init and enter).
 void enableEditing(MainState& state);
 
@@ -51,7 +73,8 @@ public:
     explicit Editor(MainState& state);
     ~Editor() override;
 
-    // Shows the pointer, stops at frame 0, restores a recovery file left by a crash.
+    // Shows the pointer, stops at frame 0, restores a recovery file left by a crash, and says
+    // what loading could not use.
     void enter() override;
     // Keeps unsaved work in the recovery file unless the user chose to discard it.
     void leave() override;
@@ -61,7 +84,7 @@ public:
     void afterUpdate() override;
     // The scaled stage with the scene, the onion skin and the selection, then the panel.
     void render(irr::IrrlichtDevice* device) override;
-    // The editor's keys; others work the focused widget at once.
+    // The editor's keys (EditorKeys); others work the focused widget at once.
     bool keyDown(const irr::SEvent::SKeyInput* key) override;
     // A press: the panel takes it, or on the stage the selection starts a drag.
     void mouseDown(const irr::SEvent::SMouseInput* mouse) override;
@@ -88,8 +111,10 @@ public:
     void writeRecovery();
     // True while there are edits that no "Save" has written.
     bool hasUnsavedEdits() const;
-    // The status line's message.
-    const std::string& statusMessage() const { return status; }
+    // What the status line says, whole (before it is cut to the window's width).
+    std::string statusMessage() const { return status.text(); }
+    // The status line.
+    const StatusLine& statusLine() const { return status; }
     // The layout of the current window.
     const EditorLayout& currentLayout() const { return layout; }
     // Lays the window out again for its current size.
@@ -106,8 +131,50 @@ public:
     void setBeats(std::vector<long> grid);
 
 private:
+    // --- The session (Editor.cpp)
     // Undoes (forward false) or redoes the newest step of the history; false when none was taken.
     bool stepHistory(bool forward);
+    // Opens an edit unless one is open; ends it once nothing is held and nothing recorded.
+    void beginEdit();
+    void settleEdit();
+    // The edits are unsaved from now on, and the recovery file is due.
+    void markUnsaved();
+    // Milliseconds of the engine's real-time clock.
+    irr::u32 now() const;
+
+    // --- The recovery file (EditorRecovery.cpp)
+    // Reads a recovery file left behind and puts its tracks on the actors.
+    void restoreRecovery();
+    // Says on the status line, for as long as it lasts, that the recovery file cannot be
+    // written; tries again while it fails.
+    void watchRecovery();
+
+    // --- Keys and mouse (EditorInput.cpp)
+    // Carries out a key's command; false when it did nothing (the key then works the widgets).
+    bool runCommand(EditorCommand command, const irr::SEvent::SKeyInput& key);
+    // The window point of a mouse record, and its scene point through the stage.
+    irr::core::vector2df scenePoint(int x, int y) const;
+
+    // --- Playback, the timeline's view and the beats (EditorTimeline.cpp)
+    // "Play" when stopped, "Stop" when playing or recording.
+    void togglePlayback();
+    // "Rec" when stopped, "Stop" when recording.
+    void toggleRecording();
+    // Moves to a frame (the music follows).
+    void seek(int frame);
+    // Plays the music from the timeline thumb while it is dragged; stops it when let go.
+    void scrubMusic();
+    // Frame of a pixel column of the timeline, and the column of a frame.
+    double frameAtX(float x) const;
+    float xOfFrame(double frame) const;
+    // Frames shown by the timeline.
+    double visibleFrames() const;
+    // Keeps the view within the animation.
+    void clampView();
+    // Takes the beats once the loader has them.
+    void takeBeats();
+
+    // --- The widgets (EditorPanel.cpp)
     // One pass over the panel's widgets; only a behaviour pass (drawPass false) changes data.
     void runPanel(bool drawPass);
     // The tool bar.
@@ -118,9 +185,11 @@ private:
     void runProperties(bool act, bool drawPass);
     // The layer list.
     void runLayers(bool act, bool drawPass);
+
+    // --- Drawing (EditorDrawing.cpp)
     // Draws the waveform, beat markers and playhead.
     void drawTimeline();
-    // Draws the status line, and the key list while it is shown.
+    // Draws the status line, and the key list with the recent messages while it is shown.
     void drawStatus();
     void drawHelp();
     // Draws the selected actor's poses around the current frame, faint.
@@ -135,45 +204,19 @@ private:
     void text(float x, float y, const char* line, int flags, irr::u32 argb);
     // The line cut (with "...") to fit width pixels at the label scale.
     std::string fitted(const std::string& line, float width) const;
-    // "Play" when stopped, "Stop" when playing or recording.
-    void togglePlayback();
-    // "Rec" when stopped, "Stop" when recording.
-    void toggleRecording();
-    // Moves to a frame (the music follows).
-    void seek(int frame);
-    // Opens an edit unless one is open; ends it once nothing is held and nothing recorded.
-    void beginEdit();
-    void settleEdit();
-    // Plays the music from the timeline thumb while it is dragged; stops it when let go.
-    void scrubMusic();
-    // Reads a recovery file left behind and puts its tracks on the actors.
-    void restoreRecovery();
-    // Frame of a pixel column of the timeline, and the column of a frame.
-    double frameAtX(float x) const;
-    float xOfFrame(double frame) const;
-    // Frames shown by the timeline.
-    double visibleFrames() const;
-    // Keeps the view within the animation.
-    void clampView();
-    // Milliseconds of the engine's real-time clock.
-    irr::u32 now() const;
-    // The window point of a mouse record, and its scene point through the stage.
-    irr::core::vector2df scenePoint(int x, int y) const;
 
-    MainState& state;
+    StateAccess play;  // the state: what the editor reads and changes of it
     EditorLayout layout;
     EditorMetrics metrics;
-    ButtonSkin* toolSkin = nullptr;   // tool-bar buttons and "Reset>>"
-    ButtonSkin* layerSkin = nullptr;  // the rows of the layer list (text only)
+    std::unique_ptr<ButtonSkin> toolSkin;   // tool-bar buttons and "Reset>>"
+    std::unique_ptr<ButtonSkin> layerSkin;  // the rows of the layer list (text only)
     EditHistory history;
     RecoveryWriter writer;
     WaveformPeaks wave;
     BeatLoader beatLoader;
     std::vector<long> beats;
     bool beatsTaken = false;
-    // Takes the beats once the loader has them.
-    void takeBeats();
-    std::string status;
+    StatusLine status;
     bool dirty = false;
     bool discardConfirmed = false;
     bool quitArmed = false;
@@ -181,6 +224,9 @@ private:
     bool recoveryDue = false;
     irr::u32 recoveryDueAt = 0;
     irr::u32 nextTakeWrite = 0;
+    std::string recoveryFailure;     // what the status line's alarm says ("" while writes succeed)
+    std::string rigRecoveryFailure;  // why the rig's recovery file was last not written
+    irr::u32 recoveryRetryAt = 0;
     bool scrubbing = false;
     bool onStage = false;        // the current press landed on the stage
     bool showHelp = false;

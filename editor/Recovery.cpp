@@ -183,17 +183,17 @@ void RecoveryWriter::run() {
         busy = true;
         const std::string target = path_;
         lock.unlock();
-        std::string failure;
+        std::string failure, reason;
         if (job == Job::Write) {
-            if (!replaceFileSafely(target, encodeRecovery(data)))
-                failure = target + ": could not be written (" + std::strerror(errno) + ")";
+            if (!replaceFileSafely(target, encodeRecovery(data), &reason))
+                failure = target + ": could not be written (" + reason + ")";
         } else if (job == Job::Remove) {
             if (std::remove(target.c_str()) != 0 && errno != ENOENT)
                 failure = target + ": could not be removed (" + std::strerror(errno) + ")";
         }
         lock.lock();
         busy = false;
-        if (job == Job::Write || !failure.empty()) error = failure;
+        error = failure;
         if (pending == Job::None) idle.notify_all();
     }
     idle.notify_all();

@@ -63,7 +63,7 @@ public:
     void remove();
     // Waits until every request made so far is done.
     void finish();
-    // The message of the last failed write ("" when the last one succeeded).
+    // The message of the last request, when it failed ("" when it succeeded).
     std::string lastError();
     // The recovery file's path.
     std::string path();

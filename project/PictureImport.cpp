@@ -17,6 +17,7 @@
 #include "project/Placement.h"
 #include "project/ProjectFiles.h"
 #include "project/ProjectPaths.h"
+#include "render/PictureLimits.h"
 
 using namespace irr;
 
@@ -355,11 +356,9 @@ private:
     bool takePicture(video::IImage* picture, const RectF& visible, std::vector<uint8_t> bytes,
                      PlannedActor& actor, ProjectFailure& failure) {
         const core::dimension2d<u32> size = picture->getDimension();
-        if (size.Width == 0 || size.Height == 0 || size.Width > PROJECT_PICTURE_MAX_SIDE ||
-            size.Height > PROJECT_PICTURE_MAX_SIDE) {
-            failure.reason = std::to_string(size.Width) + " x " + std::to_string(size.Height) +
-                             " pixels: pictures may have up to " +
-                             std::to_string(PROJECT_PICTURE_MAX_SIDE) + " pixels a side";
+        const std::string tooLarge = pictureSizeProblem(size.Width, size.Height);
+        if (!tooLarge.empty()) {
+            failure.reason = tooLarge;
             return false;
         }
         actor.width = double(size.Width);

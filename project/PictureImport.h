@@ -12,10 +12,6 @@
 #include "project/ActorFiles.h"
 #include "project/ProjectWork.h"
 
-// Largest picture side accepted, in pixels (textures are padded to a power of two, and
-// 8192 is what every OpenGL driver the program runs on offers).
-constexpr unsigned PROJECT_PICTURE_MAX_SIDE = 8192;
-
 // Plans the actors of every picture file, in order (a layered file bottom layer first), and
 // places them on the stage (Placement.h) over the existing actors of a project (none for a new
 // one; when a PNG actor is among them, a JPEG must become PNG to be drawn over it, as the

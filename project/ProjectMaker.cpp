@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "platform/Words.h"
 #include "project/ActorFiles.h"
 #include "project/PictureImport.h"
 #include "project/ProjectFiles.h"
@@ -131,9 +132,10 @@ int makeProject(const std::string& dir, const std::string& song,
     work.keep();
     syncFolder(parent);
 
-    std::printf("tumelora: made the project %s\n  %s  from %s, %s (%d frames)\n", dir.c_str(),
+    std::printf("tumelora: made the project %s\n  %s  from %s, %s (%s)\n", dir.c_str(),
                 PROJECT_MUSIC_FILE, lastComponent(song).c_str(),
-                minutesAndSeconds(double(samples) / double(rate)).c_str(), frames);
+                minutesAndSeconds(double(samples) / double(rate)).c_str(),
+                countOf(frames, "frame").c_str());
     listActors(actors, 0);
     printNextSteps(programName, dir);
     return 0;

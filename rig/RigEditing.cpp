@@ -60,17 +60,23 @@ void RigEditing::load(const std::vector<Actor*>& actors) {
     fileRead = !loaded.found || loaded.read;
     messages_ = loaded.errors;
     for (const std::string& m : messages_) std::fprintf(stderr, "tumelora: %s\n", m.c_str());
+    std::vector<std::string> unwritable;
+    savedText = formatRig(rig_, names, unwritable);
+    savedKnown = true;
 }
 
-bool RigEditing::save(const std::vector<Actor*>& actors, std::string& error) const {
+bool RigEditing::save(const std::vector<Actor*>& actors, std::string& error) {
     if (!fileRead) {
         error = filePath() + ": not replaced, since it could not be read at start";
         return false;
     }
-    if (!fileFound && rig_.joints.empty() && rig_.refusedLines.empty()) return true;
-    std::vector<std::string> names;
+    std::vector<std::string> names, unwritable;
     for (const Actor* a : actors) names.push_back(a->name);
-    return saveRigFile(filePath(), rig_, names, error);
+    if (!fileFound && rig_.joints.empty() && rig_.refusedLines.empty()) return true;
+    if (!saveRigFile(filePath(), rig_, names, error)) return false;
+    savedText = formatRig(rig_, names, unwritable);
+    savedKnown = true;
+    return true;
 }
 
 std::string RigEditing::recoveryPath() const { return folder_ + kRigRecoveryFileName; }
@@ -79,9 +85,15 @@ bool RigEditing::writeRecovery(const std::vector<Actor*>& actors, std::string& e
     std::vector<std::string> names, unwritable;
     for (const Actor* a : actors) names.push_back(a->name);
     const std::string text = formatRig(rig_, names, unwritable);
+    if (savedKnown && text == savedText) {
+        // As rig.txt holds it: nothing to recover.
+        if (!recoveryWritten.empty()) removeRecovery();
+        return true;
+    }
     if (text == recoveryWritten) return true;
-    if (!replaceFileSafely(recoveryPath(), std::vector<uint8_t>(text.begin(), text.end()))) {
-        error = recoveryPath() + ": could not be written";
+    std::string reason;
+    if (!replaceFileSafely(recoveryPath(), std::vector<uint8_t>(text.begin(), text.end()), &reason)) {
+        error = recoveryPath() + ": could not be written (" + reason + ")";
         return false;
     }
     recoveryWritten = text;
@@ -98,7 +110,11 @@ bool RigEditing::restoreRecovery(const std::vector<Actor*>& actors) {
     for (const Actor* a : actors) names.push_back(a->name);
     RigLoad loaded = loadRigFile(recoveryPath(), names);
     if (!loaded.found || !loaded.read) return false;
+    std::vector<std::string> unwritable;
+    const std::string text = formatRig(loaded.rig, names, unwritable);
+    if (text == formatRig(rig_, names, unwritable)) return false;  // nothing unsaved in it
     rig_ = std::move(loaded.rig);
+    recoveryWritten = text;
     for (const std::string& m : loaded.errors) tell(m);
     return true;
 }

@@ -41,15 +41,18 @@ public:
     void load(const std::vector<Actor*>& actors);
     // Writes rig.txt when the rig has joints or the file was there; false with the reason.
     // A file that could not be read at start is not replaced.
-    bool save(const std::vector<Actor*>& actors, std::string& error) const;
+    bool save(const std::vector<Actor*>& actors, std::string& error);
 
-    // Keeps the rig in its recovery file beside rig.txt (written only when it changed since the
-    // last time), so that a crash loses no pivot or parent; false with the reason on failure.
+    // Keeps the rig in its recovery file beside rig.txt, so that a crash loses no pivot or
+    // parent: written only while the rig differs from rig.txt as loaded or saved (and removed
+    // once it is the same again), and only when it changed since the last time; false with the
+    // reason on failure.
     bool writeRecovery(const std::vector<Actor*>& actors, std::string& error);
     // Removes the recovery file (after "Save", or when the unsaved work is thrown away).
     void removeRecovery();
-    // Takes the rig from a recovery file left by an ended session; false when there is none.
-    // Lines it cannot use are reported as loading reports them.
+    // Takes the rig from a recovery file left by an ended session; false when there is none,
+    // or when it holds the rig as it is already. Lines it cannot use are reported as loading
+    // reports them.
     bool restoreRecovery(const std::vector<Actor*>& actors);
 
     // Starts a drag of actor: a turn about its pivot when turn, else a move.
@@ -107,6 +110,8 @@ private:
     bool fileRead = true;
     std::vector<std::string> messages_;
     std::string recoveryWritten;  // the text last written to the recovery file
+    std::string savedText;        // the rig as rig.txt holds it (after load or save)
+    bool savedKnown = false;      // savedText is known (the rig was loaded)
     Actor* dragging = nullptr;
     bool turn_ = false;
 };

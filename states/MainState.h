@@ -4,9 +4,11 @@
 // recording), draws the scene, and runs the invisible editor panel from the mouse.
 //
 // Split by concern: MainStateResources.cpp (loading, release, stepping, keys),
-// MainStateScene.cpp (drawing and the waving strip), MainStatePanel.cpp (the editor panel
-// and the mouse handlers). The editing mode lives in editor/ and reaches the state through
-// a StateExtension; MainStateRig.cpp holds the rig's hooks for it (rig/).
+// ActorPictures.cpp (reading an actor's picture), MainStateScene.cpp (drawing and the waving
+// strip), MainStatePanel.cpp (the editor panel and the mouse handlers). The editing mode lives
+// in editor/: the state hands it its moments through a StateExtension, and it reads and
+// changes the state through the declared interface of states/StateAccess.h, as the export
+// and the tests do; MainStateRig.cpp holds the rig's hooks for it (rig/).
 #include <irrlicht.h>
 
 #include <atomic>
@@ -67,17 +69,22 @@ extern std::atomic<bool> musicEnded;
 // End-of-stream callback of the music: sets musicEnded; returns false.
 signed char onMusicEnd(FSOUND_STREAM* stream, void* buffer, int length, void* userData);
 
-// What one "Save" did: how many data files were written, and each one that was not, as
-// "FILE: reason".
+// What one "Save" did: how many data files were written, each one that was not, as
+// "FILE: reason", and what else the user should know (a file kept as it was, or kept aside).
 struct SaveReport {
     int saved = 0;
     std::vector<std::string> failures;
+    std::vector<std::string> notes;
 };
 
 class MainState : public GameState {
 public:
+    // What the modes beyond the player, the export and the tests may read and change of the
+    // state (states/StateAccess.h).
+    class Access;
+
     MainState();
-    // Frees only the lists' storage; shutdown releases what they point to.
+    // Releases whatever shutdown has not released.
     ~MainState() override;
 
     // Sets up sound and music, loads font, skin pictures, skins and actors; false without a font.
@@ -107,12 +114,15 @@ public:
     // Does nothing.
     bool mouseWheel(const irr::SEvent::SMouseInput* mouse) override;
 
-    // Loads <actor folder>/<fileName> and appends its picture and a new actor; nothing on failure.
+    // Loads <actor folder>/<fileName> and appends its picture and a new actor; nothing on failure
+    // (the picture is then named with the reason on stderr and in loadProblems).
     void createActor(const char* fileName);
     // One pass over every widget of the editor panel (drawing only when drawPass).
     void runPanel(bool drawPass);
     // Writes every actor's data file; one that cannot be written keeps its old contents and is
-    // named with its reason on stderr; the report says what was written and what not.
+    // named with its reason on stderr; the report says what was written and what not. A data
+    // file that could not be read at load is left as it is while its actor is unedited, and
+    // kept aside under a new name before an edited track takes its place.
     SaveReport saveActors();
     // Offline rendering: starts playback at frame 0 now, without the pause or the music; returns frameCount.
     int startOffline();
@@ -176,15 +186,20 @@ protected:
     // the key was one of them (the caller brackets it as an edit).
     bool rigKey(const irr::SEvent::SKeyInput* key, const irr::core::vector2df& pointerScene);
 
+    // Tells the user what loading could not use: stderr now, loadProblems for a status line.
+    void reportLoadProblem(const std::string& problem);
+
     Application* app = nullptr;
     UiContext ui;
-    ButtonSkin* buttonSkin = nullptr;
-    SliderSkin* sliderSkin = nullptr;
-    ButtonSkin* checkBoxSkin = nullptr;
-    BitmapFont* font = nullptr;
-    std::vector<Image*> images;
+    std::unique_ptr<ButtonSkin> buttonSkin;
+    std::unique_ptr<SliderSkin> sliderSkin;
+    std::unique_ptr<ButtonSkin> checkBoxSkin;
+    std::unique_ptr<BitmapFont> font;
+    // The skin pictures at their SkinPicture indices (null when missing), then one per actor.
+    std::vector<std::unique_ptr<Image>> images;
     irr::core::vector2di mousePosition{0, 0};
     irr::core::vector2di pressPosition{0, 0};
+    // The actors in actor order (borrowed from actorStore, which owns them).
     std::vector<Actor*> actors;
     std::vector<Actor*> pickList;
     Actor* draggedActor = nullptr;
@@ -197,10 +212,13 @@ protected:
 
     // Where the files are.
     ScenePaths paths;
+    // Owns every actor, in actor order.
+    std::vector<std::unique_ptr<Actor>> actorStore;
+    // What loading could not use (a picture, a data file), one line each, as said on stderr.
+    std::vector<std::string> loadProblems;
 
     // The mode beyond the player, or null.
     std::unique_ptr<StateExtension> extension;
     // The rig, used by the editing mode only.
     RigEditing rigEditing;
-    friend class Editor;
 };

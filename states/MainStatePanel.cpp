@@ -10,6 +10,7 @@
 #include "actors/Actor.h"
 #include "app/Application.h"
 #include "app/SceneScreen.h"
+#include "platform/FileAside.h"
 #include "render/Image.h"
 #include "render/Renderer.h"
 #include "states/MainState.h"
@@ -64,7 +65,7 @@ void MainState::panelText(float x, float y, const char* text, int flags, float s
 }
 
 void MainState::drawSliderBase(float x, float y) {
-    Image* base = images.size() > SKIN_SLIDER_BASE ? images[SKIN_SLIDER_BASE] : nullptr;
+    Image* base = images.size() > SKIN_SLIDER_BASE ? images[SKIN_SLIDER_BASE].get() : nullptr;
     if (!base) return;
     base->setSize(STAGE_W, SLIDER_BASE_H);
     base->draw(BLEND_ALPHA, 0, x, y, nullptr);
@@ -75,7 +76,7 @@ void MainState::runPanel(bool drawPass) {
     const float W = float(app->screenWidth()), H = float(app->screenHeight());
     const float ox = (W - STAGE_W) / 2.f, oy = (H - STAGE_H) / 2.f;
     const float rowStep = buttonSkin->height() + ROW_GAP;
-    Image* thumb = images.size() > SKIN_SLIDER_THUMB ? images[SKIN_SLIDER_THUMB] : nullptr;
+    Image* thumb = images.size() > SKIN_SLIDER_THUMB ? images[SKIN_SLIDER_THUMB].get() : nullptr;
     const float thumbH = thumb ? thumb->height() : 0.f;
     const float rowH = thumbH + ROW_GAP;
 
@@ -86,7 +87,7 @@ void MainState::runPanel(bool drawPass) {
     // Transport, at the screen's left edge.
     if (recording || playing) {
         y += rowStep * 0.5f;
-        if (ui.button(0.f, y, UI_NO_ID, buttonSkin, 0.f, 0.f, "Stop", nullptr)) {
+        if (ui.button(0.f, y, UI_NO_ID, buttonSkin.get(), 0.f, 0.f, "Stop", nullptr)) {
             FSOUND_Stream_Stop(musicStream);
             if (recording)
                 recording = false;
@@ -96,16 +97,16 @@ void MainState::runPanel(bool drawPass) {
         y += rowStep * 1.5f;
     } else {
         buttonSkin->setTextColour(ColorRGBA(LIGHT_GREEN));
-        if (ui.button(0.f, y, UI_NO_ID, buttonSkin, 0.f, 0.f, "Play", nullptr)) {
+        if (ui.button(0.f, y, UI_NO_ID, buttonSkin.get(), 0.f, 0.f, "Play", nullptr)) {
             startMusicAtCurrentFrame();
             playing = true;
         }
-        if (ui.button(buttonSkin->width() + ROW_GAP, y, UI_NO_ID, buttonSkin, 0.f, 0.f, "<<",
+        if (ui.button(buttonSkin->width() + ROW_GAP, y, UI_NO_ID, buttonSkin.get(), 0.f, 0.f, "<<",
                       nullptr))
             currentFrame = 0;
         y += rowStep;
         buttonSkin->setTextColour(ColorRGBA(LIGHT_RED));
-        if (ui.button(0.f, y, UI_NO_ID, buttonSkin, 0.f, 0.f, "Rec", nullptr)) {
+        if (ui.button(0.f, y, UI_NO_ID, buttonSkin.get(), 0.f, 0.f, "Rec", nullptr)) {
             // While recording the first widget is "Stop": Return then stops the recording.
             ui.setFocus(STOP_BUTTON_ID);
             startMusicAtCurrentFrame();
@@ -116,7 +117,7 @@ void MainState::runPanel(bool drawPass) {
 
     // "Save" in the stage's bottom-left corner.
     buttonSkin->setTextColour(ColorRGBA(WHITE));
-    if (ui.button(0.f, oy + STAGE_H - rowStep, UI_NO_ID, buttonSkin, 0.f, 0.f, "Save", nullptr)) {
+    if (ui.button(0.f, oy + STAGE_H - rowStep, UI_NO_ID, buttonSkin.get(), 0.f, 0.f, "Save", nullptr)) {
         saveActors();
     }
 
@@ -128,7 +129,7 @@ void MainState::runPanel(bool drawPass) {
         y = oy + STAGE_H;
         drawSliderBase(x, y);
         int v = currentFrame;
-        ui.sliderInt(x, y, &v, UI_NO_ID, UI_HORIZONTAL, sliderSkin, 0, frameCount - 1, 1, STAGE_W,
+        ui.sliderInt(x, y, &v, UI_NO_ID, UI_HORIZONTAL, sliderSkin.get(), 0, frameCount - 1, 1, STAGE_W,
                      thumbH);
         if (v != currentFrame) {
             currentFrame = v;
@@ -155,7 +156,7 @@ void MainState::runPropertyRows(float ox, float oy, float thumbH, float rowH, fl
     Actor* actor = selectedActor;
     const float H = float(app->screenHeight());
     const float checkW = checkBoxSkin->width(), checkH = checkBoxSkin->height();
-    Image* check = images.size() > SKIN_CHECKBOX_CHECK ? images[SKIN_CHECKBOX_CHECK] : nullptr;
+    Image* check = images.size() > SKIN_CHECKBOX_CHECK ? images[SKIN_CHECKBOX_CHECK].get() : nullptr;
     float x = ox;
     float y = oy + STAGE_H + rowH + (font ? font->scaledLineHeight(LABEL_SCALE) : 0.f);
 
@@ -173,7 +174,7 @@ void MainState::runPropertyRows(float ox, float oy, float thumbH, float rowH, fl
     };
     for (const PropertyRow& row : rows) {
         drawSliderBase(x, y);
-        ui.sliderFloat(x, y, row.value, UI_NO_ID, UI_HORIZONTAL, sliderSkin, row.min, row.max,
+        ui.sliderFloat(x, y, row.value, UI_NO_ID, UI_HORIZONTAL, sliderSkin.get(), row.min, row.max,
                        row.step, STAGE_W, thumbH);
         panelText(x - 1.f, y, row.label, ALIGN_RIGHT, LABEL_SCALE, WHITE);
         formatValue(text, sizeof text, row.format, *row.value * row.shownAs);
@@ -188,30 +189,24 @@ void MainState::runPropertyRows(float ox, float oy, float thumbH, float rowH, fl
         e.scale.Y = e.scale.X;
         h = &e.scale.X;
     }
-    ui.sliderFloat(x, y, h, UI_NO_ID, UI_HORIZONTAL, sliderSkin, SCALE_MIN, SCALE_MAX, SCALE_STEP,
+    ui.sliderFloat(x, y, h, UI_NO_ID, UI_HORIZONTAL, sliderSkin.get(), SCALE_MIN, SCALE_MAX, SCALE_STEP,
                    STAGE_W, thumbH);
     panelText(x - 1.f, y, "H", ALIGN_RIGHT, LABEL_SCALE, WHITE);
     formatValue(text, sizeof text, "H %.3f", e.scale.Y);
     panelText(x + STAGE_W + 1.f, y, text, ALIGN_LEFT_TOP, LABEL_SCALE, WHITE);
     panelText(x - 13.f - checkW, y + checkH / 2.f, "Bind scale", ALIGN_RIGHT | ALIGN_CENTRE_Y,
               LABEL_SCALE, WHITE);
-    ui.checkBox(x - 12.f - checkW, y, &actor->bindScale, UI_NO_ID, checkBoxSkin, 0.f, 0.f, nullptr,
+    ui.checkBox(x - 12.f - checkW, y, &actor->bindScale, UI_NO_ID, checkBoxSkin.get(), 0.f, 0.f, nullptr,
                 check);
     y += rowH;
 
     // Row Wobble.
-    ui.checkBox(x, y, &actor->wobble, UI_NO_ID, checkBoxSkin, 0.f, 0.f, nullptr, check);
+    ui.checkBox(x, y, &actor->wobble, UI_NO_ID, checkBoxSkin.get(), 0.f, 0.f, nullptr, check);
     panelText(x + checkW + 2.f, y, "Wobble", ALIGN_LEFT_TOP, LABEL_SCALE, WHITE);
 
     // Apply the edit from the current frame on. A drawing pass only draws: with "Bind scale"
     // it shows H bound to W, but the rule edits only in the passes of the user's own input.
-    if (poseEdited(p, e) && !ui.isDrawPass()) {
-        ActorPose d;
-        d.position = e.position - p.position;
-        d.rotation = e.rotation - p.rotation;
-        d.scale = e.scale - p.scale;
-        actor->offsetPoses(currentFrame, d, true);
-    }
+    if (!ui.isDrawPass()) applyRowEdit(*actor, currentFrame, p, e);
 
     // The actor's name in the bottom-left corner: black with a white copy one pixel lower.
     panelText(1.f, H - 1.f, actor->name.c_str(), ALIGN_BOTTOM, NAME_SCALE, WHITE);
@@ -223,12 +218,8 @@ void MainState::runPropertyRows(float ox, float oy, float thumbH, float rowH, fl
     panelText(1.f, y - 1.f, "Actor:", ALIGN_BOTTOM, LABEL_SCALE, BLACK);
     buttonSkin->setTextColour(ColorRGBA(PINK));
     buttonSkin->setTextScale(RESET_TEXT_SCALE);
-    if (ui.button(x, y, UI_NO_ID, buttonSkin, 0.f, 0.f, "Reset>>", nullptr)) {
-        const int from = currentFrame + 1;
-        int n = int(actor->poses.size());
-        if (frameCount < n) n = frameCount;
-        if (n > from) actor->poses.erase(actor->poses.begin() + from, actor->poses.begin() + n);
-    }
+    if (ui.button(x, y, UI_NO_ID, buttonSkin.get(), 0.f, 0.f, "Reset>>", nullptr))
+        actor->cutAfter(currentFrame, frameCount);
     buttonSkin->setTextScale(BUTTON_TEXT_SCALE);
 }
 
@@ -257,12 +248,10 @@ bool MainState::mouseMove(const SEvent::SMouseInput* mouse) {
         return false;
     }
     ui.setMousePosition(mouse->X, mouse->Y);
-    if (draggedActor && !playing) {
-        ActorPose d;  // rotation 0, scale (0, 0)
-        d.position = screenToScene(core::vector2df(f32(mouse->X), f32(mouse->Y))) -
-                     screenToScene(core::vector2df(f32(mousePosition.X), f32(mousePosition.Y)));
-        draggedActor->offsetPoses(currentFrame, d, true);
-    }
+    if (draggedActor && !playing)
+        draggedActor->moveFrom(currentFrame,
+                               screenToScene(core::vector2df(f32(mouse->X), f32(mouse->Y))) -
+                                   screenToScene(core::vector2df(f32(mousePosition.X), f32(mousePosition.Y))));
     mousePosition.set(mouse->X, mouse->Y);
     return false;
 }
@@ -317,6 +306,26 @@ SaveReport MainState::saveActors() {
     SaveReport report;
     for (Actor* actor : actors) {
         std::string reason;
+        if (actor->trackFile == Actor::TrackFile::Unreadable) {
+            // The file may still be mended: it is replaced only by an edited track, and then
+            // kept aside first.
+            if (actor->keepsUnreadableFile()) {
+                report.notes.push_back(actor->dataPath() + " left as it is (it could not be read: " +
+                                       actor->trackProblem + ")");
+                std::fprintf(stderr, "tumelora: %s\n", report.notes.back().c_str());
+                continue;
+            }
+            std::string keptAs;
+            if (!moveAside(actor->dataPath(), kUnreadableDataSuffix, keptAs, reason)) {
+                report.failures.push_back(actor->dataPath() + ": " + reason);
+                std::fprintf(stderr, "Not saved: %s\n", report.failures.back().c_str());
+                continue;
+            }
+            actor->trackFile = Actor::TrackFile::Missing;
+            report.notes.push_back(actor->dataPath() + " could not be read (" + actor->trackProblem +
+                                   "): kept as " + keptAs);
+            std::fprintf(stderr, "tumelora: %s\n", report.notes.back().c_str());
+        }
         if (actor->saveData(&reason)) {
             ++report.saved;
         } else {

@@ -1,4 +1,5 @@
 // The main state's resources and music, its per-step advance and its keyboard handlers.
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <string>
@@ -9,6 +10,7 @@
 #include "platform/Signals.h"
 #include "render/Image.h"
 #include "render/Renderer2D.h"
+#include "states/ActorPictures.h"
 #include "states/MainState.h"
 #include "text/BitmapFont.h"
 #include "ui/ButtonSkin.h"
@@ -65,24 +67,25 @@ bool MainState::init() {
     if (!FSOUND_Init(SOUND_MIX_RATE, SOUND_CHANNELS, 0))
         showError("Audio error", "Unable to initialize sound! (%d)", FSOUND_GetError());
     musicStream = FSOUND_Stream_Open(paths.musicFile.c_str(), FSOUND_MPEGACCURATE, 0, 0);
-    if (!musicStream) showError("Audio error", "Can't load music");
+    if (!musicStream) showError("Audio error", "Can't load music %s", paths.musicFile.c_str());
     FSOUND_Stream_SetEndCallback(musicStream, onMusicEnd, nullptr);
 
-    font = new BitmapFont(renderer, paths.programFile(FONT_FILE).c_str());
+    font = std::make_unique<BitmapFont>(renderer, paths.programFile(FONT_FILE).c_str());
     if (!font->load()) return false;
 
     for (const char* file : SKIN_PICTURE_FILES)
-        images.push_back(renderer ? renderer->loadImage(paths.programFile(file).c_str(), RENDERER_DEFAULT_FLAGS)
-                                  : nullptr);
+        images.emplace_back(renderer ? renderer->loadImage(paths.programFile(file).c_str(), RENDERER_DEFAULT_FLAGS)
+                                     : nullptr);
+    const auto skin = [this](SkinPicture index) { return images[index].get(); };
 
-    buttonSkin = new ButtonSkin(font, images[SKIN_BUTTON], images[SKIN_BUTTON_HOT],
-                                images[SKIN_BUTTON_ACTIVE], images[SKIN_BUTTON_HOT_ACTIVE]);
+    buttonSkin = std::make_unique<ButtonSkin>(font.get(), skin(SKIN_BUTTON), skin(SKIN_BUTTON_HOT),
+                                              skin(SKIN_BUTTON_ACTIVE), skin(SKIN_BUTTON_HOT_ACTIVE));
     buttonSkin->setTextScale(BUTTON_TEXT_SCALE);
-    sliderSkin = new SliderSkin(nullptr, nullptr, nullptr, nullptr, images[SKIN_SLIDER_THUMB],
-                                images[SKIN_SLIDER_THUMB], images[SKIN_SLIDER_THUMB_ACTIVE],
-                                images[SKIN_SLIDER_THUMB_ACTIVE]);
-    checkBoxSkin = new ButtonSkin(nullptr, images[SKIN_CHECKBOX], images[SKIN_CHECKBOX],
-                                  images[SKIN_CHECKBOX_ACTIVE], images[SKIN_CHECKBOX_ACTIVE]);
+    sliderSkin = std::make_unique<SliderSkin>(nullptr, nullptr, nullptr, nullptr, skin(SKIN_SLIDER_THUMB),
+                                              skin(SKIN_SLIDER_THUMB), skin(SKIN_SLIDER_THUMB_ACTIVE),
+                                              skin(SKIN_SLIDER_THUMB_ACTIVE));
+    checkBoxSkin = std::make_unique<ButtonSkin>(nullptr, skin(SKIN_CHECKBOX), skin(SKIN_CHECKBOX),
+                                                skin(SKIN_CHECKBOX_ACTIVE), skin(SKIN_CHECKBOX_ACTIVE));
     checkBoxSkin->setPressedIconOffset(0.f, CHECK_PRESSED_OFFSET_Y);
 
     mousePosition.set(app->screenWidth() / 2, app->screenHeight() / 2);
@@ -117,6 +120,8 @@ void MainState::scanActors() {
             const std::string name = actorNameFromFileName(file.c_str());
             const auto first = pictureOfName.find(name);
             if (first != pictureOfName.end()) {
+                loadProblems.push_back(paths.actorFolder + file.c_str() + " is not loaded: " + paths.actorFolder +
+                                       first->second + " already uses its data file");
                 showError("Error", "%s is not loaded: %s already uses its data file %s.",
                           (paths.actorFolder + file.c_str()).c_str(),
                           (paths.actorFolder + first->second).c_str(),
@@ -134,29 +139,43 @@ void MainState::scanActors() {
 void MainState::createActor(const char* fileName) {
     Renderer2D* renderer = app ? app->renderer() : nullptr;
     if (!renderer || !fileName) return;
-    Image* image = renderer->loadImage((paths.actorFolder + fileName).c_str(), RENDERER_DEFAULT_FLAGS);
-    if (!image) return;
-    images.push_back(image);
-    actors.push_back(new Actor(actorNameFromFileName(fileName), image, true, paths.actorFolder));
+    const std::string path = paths.actorFolder + fileName;
+    std::string problem;
+    std::unique_ptr<Image> image = loadActorPicture(*renderer, path, RENDERER_DEFAULT_FLAGS, problem);
+    if (!image) {
+        reportLoadProblem(path + " is not loaded: " + problem);
+        return;
+    }
+    actorStore.push_back(std::make_unique<Actor>(actorNameFromFileName(fileName), image.get(), true, paths.actorFolder));
+    images.push_back(std::move(image));
+    Actor* actor = actorStore.back().get();
+    actors.push_back(actor);
+    if (actor->trackFile == Actor::TrackFile::Unreadable)
+        reportLoadProblem(actor->dataPath() + " cannot be read: " + actor->trackProblem +
+                          "; the actor starts at the default pose, and Save leaves the file as it is "
+                          "unless the actor is edited");
+    else if (actor->trackFile == Actor::TrackFile::CutShort)
+        reportLoadProblem(actor->dataPath() + " is " + actor->trackProblem);
+}
+
+void MainState::reportLoadProblem(const std::string& problem) {
+    loadProblems.push_back(problem);
+    std::fprintf(stderr, "tumelora: %s\n", problem.c_str());
+    std::fflush(stderr);
 }
 
 void MainState::shutdown() {
     if (extension) extension->shutdown();
-    delete buttonSkin;
-    buttonSkin = nullptr;
-    delete sliderSkin;
-    sliderSkin = nullptr;
-    delete checkBoxSkin;
-    checkBoxSkin = nullptr;
-    delete font;
-    font = nullptr;
-    for (Image* image : images) delete image;
-    images.clear();
+    buttonSkin.reset();
+    sliderSkin.reset();
+    checkBoxSkin.reset();
+    font.reset();
     pickList.clear();
     draggedActor = nullptr;
     selectedActor = nullptr;
-    for (Actor* actor : actors) delete actor;
     actors.clear();
+    actorStore.clear();
+    images.clear();
     FSOUND_Stream_Stop(musicStream);
     FSOUND_Stream_Close(musicStream);
     musicStream = nullptr;

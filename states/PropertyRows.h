@@ -1,6 +1,6 @@
 #pragma once
 // The rules of the selected actor's property rows, shared by the panel and the editor:
-// slider ranges and keyboard steps, and what counts as an edit.
+// slider ranges and keyboard steps, what counts as an edit, and how an edit is applied.
 #include <cmath>
 
 #include "actors/Actor.h"
@@ -32,4 +32,10 @@ inline bool poseEdited(const ActorPose& before, const ActorPose& after) {
     return differs(after.position.X, before.position.X) || differs(after.position.Y, before.position.Y) ||
            after.rotation != before.rotation || differs(after.scale.X, before.scale.X) ||
            differs(after.scale.Y, before.scale.Y);
+}
+
+// Applies what the rows changed (before: the pose they showed, edited: after the sliders) to
+// the actor from frame on, when poseEdited counts it as an edit.
+inline void applyRowEdit(Actor& actor, int frame, const ActorPose& before, const ActorPose& edited) {
+    if (poseEdited(before, edited)) actor.addChangeFrom(frame, before, edited);
 }

@@ -11,3 +11,6 @@ add_executable(make_tone ${CMAKE_SOURCE_DIR}/tools/make_tone.cpp)
 target_include_directories(make_tone PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(make_tone PRIVATE PkgConfig::STATE_VORBISENC)
 target_compile_options(make_tone PRIVATE ${TUMELORA_WARNINGS})
+
+# The libFuzzer harness of the checks an actor picture passes before it is decoded.
+tumelora_add_fuzzer(picture_check fuzz/picture_check_fuzzer.cpp ${CMAKE_SOURCE_DIR}/fuzz/corpus/picture_check)

@@ -144,6 +144,18 @@ wait_drawn() {
   return 1
 }
 
+# wait_colour TENTHS X Y RRGGBB: waits (at most TENTHS tenths of a second) until the window
+# shows the colour at the pixel.
+wait_colour() {
+  local tenths=$1 x=$2 y=$3 colour=$4
+  for _ in $(seq "$tenths"); do
+    [ "$(pixel "$x" "$y" 2>/dev/null)" = "$colour" ] && return 0
+    kill -0 "$pid" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+
 # Starts the program ($@ as for start) and waits for its window and its first drawn frame.
 start_drawn() {
   start "$@"

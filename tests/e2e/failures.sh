@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # failures.sh TUMELORA E2E_TOOL MAKE_TONE SOURCE_DIR: the real program's start-up failures, with
 # the error boxes printed on stderr only: no font ends it with "Couldn't initialize
-# MainState."; no music, no audio device, missing skin pictures and undecodable actor
-# pictures are reported (or not) and the rest runs.
+# MainState."; no music (named), no audio device, missing skin pictures (silently) and actor
+# pictures that cannot be shown (each named with its reason) are reported, and the rest runs.
 . "$(dirname "$0")/e2e_lib.sh"
 
 # 1. No font: the state cannot start; the program says so and ends with exit code 0.
@@ -21,9 +21,9 @@ new_run no-music
 actor a.png 80 80 FF0000
 "$tool" segments "$run/data/actors/a.data" 60 4 4 30 12 4 || fail "cannot write track"
 start_drawn
-grep -qxF "Audio error: Can't load music" "$run/err" || fail "no music message"
-sleep 2.5
-expect_colour "no music: the actor at its last pose" 960 320 FF0000
+grep -qxF "Audio error: Can't load music data/lumokari2_tumelora_voices.ogg" "$run/err" \
+  || fail "no music message naming the file"
+wait_colour 200 960 320 FF0000 || fail "no music: the actor never reached its last pose"
 expect_colour "no music: not at its first pose" 320 320 "$BACKGROUND"
 kill -0 "$pid" 2>/dev/null || fail "the program ended without music"
 escape_ends_it
@@ -52,16 +52,19 @@ start_drawn
 expect_colour "no skins: the actor" 320 320 FF0000
 click $STOP
 click $SAVE
-sleep 0.3
 escape_ends_it
 [ "$(dump a | head -n1)" = "complete 2 600 0 0" ] || fail "no skins: Save did not write a"
 expect_no_messages
 
-# 5. Undecodable actor pictures are skipped silently; the other actors load and are drawn.
+# 5. Actor pictures that cannot be shown are skipped, each named with its reason on stderr;
+# the other actors load and are drawn.
 new_run bad-pictures 30
 printf '\x89PNG\r\n\x1a\n garbage that is no picture' >"$run/data/actors/broken.png"
 : >"$run/data/actors/empty.jpg"
-head -c 2000 /dev/urandom >"$run/data/actors/noise.jpg"
+echo "a text saved as a picture" >"$run/data/actors/text.jpg"
+"$tool" picture "$run/data/actors/huge.png" 8193 2 00FF00 || fail "cannot write huge.png"
+"$tool" picture "$work/whole.jpg" 400 400 112233 || fail "cannot write whole.jpg"
+head -c 1500 "$work/whole.jpg" >"$run/data/actors/cut.jpg"
 actor a.png 80 80 FF0000 600 4 4
 "$tool" track "$run/data/actors/broken.data" 600 8 4 || fail "cannot write track"
 start_drawn
@@ -69,5 +72,12 @@ expect_colour "bad pictures: the good actor" 320 320 FF0000
 expect_colour "bad pictures: nothing where the broken one would be" 640 320 "$BACKGROUND"
 escape_ends_it
 expect_no_messages
+for said in "broken.png is not loaded: the picture is damaged or cut short" \
+            "empty.jpg is not loaded: the file is empty" \
+            "text.jpg is not loaded: not a PNG or JPEG picture" \
+            "cut.jpg is not loaded: the picture is cut short" \
+            "huge.png is not loaded: 8193 x 2 pixels: pictures may have up to 8192 pixels a side"; do
+  grep -qF "tumelora: data/actors/$said" "$run/err" || fail "bad pictures: not said: $said"
+done
 
 echo "start-up failures handled as expected"

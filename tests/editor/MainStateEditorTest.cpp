@@ -4,7 +4,10 @@
 // the quit guard, "Save" and its report, and the recovery file.
 #include <GL/gl.h>
 
+#include <chrono>
 #include <cstring>
+#include <functional>
+#include <thread>
 
 #include "app/Program.h"
 #include "editor/Editor.h"
@@ -38,7 +41,7 @@ protected:
     // One drawn frame, as the loop draws it.
     void drawFrame() { state.render(device); }
     // The editor attached to the state.
-    Editor& editor() { return static_cast<Editor&>(*state.extension); }
+    Editor& editor() { return static_cast<Editor&>(*play.extension()); }
     const EditorLayout& layout() { return editor().currentLayout(); }
     // Clicks the middle of a rectangle.
     void clickRect(const RectF& r) { click(int(r.x + r.width / 2.f), int(r.y + r.height / 2.f)); }
@@ -56,6 +59,17 @@ protected:
         out.push_back(a->wobble);
         return out;
     }
+    // Runs fixed steps of the state, as the loop does, until done() holds (false after a
+    // generous limit).
+    bool stepUntil(const std::function<bool()>& done) {
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > limit) return false;
+            state.update(16);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return true;
+    }
     // Editing state with one actor "a" at scene (2, 3), selected by a click on the stage.
     void startWithSelectedActor(int frames, float seconds = 2.0) {
         writeMusic(seconds);
@@ -64,7 +78,7 @@ protected:
         ASSERT_TRUE(initState());
         state.enter();
         click(wx(2.f, 3.f), wy(2.f, 3.f));
-        ASSERT_EQ(state.selectedActor, state.actors[0]);
+        ASSERT_EQ(play.selectedActor(), play.actors()[0]);
     }
 };
 
@@ -121,34 +135,34 @@ TEST_F(EditorTest, EnterShowsThePointerAndStartsStoppedAtFrameZeroWithoutMusic) 
     const u32 after = device->getTimer()->getRealTime();
     EXPECT_LT(after - before, ENTER_PAUSE_MS) << "no pause before the editor";
     EXPECT_TRUE(device->getCursorControl()->isVisible());
-    EXPECT_FALSE(state.playing);
-    EXPECT_EQ(state.currentFrame, 0);
+    EXPECT_FALSE(play.playing());
+    EXPECT_EQ(play.currentFrame(), 0);
     EXPECT_FALSE(tumeloraStreamIsPlaying(musicStream));
     for (int i = 0; i < 5; ++i) state.update(16);
-    EXPECT_EQ(state.currentFrame, 0);
+    EXPECT_EQ(play.currentFrame(), 0);
     // Space plays and stops, Home goes back to frame 0.
     key(KEY_SPACE);
-    EXPECT_TRUE(state.playing);
+    EXPECT_TRUE(play.playing());
     EXPECT_TRUE(tumeloraStreamIsPlaying(musicStream));
     state.update(16);
-    EXPECT_EQ(state.currentFrame, 1);
+    EXPECT_EQ(play.currentFrame(), 1);
     key(KEY_SPACE);
-    EXPECT_FALSE(state.playing);
+    EXPECT_FALSE(play.playing());
     EXPECT_FALSE(tumeloraStreamIsPlaying(musicStream));
     key(KEY_HOME);
-    EXPECT_EQ(state.currentFrame, 0);
+    EXPECT_EQ(play.currentFrame(), 0);
     // R starts and stops a take.
     key(KEY_KEY_R);
-    EXPECT_TRUE(state.recording);
+    EXPECT_TRUE(play.recording());
     key(KEY_KEY_R);
-    EXPECT_FALSE(state.recording);
+    EXPECT_FALSE(play.recording());
 }
 
 TEST_F(EditorTest, ADragOnTheScaledStageMovesBySceneMotionAndIsUndoneExactly) {
     startWithSelectedActor(20);
     ASSERT_LT(layout().stageScale, 1.f) << "the 1280 x 720 window scales the stage down";
-    Actor* a = state.actors[0];
-    state.currentFrame = 5;
+    Actor* a = play.actors()[0];
+    play.setCurrentFrame(5);
     const std::vector<uint8_t> before = bits(a);
     const float x0 = a->poses[5].position.X, y0 = a->poses[5].position.Y;
     // 80 x 40 scene pixels, drawn smaller.
@@ -161,7 +175,7 @@ TEST_F(EditorTest, ADragOnTheScaledStageMovesBySceneMotionAndIsUndoneExactly) {
     EXPECT_NEAR(a->poses[5].position.X - x0, std::lround(80.f * s) / (80.f * s), 1e-4);
     EXPECT_NEAR(a->poses[5].position.Y - y0, std::lround(40.f * s) / (80.f * s), 1e-4);
     EXPECT_EQ(a->poses[4].position.X, 2.04f) << "earlier frames keep theirs";
-    EXPECT_EQ(state.selectedActor, a);
+    EXPECT_EQ(play.selectedActor(), a);
     const std::vector<uint8_t> after = bits(a);
     undo();
     EXPECT_EQ(bits(a), before);
@@ -175,16 +189,16 @@ TEST_F(EditorTest, ADragOnTheScaledStageMovesBySceneMotionAndIsUndoneExactly) {
     drag(int(layout().side.x + 10.f), int(layout().side.y + layout().side.height - 5.f), 60, 0);
     EXPECT_EQ(bits(a), after);
     click(int(layout().stage.x + 2.f), int(layout().stage.y + layout().stage.height - 3.f));
-    EXPECT_EQ(state.selectedActor, nullptr);
+    EXPECT_EQ(play.selectedActor(), nullptr);
     // The layer list selects too.
     clickRect(layout().layerRow(0));
-    EXPECT_EQ(state.selectedActor, a);
+    EXPECT_EQ(play.selectedActor(), a);
 }
 
 TEST_F(EditorTest, SliderCheckBoxAndResetEditsAreOneStepEachAndDrawingChangesNothing) {
     startWithSelectedActor(50);
-    Actor* a = state.actors[0];
-    state.currentFrame = 10;
+    Actor* a = play.actors()[0];
+    play.setCurrentFrame(10);
     const std::vector<uint8_t> start = bits(a);
 
     // The X slider dragged over several drawn frames is one edit.
@@ -215,7 +229,7 @@ TEST_F(EditorTest, SliderCheckBoxAndResetEditsAreOneStepEachAndDrawingChangesNot
     drawFrame();
     EXPECT_EQ(bits(a), bound) << "bound scale is no edit by itself";
     // A step of the W slider makes H equal to the new W, from this frame on.
-    state.ui.setFocus(2004);
+    play.ui().setFocus(2004);
     key(KEY_RIGHT);
     EXPECT_NEAR(a->poses[10].scale.X, 1.501f, 1e-5);
     EXPECT_NEAR(a->poses[10].scale.Y, 1.501f, 1e-5);
@@ -228,7 +242,7 @@ TEST_F(EditorTest, SliderCheckBoxAndResetEditsAreOneStepEachAndDrawingChangesNot
 
     // "Wobble".
     clickRect(layout().wobble);
-    ASSERT_EQ(state.selectedActor, a);
+    ASSERT_EQ(play.selectedActor(), a);
     ASSERT_TRUE(a->wobble);
     const std::vector<uint8_t> wobbled = bits(a);
 
@@ -246,10 +260,10 @@ TEST_F(EditorTest, SliderCheckBoxAndResetEditsAreOneStepEachAndDrawingChangesNot
 
 TEST_F(EditorTest, KeysWorkTheFocusedWidgetAtOnceAndEachStepIsOneEdit) {
     startWithSelectedActor(30);
-    Actor* a = state.actors[0];
+    Actor* a = play.actors()[0];
     const std::vector<uint8_t> start = bits(a);
     // The X slider: the first widget of the property block.
-    state.ui.setFocus(2001);
+    play.ui().setFocus(2001);
     key(KEY_RIGHT);
     const std::vector<uint8_t> once = bits(a);
     EXPECT_NEAR(a->poses[0].position.X, 2.01f, 1e-5);
@@ -263,13 +277,13 @@ TEST_F(EditorTest, KeysWorkTheFocusedWidgetAtOnceAndEachStepIsOneEdit) {
     undo();
     EXPECT_EQ(bits(a), start);
     // Tab focuses "Play", Return presses it; the first widget is then "Stop".
-    state.ui.setFocus(UI_NO_ID);
+    play.ui().setFocus(UI_NO_ID);
     key(KEY_TAB);
     key(KEY_RETURN);
-    EXPECT_TRUE(state.playing);
+    EXPECT_TRUE(play.playing());
     EXPECT_TRUE(tumeloraStreamIsPlaying(musicStream));
     key(KEY_RETURN);
-    EXPECT_FALSE(state.playing);
+    EXPECT_FALSE(play.playing());
 }
 
 // A drawing pass only draws: a selected "Bind scale" actor whose H differs from its W keeps
@@ -284,25 +298,25 @@ TEST_F(EditorTest, DrawnFramesNeverChangeTheSelectedActor) {
     ASSERT_TRUE(initState());
     state.enter();
     click(wx(2.f, 3.f), wy(2.f, 3.f));
-    ASSERT_EQ(state.selectedActor, state.actors[0]);
-    ASSERT_TRUE(state.actors[0]->bindScale);
-    const std::vector<uint8_t> before = bits(state.actors[0]);
+    ASSERT_EQ(play.selectedActor(), play.actors()[0]);
+    ASSERT_TRUE(play.actors()[0]->bindScale);
+    const std::vector<uint8_t> before = bits(play.actors()[0]);
     for (int i = 0; i < 5; ++i) {
         state.update(16);
         drawFrame();
     }
-    EXPECT_EQ(bits(state.actors[0]), before);
+    EXPECT_EQ(bits(play.actors()[0]), before);
     undo();
-    EXPECT_EQ(bits(state.actors[0]), before);
+    EXPECT_EQ(bits(play.actors()[0]), before);
 }
 
 TEST_F(EditorTest, AWholeTakeIsOneStepAndSpaceEndsIt) {
     startWithSelectedActor(30, 3.0);
-    Actor* a = state.actors[0];
-    state.currentFrame = 25;
+    Actor* a = play.actors()[0];
+    play.setCurrentFrame(25);
     const std::vector<uint8_t> before = bits(a);
     clickRect(layout().tools[TOOL_REC]);
-    ASSERT_TRUE(state.recording);
+    ASSERT_TRUE(play.recording());
     // Two drags in one take, past the end of the animation.
     for (int take = 0; take < 2; ++take) {
         moveTo(stageX(), stageY());
@@ -316,28 +330,28 @@ TEST_F(EditorTest, AWholeTakeIsOneStepAndSpaceEndsIt) {
         drawFrame();
     }
     key(KEY_SPACE);  // stops the recording
-    ASSERT_FALSE(state.recording);
-    EXPECT_EQ(state.frameCount, 36);
+    ASSERT_FALSE(play.recording());
+    EXPECT_EQ(play.frameCount(), 36);
     const std::vector<uint8_t> after = bits(a);
     ASSERT_NE(after, before);
 
     undo();
     EXPECT_EQ(bits(a), before);
-    EXPECT_EQ(state.frameCount, 30);
-    EXPECT_EQ(state.currentFrame, 29);
+    EXPECT_EQ(play.frameCount(), 30);
+    EXPECT_EQ(play.currentFrame(), 29);
     redoY();
     EXPECT_EQ(bits(a), after);
-    EXPECT_EQ(state.frameCount, 36);
+    EXPECT_EQ(play.frameCount(), 36);
 }
 
 TEST_F(EditorTest, UndoWaitsWhileRecordingAndANewEditDropsRedo) {
     startWithSelectedActor(30, 3.0);
-    Actor* a = state.actors[0];
+    Actor* a = play.actors()[0];
     const std::vector<uint8_t> start = bits(a);
     drag(stageX(), stageY(), 80, 0);
     const std::vector<uint8_t> first = bits(a);
     clickRect(layout().tools[TOOL_REC]);
-    ASSERT_TRUE(state.recording);
+    ASSERT_TRUE(play.recording());
     undo();
     EXPECT_EQ(bits(a), first) << "no undo in the middle of a take";
     key(KEY_SPACE);
@@ -358,12 +372,12 @@ TEST_F(EditorTest, TheMusicPlaysWhileTheTimelineThumbIsHeldAndTheWheelZooms) {
     moveTo(x, y);
     press(x, y);
     drawFrame();
-    ASSERT_GT(state.currentFrame, 0);
+    ASSERT_GT(play.currentFrame(), 0);
     EXPECT_TRUE(tumeloraStreamIsPlaying(musicStream));
     const int at = tumeloraStreamPositionMs(musicStream);
-    EXPECT_GE(at, musicTimeOfFrame(state.currentFrame));
-    EXPECT_LT(at, musicTimeOfFrame(state.currentFrame) + 500);
-    EXPECT_FALSE(state.playing) << "the frame stays where the thumb is";
+    EXPECT_GE(at, musicTimeOfFrame(play.currentFrame()));
+    EXPECT_LT(at, musicTimeOfFrame(play.currentFrame()) + 500);
+    EXPECT_FALSE(play.playing()) << "the frame stays where the thumb is";
     moveTo(int(t.x + t.width * 0.2f), y);
     drawFrame();
     const int moved = tumeloraStreamPositionMs(musicStream);
@@ -371,7 +385,7 @@ TEST_F(EditorTest, TheMusicPlaysWhileTheTimelineThumbIsHeldAndTheWheelZooms) {
     EXPECT_TRUE(tumeloraStreamIsPlaying(musicStream));
     release(int(t.x + t.width * 0.2f), y);
     EXPECT_FALSE(tumeloraStreamIsPlaying(musicStream));
-    EXPECT_FALSE(state.playing);
+    EXPECT_FALSE(play.playing());
 
     // Zoomed all the way in around a point of the waveform, a click there hits single frames.
     const RectF& w = layout().wave;
@@ -383,9 +397,9 @@ TEST_F(EditorTest, TheMusicPlaysWhileTheTimelineThumbIsHeldAndTheWheelZooms) {
     wheel.Event = EMIE_MOUSE_WHEEL;
     for (int i = 0; i < 40; ++i) state.mouseWheel(&wheel);
     click(wxp, wyp);
-    const int f = state.currentFrame;
+    const int f = play.currentFrame();
     click(wxp + int(TIMELINE_MAX_PIXELS_PER_FRAME), wyp);
-    EXPECT_EQ(state.currentFrame, f + 1) << "one frame over " << TIMELINE_MAX_PIXELS_PER_FRAME
+    EXPECT_EQ(play.currentFrame(), f + 1) << "one frame over " << TIMELINE_MAX_PIXELS_PER_FRAME
                                          << " pixels";
 }
 
@@ -438,7 +452,7 @@ TEST_F(EditorTest, WithoutTheModeThePanelAndOutlineAreNotDrawn) {
     addActor("a", rampTrack(20, 2.f, 0.f, 3.f));
     ASSERT_TRUE(initState());
     click(px(2.f), px(3.f));
-    ASSERT_NE(state.selectedActor, nullptr);
+    ASSERT_NE(play.selectedActor(), nullptr);
     state.render(device);
     EXPECT_EQ(pixelAt(device, 120, 240), 0xCC3322u);
     EXPECT_EQ(pixelAt(device, 10, 10), 0xAACCEEu);
@@ -453,10 +467,10 @@ TEST_F(EditorTest, WithoutTheModeCtrlZChangesNothing) {
     press(600, 400);
     moveTo(680, 400);
     release(680, 400);
-    const std::vector<ActorPose> moved = state.actors[0]->poses;
+    const std::vector<ActorPose> moved = play.actors()[0]->poses;
     undo();
     EXPECT_FALSE(state.isEditing());
-    EXPECT_EQ(std::memcmp(moved.data(), state.actors[0]->poses.data(),
+    EXPECT_EQ(std::memcmp(moved.data(), play.actors()[0]->poses.data(),
                           moved.size() * sizeof(ActorPose)), 0);
 }
 
@@ -492,7 +506,7 @@ TEST_F(EditorTest, SaveReportsWhatItWroteAndWhatNotAndNothingUnsavedQuitsAtOnce)
     fs::remove("data/actors/b.data");
     fs::create_directories("data/actors/b.data/x");
     key(KEY_KEY_S, true);
-    EXPECT_NE(editor().statusMessage().find("Saved 1 actors"), std::string::npos);
+    EXPECT_NE(editor().statusMessage().find("Saved 1 actor;"), std::string::npos);
     EXPECT_NE(editor().statusMessage().find("data/actors/b.data"), std::string::npos)
         << editor().statusMessage();
     EXPECT_TRUE(editor().hasUnsavedEdits());
@@ -509,19 +523,19 @@ TEST_F(EditorTest, SaveReportsWhatItWroteAndWhatNotAndNothingUnsavedQuitsAtOnce)
 TEST_F(EditorTest, TheRecoveryFileBringsBackUnsavedWorkAndDamagedOnesAreRefused) {
     startWithSelectedActor(30);
     drag(stageX(), stageY(), 40, 20);
-    const std::vector<uint8_t> edited = bits(state.actors[0]);
+    const std::vector<uint8_t> edited = bits(play.actors()[0]);
     // Leaving with unsaved edits (a signal ends the program this way) keeps them.
     state.leave();
     ASSERT_TRUE(fs::exists(recoveryFilePath(ACTOR_DIRECTORY)));
     state.shutdown();
     initialised = false;
 
-    TestableMainState next;
+    MainState next;
     enableEditing(next);
     ASSERT_TRUE(next.init());
     next.enter();
-    Editor& restored = static_cast<Editor&>(*next.extension);
-    EXPECT_EQ(bits(next.actors[0]), edited);
+    Editor& restored = static_cast<Editor&>(*StateAccess(next).extension());
+    EXPECT_EQ(bits(StateAccess(next).actors()[0]), edited);
     EXPECT_TRUE(restored.hasUnsavedEdits());
     EXPECT_NE(restored.statusMessage().find("Restored"), std::string::npos);
     restored.save();
@@ -549,15 +563,57 @@ TEST_F(EditorTest, TheRecoveryFileBringsBackUnsavedWorkAndDamagedOnesAreRefused)
         std::ofstream out(recoveryFilePath(ACTOR_DIRECTORY), std::ios::binary);
         out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size() - 3));
     }
-    TestableMainState third;
+    MainState third;
     enableEditing(third);
     ASSERT_TRUE(third.init());
     third.enter();
-    Editor& refused = static_cast<Editor&>(*third.extension);
+    Editor& refused = static_cast<Editor&>(*StateAccess(third).extension());
     EXPECT_NE(refused.statusMessage().find("refused"), std::string::npos);
     EXPECT_FALSE(refused.hasUnsavedEdits());
     EXPECT_TRUE(fs::exists(recoveryFilePath(ACTOR_DIRECTORY) + ".damaged"));
     third.shutdown();
+}
+
+TEST_F(EditorTest, ProblemsStayOnTheStatusLineAndUnprotectedWorkRaisesTheAlarmUntilItIsWrittenAgain) {
+    writeMusic(1.0);  // a plain tone: the tracker finds no beats in it
+    addActor("a", rampTrack(30, 2.f, 0.f, 3.f));
+    addActor("b", rampTrack(30, 8.f, 0.f, 3.f));
+    std::vector<uint8_t> damaged = fileBytes("data/actors/b.data");
+    damaged[4] = 3;  // a version newer than this program reads
+    std::ofstream("data/actors/b.data", std::ios::binary)
+        .write(reinterpret_cast<const char*>(damaged.data()), std::streamsize(damaged.size()));
+    testing::internal::CaptureStderr();
+    enableEditing(state);
+    ASSERT_TRUE(initState());
+    state.enter();
+    const std::string unreadable = "data/actors/b.data cannot be read: version 3";
+    EXPECT_NE(editor().statusMessage().find(unreadable), std::string::npos) << editor().statusMessage();
+    // Later news does not push the problem off the line; an empty grid is not "Beats found".
+    editor().waitForBeats();
+    EXPECT_TRUE(editor().beatTimes().empty());
+    EXPECT_NE(editor().statusMessage().find("found no beats"), std::string::npos) << editor().statusMessage();
+    EXPECT_EQ(editor().statusMessage().find("Beats found"), std::string::npos) << editor().statusMessage();
+    EXPECT_NE(editor().statusMessage().find(unreadable), std::string::npos) << editor().statusMessage();
+
+    // The recovery file cannot be written (a folder stands in its place): the alarm names it.
+    const std::string recovery = recoveryFilePath(ACTOR_DIRECTORY);
+    fs::create_directories(fs::path(recovery) / "x");
+    click(wx(2.f, 3.f), wy(2.f, 3.f));
+    drag(stageX(), stageY(), 40, 0);
+    ASSERT_TRUE(editor().hasUnsavedEdits());
+    ASSERT_TRUE(stepUntil([&] { return !editor().statusLine().alarm().empty(); }));
+    EXPECT_NE(editor().statusLine().alarm().find("not protected"), std::string::npos);
+    EXPECT_NE(editor().statusLine().alarm().find(recovery), std::string::npos) << editor().statusLine().alarm();
+    // Later news does not hide it.
+    key(KEY_KEY_O);
+    key(KEY_F1);
+    EXPECT_NE(editor().statusMessage().find(recovery), std::string::npos);
+    // Once the file can be written again, the alarm ends by itself.
+    fs::remove_all(recovery);
+    ASSERT_TRUE(stepUntil([&] { return editor().statusLine().alarm().empty(); }));
+    EXPECT_TRUE(fs::is_regular_file(recovery));
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said.find(kRigRecoveryFileName), std::string::npos) << "the rig was never edited: " << said;
 }
 
 }  // namespace

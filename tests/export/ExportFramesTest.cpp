@@ -58,13 +58,14 @@ TEST_F(ExportFramesTest, EveryFramePlaybackDrawsIsTheExportedFrame) {
     std::vector<uint64_t> exported;
     std::vector<unsigned char> rgb;
     {
-        TestableMainState offline;
+        MainState offline;
+        const StateAccess offlineState(offline);
         ASSERT_TRUE(offline.init());
         OfflinePlayback playback(offline);
         ASSERT_EQ(playback.frameCount(), TEST_FRAMES);
         while (playback.nextFrame()) {
-            ASSERT_EQ(offline.currentFrame, playback.frame());
-            ASSERT_TRUE(offline.playing);
+            ASSERT_EQ(offlineState.currentFrame(), playback.frame());
+            ASSERT_TRUE(offlineState.playing());
             ASSERT_TRUE(reader.read(offline, rgb));
             exported.push_back(frameHash(rgb));
         }
@@ -85,13 +86,13 @@ TEST_F(ExportFramesTest, EveryFramePlaybackDrawsIsTheExportedFrame) {
     const uint32_t gaps[] = {0, 7, 16, 17, 33, 2, 50, 16, 9, 70, 16, 17};
     int compared = 0;
     std::set<int> seen;
-    for (int i = 0; i < 2000 && state.playing; ++i) {
+    for (int i = 0; i < 2000 && play.playing(); ++i) {
         tick += gaps[i % (sizeof gaps / sizeof gaps[0])];
         app->smoothClock();
         if (!app->fixedUpdate()) continue;
-        const int frame = state.currentFrame;
+        const int frame = play.currentFrame();
         ASSERT_TRUE(reader.read(state, rgb));
-        if (!state.playing) break;  // resting after the end: no longer playback's motion
+        if (!play.playing()) break;  // resting after the end: no longer playback's motion
         ASSERT_EQ(frameHash(rgb), exported[size_t(frame)]) << "frame " << frame;
         ++compared;
         seen.insert(frame);

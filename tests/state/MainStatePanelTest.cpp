@@ -12,10 +12,10 @@ namespace {
 class PanelTest : public MainStateTest {
 protected:
     // Height of the slider rows (the thumb picture) plus the gap.
-    float rowH() const { return state.images[SKIN_SLIDER_THUMB]->height() + 2.f; }
+    float rowH() const { return play.image(SKIN_SLIDER_THUMB)->height() + 2.f; }
     // Top of the first property row (just below the timeline row and the frame numbers).
     float firstPropertyRowY() const {
-        return 720.f + rowH() + state.font->scaledLineHeight(0.5f);
+        return 720.f + rowH() + play.font()->scaledLineHeight(0.5f);
     }
     // Reads the data file of an actor as this program wrote it.
     ActorData savedData(const std::string& name) {
@@ -39,34 +39,34 @@ TEST_F(PanelTest, ClicksCycleThroughOverlappingActorsButNotWhilePlaying) {
     addActor("b", rampTrack(10, 4.25f, 0.f, 4.f));
     addActor("c", rampTrack(10, 10.f, 0.f, 4.f));
     ASSERT_TRUE(initState());
-    Actor* a = state.actors[0];
-    Actor* b = state.actors[1];
+    Actor* a = play.actors()[0];
+    Actor* b = play.actors()[1];
     ASSERT_EQ(a->name, "a");
     ASSERT_EQ(b->name, "b");
     const int x = px(4.1f), y = px(4.f);
     click(x, y);
-    EXPECT_EQ(state.selectedActor, a);
-    EXPECT_EQ(state.pickList, (std::vector<Actor*>{a, b}));
+    EXPECT_EQ(play.selectedActor(), a);
+    EXPECT_EQ(play.pickList(), (std::vector<Actor*>{a, b}));
     click(x, y);
-    EXPECT_EQ(state.selectedActor, b);
+    EXPECT_EQ(play.selectedActor(), b);
     // Within 2 pixels of the press it is still a click.
     moveTo(x, y);
     press(x, y);
     release(x + 2, y);
-    EXPECT_EQ(state.selectedActor, a);
+    EXPECT_EQ(play.selectedActor(), a);
     // Three pixels away it is a drag: the selection stays.
     moveTo(x, y);
     press(x, y);
     release(x + 3, y);
-    EXPECT_EQ(state.selectedActor, a);
+    EXPECT_EQ(play.selectedActor(), a);
     // While playing a click selects nothing.
     clickPlay();
-    ASSERT_TRUE(state.playing);
+    ASSERT_TRUE(play.playing());
     click(x, y);
     click(x, y);
-    EXPECT_EQ(state.selectedActor, a);
+    EXPECT_EQ(play.selectedActor(), a);
     click(px(12.f), px(8.f));
-    EXPECT_EQ(state.selectedActor, a);
+    EXPECT_EQ(play.selectedActor(), a);
 }
 
 TEST_F(PanelTest, HitAreaIsTheUnscaledPictureIncludingItsEdges) {
@@ -77,17 +77,17 @@ TEST_F(PanelTest, HitAreaIsTheUnscaledPictureIncludingItsEdges) {
     ASSERT_TRUE(initState());
     // The picture is 80 pixels wide, centred on scene x 4: from pixel 280 to 360 inclusive.
     click(360, 320);
-    EXPECT_EQ(state.selectedActor, state.actors[0]);
+    EXPECT_EQ(play.selectedActor(), play.actors()[0]);
     click(361, 320);
-    EXPECT_EQ(state.selectedActor, nullptr);
+    EXPECT_EQ(play.selectedActor(), nullptr);
     click(280, 280);
-    EXPECT_EQ(state.selectedActor, state.actors[0]);
+    EXPECT_EQ(play.selectedActor(), play.actors()[0]);
     click(279, 320);
-    EXPECT_EQ(state.selectedActor, nullptr);
-    EXPECT_TRUE(state.pickList.empty());
+    EXPECT_EQ(play.selectedActor(), nullptr);
+    EXPECT_TRUE(play.pickList().empty());
     // A press on empty space with nothing selected drags nothing.
     press(600, 600);
-    EXPECT_EQ(state.draggedActor, nullptr);
+    EXPECT_EQ(play.draggedActor(), nullptr);
     release(600, 600);
 }
 
@@ -95,14 +95,14 @@ TEST_F(PanelTest, DraggingEightyPixelsMovesOneUnitFromTheCurrentFrameOn) {
     writeMusic(0.5);
     addActor("a", rampTrack(10, 2.f, 0.f, 3.f));
     ASSERT_TRUE(initState());
-    Actor* a = state.actors[0];
+    Actor* a = play.actors()[0];
     click(px(2.f), px(3.f));
-    ASSERT_EQ(state.selectedActor, a);
-    state.currentFrame = 5;
+    ASSERT_EQ(play.selectedActor(), a);
+    play.setCurrentFrame(5);
     // The drag starts anywhere outside the widgets.
     drag(600, 400, 80, 0);
-    EXPECT_EQ(state.selectedActor, a);
-    EXPECT_EQ(state.draggedActor, nullptr);
+    EXPECT_EQ(play.selectedActor(), a);
+    EXPECT_EQ(play.draggedActor(), nullptr);
     ASSERT_EQ(a->poses.size(), 10u);
     for (int i = 0; i < 5; ++i) EXPECT_FLOAT_EQ(a->poses[size_t(i)].position.X, 2.f) << i;
     for (int i = 5; i < 10; ++i) EXPECT_NEAR(a->poses[size_t(i)].position.X, 3.f, 1e-4) << i;
@@ -121,20 +121,20 @@ TEST_F(PanelTest, WhilePlayingDragsMoveNothing) {
     addActor("a", rampTrack(100, 2.f, 0.f, 3.f));
     ASSERT_TRUE(initState());
     click(px(2.f), px(3.f));
-    ASSERT_NE(state.selectedActor, nullptr);
+    ASSERT_NE(play.selectedActor(), nullptr);
     clickPlay();
     drag(600, 400, 80, 40);
-    for (const ActorPose& p : state.actors[0]->poses) EXPECT_FLOAT_EQ(p.position.X, 2.f);
+    for (const ActorPose& p : play.actors()[0]->poses) EXPECT_FLOAT_EQ(p.position.X, 2.f);
 }
 
 TEST_F(PanelTest, DraggingPastTheTrackPadsItWithItsLastPose) {
     writeMusic(0.5);
     addActor("a", rampTrack(10, 2.f, 0.1f, 3.f));
     ASSERT_TRUE(initState());
-    Actor* a = state.actors[0];
+    Actor* a = play.actors()[0];
     click(px(2.f), px(3.f));
-    ASSERT_EQ(state.selectedActor, a);
-    state.currentFrame = 300;
+    ASSERT_EQ(play.selectedActor(), a);
+    play.setCurrentFrame(300);
     drag(600, 400, 80, 0);
     ASSERT_EQ(a->poses.size(), 301u);
     const float last = 2.f + 0.1f * 9.f;
@@ -147,12 +147,12 @@ TEST_F(PanelTest, RecordingWhileDraggingRecordsThePathFrameByFrame) {
     writeMusic(3.0);
     addActor("a", rampTrack(30, 2.f, 0.f, 3.f));
     ASSERT_TRUE(initState());
-    Actor* a = state.actors[0];
+    Actor* a = play.actors()[0];
     click(px(2.f), px(3.f));
-    ASSERT_EQ(state.selectedActor, a);
-    state.currentFrame = 10;
+    ASSERT_EQ(play.selectedActor(), a);
+    play.setCurrentFrame(10);
     clickRec();
-    ASSERT_TRUE(state.recording);
+    ASSERT_TRUE(play.recording());
     moveTo(600, 400);
     press(600, 400);
     for (int i = 1; i <= 5; ++i) {
@@ -161,8 +161,8 @@ TEST_F(PanelTest, RecordingWhileDraggingRecordsThePathFrameByFrame) {
     }
     release(640, 400);
     clickStop();
-    EXPECT_FALSE(state.recording);
-    EXPECT_EQ(state.currentFrame, 15);
+    EXPECT_FALSE(play.recording());
+    EXPECT_EQ(play.currentFrame(), 15);
     for (int f = 0; f <= 10; ++f) EXPECT_FLOAT_EQ(a->poses[size_t(f)].position.X, 2.f) << f;
     for (int f = 11; f <= 15; ++f)
         EXPECT_NEAR(a->poses[size_t(f)].position.X, 2.f + 0.1f * float(f - 10), 1e-4) << f;
@@ -176,10 +176,10 @@ TEST_F(PanelTest, BindScaleMakesHFollowWFromTheCurrentFrameOn) {
     writePicture("a.png", 80, 80);
     writeTrack("a", track, true, false);
     ASSERT_TRUE(initState());
-    Actor* a = state.actors[0];
+    Actor* a = play.actors()[0];
     ASSERT_TRUE(a->bindScale);
-    state.selectedActor = a;
-    state.currentFrame = 4;
+    play.select(a);
+    play.setCurrentFrame(4);
     // One pass in which no widget changes anything.
     moveTo(900, 600);
     press(900, 600);
@@ -199,11 +199,11 @@ TEST_F(PanelTest, WithoutBindScaleAPassChangesNothing) {
     for (ActorPose& p : track) p.scale.set(1.5f, 1.f);
     addActor("a", track);
     ASSERT_TRUE(initState());
-    state.selectedActor = state.actors[0];
-    state.currentFrame = 4;
+    play.select(play.actors()[0]);
+    play.setCurrentFrame(4);
     press(900, 600);
     release(900, 600);
-    for (const ActorPose& p : state.actors[0]->poses) {
+    for (const ActorPose& p : play.actors()[0]->poses) {
         EXPECT_FLOAT_EQ(p.scale.Y, 1.f);
         EXPECT_FLOAT_EQ(p.position.X, 2.f);
     }
@@ -213,18 +213,18 @@ TEST_F(PanelTest, TheWobbleBoxTogglesTheFlag) {
     writeMusic(0.5);
     addActor("a", rampTrack(1));
     ASSERT_TRUE(initState());
-    Actor* a = state.actors[0];
-    state.selectedActor = a;
+    Actor* a = play.actors()[0];
+    play.select(a);
     // Frame count 1: no timeline; rows X, Y, rot, W, H, then the wobble box.
     const float y = firstPropertyRowY() + 5.f * rowH();
     click(4, int(y) + 4);
     EXPECT_TRUE(a->wobble);
-    EXPECT_TRUE(state.uiOwnsMouse);
-    EXPECT_EQ(state.selectedActor, a);  // the click belonged to the panel
+    EXPECT_TRUE(play.uiOwnsMouse());
+    EXPECT_EQ(play.selectedActor(), a);  // the click belonged to the panel
     click(4, int(y) + 4);
     EXPECT_FALSE(a->wobble);
     // The "Bind scale" box sits left of the H row, off the screen's left edge.
-    const float checkW = state.checkBoxSkin->width();
+    const float checkW = play.checkBoxSkin()->width();
     click(int(-12.f - checkW) + 4, int(firstPropertyRowY() + 4.f * rowH()) + 4);
     EXPECT_TRUE(a->bindScale);
 }
@@ -233,22 +233,22 @@ TEST_F(PanelTest, ResetCutsTheTrackAfterTheCurrentFrame) {
     writeMusic(0.5);
     addActor("a", rampTrack(100, 2.f, 0.01f, 3.f));
     ASSERT_TRUE(initState());
-    Actor* a = state.actors[0];
-    state.selectedActor = a;
-    state.currentFrame = 99;
+    Actor* a = play.actors()[0];
+    play.select(a);
+    play.setCurrentFrame(99);
     clickReset();
     EXPECT_EQ(a->poses.size(), 100u);  // at the last frame nothing goes
-    state.currentFrame = 5;
+    play.setCurrentFrame(5);
     clickReset();
     ASSERT_EQ(a->poses.size(), 6u);
     EXPECT_FLOAT_EQ(a->poses[5].position.X, 2.05f);
     // The actor keeps the pose of the cut frame for the rest of the animation.
     EXPECT_FLOAT_EQ(a->poseAt(80).position.X, 2.05f);
-    EXPECT_EQ(state.frameCount, 100);
-    EXPECT_EQ(state.selectedActor, a);
+    EXPECT_EQ(play.frameCount(), 100);
+    EXPECT_EQ(play.selectedActor(), a);
     // Without a selection there is no "Reset>>" button.
-    state.selectedActor = nullptr;
-    state.currentFrame = 2;
+    play.select(nullptr);
+    play.setCurrentFrame(2);
     clickReset();
     EXPECT_EQ(a->poses.size(), 6u);
 }
@@ -257,33 +257,33 @@ TEST_F(PanelTest, WithOneFrameTheFirstPropertyRowHasId1001) {
     writeMusic(0.5);
     addActor("a", rampTrack(1));
     ASSERT_TRUE(initState());
-    ASSERT_EQ(state.frameCount, 1);
-    state.selectedActor = state.actors[0];
+    ASSERT_EQ(play.frameCount(), 1);
+    play.select(play.actors()[0]);
     const int y = int(firstPropertyRowY()) + 4;
     moveTo(600, y);
     press(600, y);
-    EXPECT_EQ(state.ui.activeId(), 1001);
-    EXPECT_TRUE(state.uiOwnsMouse);
+    EXPECT_EQ(play.ui().activeId(), 1001);
+    EXPECT_TRUE(play.uiOwnsMouse());
     release(600, y);
     // Pressing the X row moved the actor to the value under the pointer (from frame 0 on).
-    const float expected = state.sliderSkin->floatValueAt(state.ui, UI_HORIZONTAL, -4.f, 20.f,
+    const float expected = play.sliderSkin()->floatValueAt(play.ui(), UI_HORIZONTAL, -4.f, 20.f,
                                                           600.f, float(y), RectF(0, 0, 1280, 16));
-    EXPECT_NEAR(state.actors[0]->poses[0].position.X, expected, 1e-4);
+    EXPECT_NEAR(play.actors()[0]->poses[0].position.X, expected, 1e-4);
 }
 
 TEST_F(PanelTest, WithATimelineItTakesId1001AndTheRowsFollow) {
     writeMusic(0.5);
     addActor("a", rampTrack(2));
     ASSERT_TRUE(initState());
-    state.selectedActor = state.actors[0];
+    play.select(play.actors()[0]);
     moveTo(600, 724);
     press(600, 724);
-    EXPECT_EQ(state.ui.activeId(), 1001);
+    EXPECT_EQ(play.ui().activeId(), 1001);
     release(600, 724);
     const int y = int(firstPropertyRowY()) + 4;
     moveTo(600, y);
     press(600, y);
-    EXPECT_EQ(state.ui.activeId(), 1002);
+    EXPECT_EQ(play.ui().activeId(), 1002);
     release(600, y);
 }
 
@@ -292,46 +292,46 @@ TEST_F(PanelTest, TheTimelineSeeksTheFrameAndTheMusic) {
     addActor("a", rampTrack(250));
     ASSERT_TRUE(initState());
     const int x = 700, y = 724;
-    const int expected = state.sliderSkin->intValueAt(state.ui, UI_HORIZONTAL, 0, 249, float(x),
+    const int expected = play.sliderSkin()->intValueAt(play.ui(), UI_HORIZONTAL, 0, 249, float(x),
                                                       float(y), RectF(0, 720, 1280, 16));
     ASSERT_GT(expected, 0);
     moveTo(x, y);
     press(x, y);
-    EXPECT_EQ(state.currentFrame, expected);
+    EXPECT_EQ(play.currentFrame(), expected);
     EXPECT_EQ(tumeloraStreamPositionMs(musicStream), musicTimeOfFrame(expected));
     EXPECT_FALSE(tumeloraStreamIsPlaying(musicStream));  // it stays stopped
     // The release pass reads the pointer where the drag along the timeline left it.
     moveTo(0, y);
     release(0, y);
-    EXPECT_EQ(state.currentFrame, 0);
+    EXPECT_EQ(play.currentFrame(), 0);
     EXPECT_EQ(tumeloraStreamPositionMs(musicStream), 0);
-    EXPECT_FALSE(state.playing);
+    EXPECT_FALSE(play.playing());
 }
 
 TEST_F(PanelTest, PlayAndRecStartTheMusicAtTheTimeOfTheFrame) {
     writeMusic(4.0);
     addActor("a", rampTrack(200));
     ASSERT_TRUE(initState());
-    state.currentFrame = 120;
+    play.setCurrentFrame(120);
     clickPlay();
-    ASSERT_TRUE(state.playing);
+    ASSERT_TRUE(play.playing());
     EXPECT_TRUE(tumeloraStreamIsPlaying(musicStream));
     int ms = tumeloraStreamPositionMs(musicStream);
     EXPECT_GE(ms, 2000);
     EXPECT_LT(ms, 2500);
     clickStop();
-    EXPECT_FALSE(state.playing);
+    EXPECT_FALSE(play.playing());
     EXPECT_FALSE(tumeloraStreamIsPlaying(musicStream));
-    EXPECT_EQ(state.currentFrame, 120);  // "Stop" leaves the frame
-    state.currentFrame = 7;
+    EXPECT_EQ(play.currentFrame(), 120);  // "Stop" leaves the frame
+    play.setCurrentFrame(7);
     clickRec();
-    ASSERT_TRUE(state.recording);
+    ASSERT_TRUE(play.recording());
     ms = tumeloraStreamPositionMs(musicStream);
     EXPECT_GE(ms, 116);
     EXPECT_LT(ms, 616);
     clickStop();
-    EXPECT_FALSE(state.recording);
-    EXPECT_FALSE(state.playing);
+    EXPECT_FALSE(play.recording());
+    EXPECT_FALSE(play.playing());
     EXPECT_FALSE(tumeloraStreamIsPlaying(musicStream));
 }
 
@@ -345,9 +345,9 @@ TEST_F(PanelTest, PastTheMusicsEndPlayRecAndTheTimelineLeaveItSilent) {
     auto silentAtTheEnd = [&](const char* what) {
         SCOPED_TRACE(what);
         const uint64_t heard = tumeloraSoundMusicFramesPlayed();
-        const int frame = state.currentFrame;
+        const int frame = play.currentFrame();
         for (int i = 0; i < 10; ++i) state.update(16);
-        EXPECT_EQ(state.currentFrame, frame + 10) << "the frames run on";
+        EXPECT_EQ(play.currentFrame(), frame + 10) << "the frames run on";
         const uint64_t target = tumeloraSoundFramesPlayed() + 4096;
         while (tumeloraSoundFramesPlayed() < target) usleep(2000);
         EXPECT_EQ(tumeloraSoundMusicFramesPlayed(), heard) << "the music started over";
@@ -356,26 +356,26 @@ TEST_F(PanelTest, PastTheMusicsEndPlayRecAndTheTimelineLeaveItSilent) {
         EXPECT_FALSE(musicEnded);
         EXPECT_TRUE(app->isRunning());
     };
-    state.currentFrame = 60;  // exactly the music's end
+    play.setCurrentFrame(60);  // exactly the music's end
     clickPlay();
-    ASSERT_TRUE(state.playing);
+    ASSERT_TRUE(play.playing());
     silentAtTheEnd("Play");
     clickStop();
-    state.currentFrame = 100;
+    play.setCurrentFrame(100);
     clickRec();
-    ASSERT_TRUE(state.recording);
+    ASSERT_TRUE(play.recording());
     silentAtTheEnd("Rec");
     clickStop();
     // Playing from the start, the timeline moved past the end stops the music there.
-    state.currentFrame = 0;
+    play.setCurrentFrame(0);
     clickPlay();
     ASSERT_TRUE(tumeloraStreamIsPlaying(musicStream));
     const int x = 1200, y = 724;
     moveTo(x, y);
     press(x, y);
     release(x, y);
-    ASSERT_GT(state.currentFrame, 60);
-    ASSERT_TRUE(state.playing);
+    ASSERT_GT(play.currentFrame(), 60);
+    ASSERT_TRUE(play.playing());
     silentAtTheEnd("timeline");
 }
 
@@ -383,10 +383,10 @@ TEST_F(PanelTest, RewindGoesToFrameZero) {
     writeMusic(0.5);
     addActor("a", rampTrack(200));
     ASSERT_TRUE(initState());
-    state.currentFrame = 150;
+    play.setCurrentFrame(150);
     clickRewind();
-    EXPECT_EQ(state.currentFrame, 0);
-    EXPECT_FALSE(state.playing);
+    EXPECT_EQ(play.currentFrame(), 0);
+    EXPECT_FALSE(play.playing());
 }
 
 TEST_F(PanelTest, APressOnAWidgetStartsNoDrag) {
@@ -394,14 +394,14 @@ TEST_F(PanelTest, APressOnAWidgetStartsNoDrag) {
     addActor("a", rampTrack(10, 2.f, 0.f, 3.f));
     ASSERT_TRUE(initState());
     click(px(2.f), px(3.f));
-    ASSERT_NE(state.selectedActor, nullptr);
+    ASSERT_NE(play.selectedActor(), nullptr);
     moveTo(5, int(720.f - rowStep()) + 5);
     press(5, int(720.f - rowStep()) + 5);
-    EXPECT_TRUE(state.uiOwnsMouse);
-    EXPECT_EQ(state.draggedActor, nullptr);
+    EXPECT_TRUE(play.uiOwnsMouse());
+    EXPECT_EQ(play.draggedActor(), nullptr);
     moveTo(85, int(720.f - rowStep()) + 5);
     release(85, int(720.f - rowStep()) + 5);
-    for (const ActorPose& p : state.actors[0]->poses) EXPECT_FLOAT_EQ(p.position.X, 2.f);
+    for (const ActorPose& p : play.actors()[0]->poses) EXPECT_FLOAT_EQ(p.position.X, 2.f);
 }
 
 // A press acts where it happens, also without a motion event before it: on "Save" it belongs
@@ -411,24 +411,24 @@ TEST_F(PanelTest, APressActsWhereItHappensAndNoDragOutlivesItsButtons) {
     addActor("a", rampTrack(10, 2.f, 0.f, 3.f));
     ASSERT_TRUE(initState());
     click(px(2.f), px(3.f));
-    ASSERT_NE(state.selectedActor, nullptr);
+    ASSERT_NE(play.selectedActor(), nullptr);
     const int saveY = int(720.f - rowStep()) + 5;
     press(5, saveY);  // the pointer was last seen over the actor
-    EXPECT_TRUE(state.uiOwnsMouse);
-    EXPECT_EQ(state.draggedActor, nullptr);
+    EXPECT_TRUE(play.uiOwnsMouse());
+    EXPECT_EQ(play.draggedActor(), nullptr);
     moveTo(85, saveY);
     release(85, saveY);
-    for (const ActorPose& p : state.actors[0]->poses) EXPECT_FLOAT_EQ(p.position.X, 2.f);
+    for (const ActorPose& p : play.actors()[0]->poses) EXPECT_FLOAT_EQ(p.position.X, 2.f);
     // A drag with a second button pressed over a widget: once both are up nothing follows.
     moveTo(600, 400);
     press(600, 400);
     mouse(EMIE_RMOUSE_PRESSED_DOWN, 5, saveY);
     mouse(EMIE_RMOUSE_LEFT_UP, 5, saveY);
     release(5, saveY);
-    const float x = state.actors[0]->poses[0].position.X;
+    const float x = play.actors()[0]->poses[0].position.X;
     moveTo(700, 400);
-    EXPECT_EQ(state.draggedActor, nullptr);
-    EXPECT_FLOAT_EQ(state.actors[0]->poses[0].position.X, x);
+    EXPECT_EQ(play.draggedActor(), nullptr);
+    EXPECT_FLOAT_EQ(play.actors()[0]->poses[0].position.X, x);
 }
 
 TEST_F(PanelTest, SaveWritesEveryActorAndABlockedFileKeepsWhatIsThere) {
@@ -436,18 +436,18 @@ TEST_F(PanelTest, SaveWritesEveryActorAndABlockedFileKeepsWhatIsThere) {
     addActor("a", rampTrack(10, 2.f, 0.f, 3.f));
     addActor("b", rampTrack(4, 6.f, 0.f, 3.f));
     addActor("c", rampTrack(3, 9.f, 0.f, 3.f));
-    // c's data file cannot be replaced: a folder with something in it stands in its place.
+    ASSERT_TRUE(initState());
+    ASSERT_EQ(play.actors().size(), 3u);
+    // c's data file cannot be replaced: a folder with something in it took its place.
     fs::remove(folder / "data" / "actors" / "c.data");
     fs::create_directories(folder / "data" / "actors" / "c.data");
     std::ofstream(folder / "data" / "actors" / "c.data" / "keep") << "kept";
-    ASSERT_TRUE(initState());
-    ASSERT_EQ(state.actors.size(), 3u);
-    Actor* a = state.actors[0];
+    Actor* a = play.actors()[0];
     click(px(2.f), px(3.f));
-    ASSERT_EQ(state.selectedActor, a);
-    state.currentFrame = 4;
+    ASSERT_EQ(play.selectedActor(), a);
+    play.setCurrentFrame(4);
     drag(600, 400, 80, 0);
-    state.actors[1]->wobble = true;
+    play.actors()[1]->wobble = true;
     testing::internal::CaptureStderr();
     clickSave();
     // The file that was not written is named with its reason; the others are written.
@@ -477,6 +477,41 @@ TEST_F(PanelTest, SaveWritesEveryActorAndABlockedFileKeepsWhatIsThere) {
         ++entries;
     }
     EXPECT_EQ(entries, 6);
+}
+
+TEST_F(PanelTest, ADamagedTrackIsNamedAndSaveLeavesItUntilItsActorIsEditedThenKeepsItAside) {
+    writeMusic(0.5);
+    addActor("a", rampTrack(10, 2.f, 0.f, 3.f));
+    // One byte of the magic damaged: the loader refuses the file, which one byte would mend.
+    const fs::path track = folder / "data" / "actors" / "a.data";
+    std::vector<uint8_t> damaged = fileBytes(track);
+    damaged[0] = 'X';
+    std::ofstream(track, std::ios::binary).write(reinterpret_cast<const char*>(damaged.data()),
+                                                 std::streamsize(damaged.size()));
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(initState());
+    const std::string atLoad = testing::internal::GetCapturedStderr();
+    EXPECT_NE(atLoad.find("data/actors/a.data cannot be read: not a track file"), std::string::npos) << atLoad;
+    ASSERT_EQ(play.loadProblems().size(), 1u);
+    EXPECT_NE(play.loadProblems()[0].find("data/actors/a.data"), std::string::npos);
+
+    // "Save" without an edit of the actor leaves the file as it is, and says so.
+    testing::internal::CaptureStderr();
+    clickSave();
+    const std::string atSave = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(fileBytes(track), damaged);
+    EXPECT_NE(atSave.find("data/actors/a.data left as it is"), std::string::npos) << atSave;
+
+    // Once the actor is edited, "Save" writes its track, the damaged file kept beside it.
+    play.select(play.actors()[0]);  // its default pose lies off the stage, out of a click's reach
+    drag(600, 400, 80, 0);
+    ASSERT_EQ(play.actors()[0]->poses.front().position.X, 0.f);
+    const SaveReport report = state.saveActors();
+    EXPECT_EQ(report.saved, 1);
+    ASSERT_EQ(report.notes.size(), 1u);
+    EXPECT_NE(report.notes[0].find("kept as data/actors/a.data.unreadable"), std::string::npos) << report.notes[0];
+    EXPECT_EQ(fileBytes(folder / "data" / "actors" / "a.data.unreadable"), damaged);
+    EXPECT_EQ(savedData("a").poses.size(), 1u);
 }
 
 }  // namespace

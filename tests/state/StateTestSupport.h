@@ -22,6 +22,7 @@
 #include "render/Image.h"
 #include "render/Renderer2D.h"
 #include "states/MainState.h"
+#include "states/StateAccess.h"
 #include "tests/common/TestDevice.h"
 #include "tests/common/ToneOgg.h"
 #include "ui/ButtonSkin.h"
@@ -30,31 +31,6 @@ namespace state_test {
 
 namespace fs = std::filesystem;
 using namespace irr;
-
-// The main state with its members open to the tests.
-class TestableMainState : public MainState {
-public:
-    using MainState::actors;
-    using MainState::app;
-    using MainState::buttonSkin;
-    using MainState::checkBoxSkin;
-    using MainState::currentFrame;
-    using MainState::draggedActor;
-    using MainState::extension;
-    using MainState::font;
-    using MainState::frameCount;
-    using MainState::images;
-    using MainState::mousePosition;
-    using MainState::pickList;
-    using MainState::playing;
-    using MainState::pressPosition;
-    using MainState::recording;
-    using MainState::selectedActor;
-    using MainState::sliderSkin;
-    using MainState::ui;
-    using MainState::uiOwnsMouse;
-    int elapsed() const { return elapsedMs; }
-};
 
 // A track of n poses whose x grows by step per frame from x0 (y, rotation, scale fixed).
 inline std::vector<ActorPose> rampTrack(int n, float x0 = 2.f, float step = 0.f, float y = 3.f) {
@@ -209,11 +185,11 @@ protected:
     }
 
     // Panel layout on the 1280 x 720 test screen (the stage fills it).
-    float rowStep() const { return state.buttonSkin->height() + 2.f; }
+    float rowStep() const { return play.buttonSkin()->height() + 2.f; }
     // A point inside the button whose top-left corner is at (x, y).
     void clickButtonAt(float x, float y) { click(int(x) + 5, int(y) + 5); }
     void clickPlay() { clickButtonAt(0.f, 0.f); }
-    void clickRewind() { clickButtonAt(state.buttonSkin->width() + 2.f, 0.f); }
+    void clickRewind() { clickButtonAt(play.buttonSkin()->width() + 2.f, 0.f); }
     void clickRec() { clickButtonAt(0.f, rowStep()); }
     void clickStop() { clickButtonAt(0.f, rowStep() * 0.5f); }
     void clickSave() { clickButtonAt(0.f, 720.f - rowStep()); }
@@ -223,7 +199,9 @@ protected:
 
     static IrrlichtDevice* device;
     static Application* app;
-    TestableMainState state;
+    MainState state;
+    // What the tests read and change of the state: the same declared interface the editor uses.
+    StateAccess play{state};
     bool initialised = false;
     fs::path oldCwd;
     fs::path folder;

@@ -184,8 +184,8 @@ TEST_F(StripTest, TheSceneDrawsPlainAndWobblingActorsAndLeavesNothingPending) {
     writePicture("wavy.png", 40, 40);
     writeTrack("wavy", rampTrack(3), false, true);
     ASSERT_TRUE(initState());
-    ASSERT_EQ(state.actors.size(), 2u);
-    EXPECT_TRUE(state.actors[1]->wobble);
+    ASSERT_EQ(play.actors().size(), 2u);
+    EXPECT_TRUE(play.actors()[1]->wobble);
     state.render(device);
     EXPECT_EQ(renderer->primitiveCount(), 0);
     EXPECT_EQ(renderer->vertexCount(), 0);

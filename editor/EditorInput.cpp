@@ -1,0 +1,139 @@
+// The editor's input: keys through the key table (EditorKeys), and the mouse on the panel, the
+// stage and the timeline.
+#include <algorithm>
+#include <cmath>
+
+#include "actors/Actor.h"
+#include "editor/Editor.h"
+#include "states/PropertyRows.h"
+
+using namespace irr;
+
+core::vector2df Editor::scenePoint(int x, int y) const {
+    return windowToScene(layout, core::vector2df(f32(x), f32(y)));
+}
+
+void Editor::dragSelection(const core::vector2df& d) {
+    if (!play.draggedActor() || play.playing()) return;
+    play.draggedActor()->moveFrom(play.currentFrame(), d);
+}
+
+bool Editor::keyDown(const SEvent::SKeyInput* key) {
+    const EditorKey* entry = editorKeyFor(*key);
+    if (entry && runCommand(entry->command, *key)) return true;
+    // Any other key works the focused widget, at once.
+    beginEdit();
+    play.ui().setKeyEvent(StateAccess::keyEventOf(key));
+    runPanel(false);
+    play.ui().setKeyEvent(UiKeyEvent());
+    settleEdit();
+    return true;
+}
+
+bool Editor::runCommand(EditorCommand command, const SEvent::SKeyInput& key) {
+    switch (command) {
+        case EditorCommand::Quit: requestQuit(); return true;
+        case EditorCommand::Save: save(); return true;
+        case EditorCommand::Undo: undo(); return true;
+        case EditorCommand::Redo: redo(); return true;
+        case EditorCommand::PlayStop: togglePlayback(); return true;
+        case EditorCommand::RecStop: toggleRecording(); return true;
+        case EditorCommand::Rewind: seek(0); return true;
+        case EditorCommand::Help: showHelp = !showHelp; return true;
+        case EditorCommand::OnionSkin: onion = !onion; return true;
+        case EditorCommand::BeatsEarlier:
+        case EditorCommand::BeatsLater:
+            if (!beats.empty()) {
+                const long step = key.Shift ? BEAT_SHIFT_FINE_MS : BEAT_SHIFT_MS;
+                setBeats(shiftBeats(beats, command == EditorCommand::BeatsEarlier ? -step : step));
+            }
+            return true;
+        case EditorCommand::BeatsSlower:
+        case EditorCommand::BeatsFaster:
+            if (beats.size() >= 2) {
+                const double step = key.Shift ? BEAT_PERIOD_NUDGE_FINE_MS : BEAT_PERIOD_NUDGE_MS;
+                setBeats(retimeBeats(beats, command == EditorCommand::BeatsSlower ? step : -step));
+            }
+            return true;
+        case EditorCommand::RigPivot:
+        case EditorCommand::RigHang:
+        case EditorCommand::RigUnhang: {
+            // The pivot and parent of the selection, the pointer on the stage; the rig declines
+            // (no selection, a take, a button held) and the key then works the widgets.
+            const std::size_t told = play.rig().messages().size();
+            beginEdit();
+            const bool used = play.rigKey(&key, lastScene);
+            settleEdit();
+            const std::vector<std::string>& messages = play.rig().messages();
+            if (messages.size() > told) status.tell(messages.back());
+            return used;
+        }
+    }
+    return false;
+}
+
+void Editor::mouseDown(const SEvent::SMouseInput* mouse) {
+    updateLayout();
+    beginEdit();
+    UiContext& ui = play.ui();
+    ui.setMousePosition(mouse->X, mouse->Y);
+    ui.pressMouse();
+    runPanel(false);
+    play.setUiOwnsMouse(ui.activeId() >= 0);
+    const float x = f32(mouse->X), y = f32(mouse->Y);
+    onStage = !play.uiOwnsMouse() && layout.stage.contains(x, y) && !showHelp;
+    if (!play.uiOwnsMouse() && layout.wave.contains(x, y)) seek(int(std::floor(frameAtX(x))));
+    // The drag starts anywhere on the stage; it need not be on the actor.
+    if (play.selectedActor() && onStage) play.setDraggedActor(play.selectedActor());
+    play.rigPress(mouse);  // the right button or Shift turns
+    play.setPressPosition(mouse->X, mouse->Y);
+    lastScene = scenePoint(mouse->X, mouse->Y);
+    scrubMusic();
+}
+
+void Editor::mouseMove(const SEvent::SMouseInput* mouse) {
+    play.ui().setMousePosition(mouse->X, mouse->Y);
+    if (play.ui().isMouseDown()) runPanel(false);
+    const core::vector2df p = scenePoint(mouse->X, mouse->Y);
+    // A turn, or a move of an actor with a parent or children, goes through the rig.
+    if (play.draggedActor() && (play.playing() || !play.rigDrag(lastScene, p))) dragSelection(p - lastScene);
+    lastScene = p;
+    play.setMousePosition(mouse->X, mouse->Y);
+    scrubMusic();
+}
+
+void Editor::mouseUp(const SEvent::SMouseInput* mouse) {
+    play.ui().setMousePosition(mouse->X, mouse->Y);
+    play.ui().releaseMouse();
+    runPanel(false);
+    scrubMusic();
+    play.setDraggedActor(nullptr);
+    play.rig().endDrag();
+    settleEdit();
+    if (play.playing() || play.uiOwnsMouse() || !onStage) return;
+    const float dx = f32(mouse->X - play.pressPosition().X);
+    const float dy = f32(mouse->Y - play.pressPosition().Y);
+    if (dx * dx + dy * dy > f32(CLICK_SLOP_SQUARED)) return;  // a drag, not a click
+    play.pickAtScene(scenePoint(mouse->X, mouse->Y));
+}
+
+void Editor::mouseWheel(const SEvent::SMouseInput* mouse) {
+    const float x = f32(mouse->X), y = f32(mouse->Y);
+    if (layout.layers.contains(x, y)) {
+        layerScroll -= mouse->Wheel > 0 ? 1 : -1;
+        const int maxScroll = std::max(0, int(play.actors().size()) - layout.visibleLayerRows());
+        layerScroll = std::max(0, std::min(layerScroll, maxScroll));
+        return;
+    }
+    if (!layout.timeline.contains(x, y) || play.frameCount() < 2) return;
+    // Zoom around the frame under the pointer: it stays under the pointer.
+    const double width = std::max(1.f, layout.wave.width);
+    const double anchor = frameAtX(x);
+    const double whole = double(play.frameCount()) / width;
+    double fpp = framesPerPixel > 0.0 ? framesPerPixel : whole;
+    fpp = mouse->Wheel > 0 ? fpp / TIMELINE_ZOOM_STEP : fpp * TIMELINE_ZOOM_STEP;
+    fpp = std::max(1.0 / TIMELINE_MAX_PIXELS_PER_FRAME, fpp);
+    framesPerPixel = fpp >= whole ? 0.0 : fpp;
+    viewStart = anchor - double(x - layout.wave.x) * (framesPerPixel > 0.0 ? framesPerPixel : whole);
+    clampView();
+}

@@ -1,0 +1,74 @@
+#include "editor/EditorKeys.h"
+
+using namespace irr;
+
+const EditorKey EDITOR_KEYS[] = {
+    {KEY_KEY_P, Held::No, Held::Either, EditorCommand::RigPivot, "P", "its pivot under the pointer", 0},
+    {KEY_KEY_H, Held::No, Held::Either, EditorCommand::RigHang, "H", "hang it from the actor under the pointer", 0},
+    {KEY_KEY_U, Held::No, Held::Either, EditorCommand::RigUnhang, "U", "unhang", 0},
+    {KEY_SPACE, Held::No, Held::Either, EditorCommand::PlayStop, "Space", "Play / Stop", 1},
+    {KEY_KEY_R, Held::No, Held::Either, EditorCommand::RecStop, "R", "Rec / Stop", 1},
+    {KEY_HOME, Held::No, Held::Either, EditorCommand::Rewind, "Home", "frame 0", 1},
+    {KEY_KEY_S, Held::Yes, Held::Either, EditorCommand::Save, "Ctrl+S", "Save", 2},
+    {KEY_KEY_Z, Held::Yes, Held::No, EditorCommand::Undo, "Ctrl+Z", "Undo", 2},
+    {KEY_KEY_Z, Held::Yes, Held::Yes, EditorCommand::Redo, "Ctrl+Shift+Z", "Redo", 2},
+    {KEY_KEY_Y, Held::Yes, Held::Either, EditorCommand::Redo, "Ctrl+Y", "Redo", 2},
+    {KEY_KEY_O, Held::No, Held::Either, EditorCommand::OnionSkin, "O", "onion skin (the selected actor before and after)", 3},
+    {KEY_OEM_4, Held::No, Held::Either, EditorCommand::BeatsEarlier, "[", "shift the beats (Shift: finer)", 4},
+    {KEY_OEM_6, Held::No, Held::Either, EditorCommand::BeatsLater, "]", "shift the beats (Shift: finer)", 4},
+    {KEY_MINUS, Held::No, Held::Either, EditorCommand::BeatsSlower, "-", "slower / faster beats", 4},
+    {KEY_PLUS, Held::No, Held::Either, EditorCommand::BeatsFaster, "=", "slower / faster beats", 4},  // the = key
+    {KEY_ESCAPE, Held::Either, Held::Either, EditorCommand::Quit, "Escape",
+     "quit, as closing the window does (unsaved edits: twice in 3 s)", 5},
+    {KEY_F1, Held::No, Held::Either, EditorCommand::Help, "F1", "show or hide this list", 6},
+};
+const std::size_t EDITOR_KEY_COUNT = sizeof EDITOR_KEYS / sizeof EDITOR_KEYS[0];
+
+namespace {
+
+// The mouse and the widgets, before the keys in the key list.
+const char* const MOUSE_HELP_LINES[] = {
+    "Keys and mouse",
+    "Click an actor on the stage or its name in Layers: select it",
+    "  (click again where actors overlap: the next one)",
+    "Drag on the stage: move the selected actor from this frame on (with what hangs from it)",
+    "Right-drag or Shift+drag on the stage: turn it about its pivot (with what hangs from it)",
+    "Timeline: click or drag to go to a frame (the music plays",
+    "  while the thumb is held); the wheel zooms, over Layers it scrolls",
+    "Tab, Shift+Tab: next / previous control; Return presses it;",
+    "  arrows move a slider",
+};
+// Between the keys on one line of the key list.
+constexpr const char* KEY_HELP_GAP = "    ";
+
+// True when a modifier's state is what an entry asks.
+bool holds(Held wanted, bool held) { return wanted == Held::Either || (wanted == Held::Yes) == held; }
+
+}  // namespace
+
+const EditorKey* editorKeyFor(const SEvent::SKeyInput& key) {
+    for (const EditorKey& entry : EDITOR_KEYS)
+        if (entry.key == key.Key && holds(entry.control, key.Control) && holds(entry.shift, key.Shift))
+            return &entry;
+    return nullptr;
+}
+
+std::vector<std::string> editorHelpLines() {
+    std::vector<std::string> lines(std::begin(MOUSE_HELP_LINES), std::end(MOUSE_HELP_LINES));
+    std::string line;
+    for (std::size_t i = 0; i < EDITOR_KEY_COUNT; ++i) {
+        const EditorKey& entry = EDITOR_KEYS[i];
+        const bool sameHelpAsNext = i + 1 < EDITOR_KEY_COUNT && EDITOR_KEYS[i + 1].line == entry.line &&
+                                    std::string(EDITOR_KEYS[i + 1].help) == entry.help;
+        const bool sameHelpAsLast = i > 0 && EDITOR_KEYS[i - 1].line == entry.line &&
+                                    std::string(EDITOR_KEYS[i - 1].help) == entry.help;
+        if (!line.empty()) line += sameHelpAsLast ? ", " : KEY_HELP_GAP;
+        line += entry.name;
+        if (!sameHelpAsNext) line += std::string(": ") + entry.help;
+        if (i + 1 == EDITOR_KEY_COUNT || EDITOR_KEYS[i + 1].line != entry.line) {
+            lines.push_back(line);
+            line.clear();
+        }
+    }
+    return lines;
+}

@@ -1,0 +1,75 @@
+#include "states/ActorPictures.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+
+#include "render/Image.h"
+#include "render/PictureLimits.h"
+#include "render/Renderer2D.h"
+
+namespace {
+
+constexpr unsigned char PNG_SIGNATURE[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+constexpr unsigned char JPEG_SIGNATURE[3] = {0xFF, 0xD8, 0xFF};
+// The marker a whole JPEG file ends with.
+constexpr unsigned char JPEG_END[2] = {0xFF, 0xD9};
+
+}  // namespace
+
+std::string pictureSignatureProblem(const unsigned char* bytes, std::size_t size) {
+    if (size == 0) return "the file is empty";
+    if (size >= sizeof PNG_SIGNATURE && std::memcmp(bytes, PNG_SIGNATURE, sizeof PNG_SIGNATURE) == 0)
+        return "";
+    if (size >= sizeof JPEG_SIGNATURE && std::memcmp(bytes, JPEG_SIGNATURE, sizeof JPEG_SIGNATURE) == 0)
+        return "";
+    return "not a PNG or JPEG picture";
+}
+
+bool jpegTailComplete(const unsigned char* tail, std::size_t size) {
+    std::size_t n = size;
+    while (n > 0 && (tail[n - 1] == 0 || tail[n - 1] == '\n' || tail[n - 1] == '\r')) --n;
+    return n >= sizeof JPEG_END && std::memcmp(tail + n - sizeof JPEG_END, JPEG_END, sizeof JPEG_END) == 0;
+}
+
+std::unique_ptr<Image> loadActorPicture(Renderer2D& renderer, const std::string& path, irr::u32 flags,
+                                        std::string& problem) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        problem = std::string("cannot be opened (") + std::strerror(errno ? errno : EIO) + ")";
+        return nullptr;
+    }
+    unsigned char start[PICTURE_SIGNATURE_BYTES];
+    in.read(reinterpret_cast<char*>(start), sizeof start);
+    problem = pictureSignatureProblem(start, std::size_t(in.gcount()));
+    if (!problem.empty()) return nullptr;
+    if (std::memcmp(start, JPEG_SIGNATURE, sizeof JPEG_SIGNATURE) == 0) {
+        in.clear();
+        in.seekg(0, std::ios::end);
+        const std::streamoff size = in.tellg();
+        const std::streamoff from = size > std::streamoff(JPEG_TAIL_BYTES) ? size - std::streamoff(JPEG_TAIL_BYTES) : 0;
+        unsigned char tail[JPEG_TAIL_BYTES];
+        in.seekg(from);
+        in.read(reinterpret_cast<char*>(tail), std::streamsize(size - from));
+        if (size < 0 || !jpegTailComplete(tail, std::size_t(in.gcount()))) {
+            problem = "the picture is cut short (it lacks the end of a JPEG file)";
+            return nullptr;
+        }
+    }
+    in.close();
+
+    irr::video::IImage* picture = renderer.readPicture(path.c_str());
+    if (!picture) {
+        problem = "the picture is damaged or cut short";
+        return nullptr;
+    }
+    const irr::core::dimension2d<irr::u32> size = picture->getDimension();
+    problem = pictureSizeProblem(size.Width, size.Height);
+    if (!problem.empty()) {
+        picture->drop();
+        return nullptr;
+    }
+    std::unique_ptr<Image> image(renderer.createImage(path.c_str(), picture, true, flags, nullptr));
+    if (!image) problem = "no texture could be made of it";
+    return image;
+}

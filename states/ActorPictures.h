@@ -1,0 +1,27 @@
+#pragma once
+// Reading an actor's picture: a PNG or JPEG file in the actor folder, within the program's
+// picture limit. A picture that cannot be shown is refused with the reason in words.
+#include <irrlicht.h>
+
+#include <memory>
+#include <string>
+
+class Image;
+class Renderer2D;
+
+// Bytes read from the start of a picture file to tell PNG from JPEG.
+constexpr std::size_t PICTURE_SIGNATURE_BYTES = 8;
+// Bytes read from the end of a JPEG file to find its end marker.
+constexpr std::size_t JPEG_TAIL_BYTES = 64;
+
+// Why the start of a file is not that of a PNG or JPEG picture ("" when it is).
+std::string pictureSignatureProblem(const unsigned char* bytes, std::size_t size);
+// True when the last bytes of a JPEG file hold its end marker, followed by nothing but zero
+// bytes or line breaks (a file cut short lacks it, and is never handed to the decoder, which
+// would read past what is there).
+bool jpegTailComplete(const unsigned char* tail, std::size_t size);
+// Loads the picture at path as an Image with the renderer's flags; null with the reason in
+// problem when the file is missing, empty, not a PNG or JPEG, damaged or cut short, or larger
+// than the picture limit.
+std::unique_ptr<Image> loadActorPicture(Renderer2D& renderer, const std::string& path, irr::u32 flags,
+                                        std::string& problem);
