@@ -1,6 +1,5 @@
 // The export's pure parts: formats by file name, frame-number patterns, ffmpeg's arguments,
-// finding ffmpeg, temporary names, the progress text, and the offline step lengths against
-// the application's fixed-step clock.
+// finding ffmpeg, temporary names, the progress text, and the frames playback shows.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "app/Application.h"
+#include "export/FfmpegJob.h"
+#include "export/OfflinePlayback.h"
+#include "export/PendingOutput.h"
+#include "export/Progress.h"
 #include "platform/ChildProcess.h"
-#include "export/VideoExport.h"
-#include "platform/Ticks.h"
-#include "tests/app/RecordingState.h"
 
 namespace {
 
@@ -222,33 +221,6 @@ TEST(ProgressLineTest, ShowsTheBarFramesRateAndTimeLeft) {
     EXPECT_EQ(progressLine(15, 10, 1.0, 2), "[##] 10/10 frames  10.0 fps  0:00 left");
 }
 
-// The application's loop driven by a hand-set tick, so its fixed-step clock can be watched.
-class StepSequenceTest : public ::testing::Test {
-protected:
-    void SetUp() override { setTickSource([this] { return tick; }); }
-    void TearDown() override { setTickSource(nullptr); }
-    uint32_t tick = 1000;
-};
-
-TEST_F(StepSequenceTest, OfflineStepsAreTheStepsTheFixedStepClockDelivers) {
-    Application app(nullptr);
-    RecordingState state;
-    app.setState(&state);
-    // Uneven iterations, some too short for a step, some with a backlog of several.
-    const uint32_t gaps[] = {0, 3, 16, 17, 40, 1, 100, 9, 33, 250, 16, 16, 17, 5};
-    for (int round = 0; round < 40; ++round) {
-        for (uint32_t gap : gaps) {
-            tick += gap;
-            app.smoothClock();
-            app.fixedUpdate();
-        }
-    }
-    ASSERT_GT(state.steps.size(), 500u);
-    OfflineClock clock;
-    for (size_t i = 0; i < state.steps.size(); ++i)
-        ASSERT_EQ(clock.nextStepMs(60), state.steps[i]) << "step " << i;
-}
-
 // The export holds the frames playback shows: up to the music's end or the tracks' last frame.
 TEST(PlaybackFrameCountTest, TheMusicsEndOrTheLastFrameEndsTheExport) {
     EXPECT_EQ(playbackFrameCount(600, 2000), 120);  // frames 0..119 lie within 2 s of music
@@ -257,17 +229,6 @@ TEST(PlaybackFrameCountTest, TheMusicsEndOrTheLastFrameEndsTheExport) {
     EXPECT_EQ(playbackFrameCount(600, -1), 600);    // no music: every frame
     EXPECT_EQ(playbackFrameCount(600, 0), 1);       // frame 0 is always shown
     EXPECT_EQ(playbackFrameCount(5, 2000000000), 5);
-}
-
-TEST(OfflineClockTest, StepsAreWholeMillisecondsOfTheRate) {
-    OfflineClock clock;
-    int sum = 0;
-    for (int i = 0; i < 60; ++i) sum += clock.nextStepMs(60);
-    EXPECT_EQ(sum, 960);  // 16 ms a step: the state's clock lags the music by design
-    OfflineClock other;
-    EXPECT_EQ(other.nextStepMs(0), 0);
-    EXPECT_EQ(other.nextStepMs(-5), 0);
-    EXPECT_EQ(other.nextStepMs(1000), 1);
 }
 
 }  // namespace
