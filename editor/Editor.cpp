@@ -56,9 +56,6 @@ constexpr int PROPERTY_ID_BLOCK = 2000;
 constexpr int LAYER_ID_BLOCK = 3000;
 // Room for a formatted line.
 constexpr int LINE_SIZE = 256;
-// Text alignment bits.
-constexpr int ALIGN_LEFT_TOP = 0;
-constexpr int ALIGN_RIGHT = 0x8;
 // The keys and mouse actions, as F1 shows them.
 const char* const HELP_LINES[] = {
     "Keys and mouse",
@@ -125,7 +122,7 @@ void Editor::enter() {
         toolSkin->setTextScale(EDITOR_BUTTON_SCALE);
         layerSkin = new ButtonSkin(state.font, nullptr, nullptr, nullptr, nullptr);
         layerSkin->setTextScale(LABEL_SCALE);
-        layerSkin->setTextAlign(0x10);  // left, centred vertically
+        layerSkin->setTextAlign(ALIGN_CENTRE_Y);  // left, centred vertically
     }
     updateLayout();
     if (state.app)

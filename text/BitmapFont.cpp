@@ -359,13 +359,13 @@ bool BitmapFont::glyphDrawable(const Glyph& g) const {
 float BitmapFont::drawLine(float x, float y, const char* text, int alignFlags, float scale,
                            const ColorRGBA* colour, int length) {
     float penX = x, penY = y;
-    if (alignFlags & 0x04)
+    if (alignFlags & ALIGN_CENTRE_X)
         penX = x - textWidth(text, scale, length) / 2.f;
-    else if (alignFlags & 0x08)
+    else if (alignFlags & ALIGN_RIGHT)
         penX = x - textWidth(text, scale, length);
-    if (alignFlags & 0x10)
+    if (alignFlags & ALIGN_CENTRE_Y)
         penY = y - scaledLineHeight(scale) / 2.f;
-    else if (alignFlags & 0x20)
+    else if (alignFlags & ALIGN_BOTTOM)
         penY = y - scaledLineHeight(scale);
 
     for (FontPage& page : pages_)
