@@ -22,6 +22,7 @@
 #include "states/MainState.h"
 #include "states/PropertyRows.h"
 #include "text/BitmapFont.h"
+#include "text/Utf8.h"
 #include "ui/ButtonSkin.h"
 #include "ui/SliderSkin.h"
 
@@ -755,7 +756,7 @@ std::string Editor::fitted(const std::string& line, float width) const {
     std::string cut = line;
     while (!cut.empty() &&
            state.font->textWidth((cut + "...").c_str(), LABEL_SCALE, -1) > width)
-        cut.pop_back();
+        popLastCharacter(cut);  // whole characters, never part of one
     return cut + "...";
 }
 
