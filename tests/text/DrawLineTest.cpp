@@ -14,7 +14,7 @@ namespace {
 
 // A loaded standard font with kerning A-V -2, V-A -3, a-b -5, drawing into its recorder.
 struct Fixture {
-    RecordingRenderer renderer;
+    PageRecorder renderer;
     BitmapFont font{&renderer, "fonts/t.fnt"};
     Fixture() {
         const std::string text =
@@ -169,7 +169,7 @@ TEST(DrawLine, EscapesTrackingLengthAndMissingGlyphs) {
 
 TEST(DrawLine, Utf8DrawsWhatTheFontHasAndAReplacementForWhatItLacks) {
     // ü (252) and ï (239) by their code points, n, a space and '?', but no U+FFFD.
-    RecordingRenderer renderer;
+    PageRecorder renderer;
     BitmapFont font(&renderer, "fonts/u.fnt");
     const std::string text = infoLine() + commonLine() + "page id=0 file=\"p0.png\"\nchars count=5\n" +
                              charLine(32, 0, 0, 0, 0, 0, 0, 8) + charLine(63, 10, 0, 8, 12, 0, 4, 9) +
