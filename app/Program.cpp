@@ -35,7 +35,7 @@ bool wantsFullscreen(const char* commandLine) {
 IrrlichtDevice* createProgramDevice(bool fullscreen) {
     core::dimension2d<u32> size(PROGRAM_WINDOW_WIDTH, PROGRAM_WINDOW_HEIGHT);
     // Full screen covers the display at its own size, so that its mode never has to change;
-    // the application then scales the 1280 x 720 picture onto it.
+    // the application then scales the stage's picture onto it.
     unsigned width = 0, height = 0;
     if (fullscreen && displaySize(width, height)) size.set(width, height);
     return createDevice(video::EDT_OPENGL, size, PROGRAM_COLOR_BITS, fullscreen, true, true,

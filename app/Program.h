@@ -34,7 +34,7 @@ using DeviceFactory = irr::IrrlichtDevice* (*)(bool fullscreen);
 std::string joinArguments(int argc, const char* const* argv);
 // Full screen unless the command line starts with a lower-case 'w'.
 bool wantsFullscreen(const char* commandLine);
-// The program's device: OpenGL, 32 bits, stencil and vsync on, no receiver; a 1280 x 720
+// The program's device: OpenGL, 32 bits, stencil and vsync on, no receiver; a stage-sized
 // window, or full screen at the display's own size.
 irr::IrrlichtDevice* createProgramDevice(bool fullscreen);
 // The editing mode's device: as createProgramDevice, but always a resizable window that fits

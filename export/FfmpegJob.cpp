@@ -161,8 +161,8 @@ std::vector<std::string> ffmpegArguments(const FfmpegJob& job) {
     }
 
     if (sound) {
-        // Frame n belongs to the music time n / 60 s: the sound starts with frame 0 and is
-        // cut, or padded with silence, to exactly the video's length.
+        // Frame n belongs to the music time n / FRAMES_PER_SECOND s: the sound starts with
+        // frame 0 and is cut, or padded with silence, to exactly the video's length.
         const long samples = long(job.frameCount) * (EXPORT_AUDIO_RATE / FRAMES_PER_SECOND);
         a.insert(a.end(), {"-af",
                            "aresample=" + std::to_string(EXPORT_AUDIO_RATE) +

@@ -237,7 +237,8 @@ signed char F_API FSOUND_Stream_Close(FSOUND_STREAM* stream) {
         DeviceLock lock;
         detach(stream);
     }
-    delete stream; // outside the lock: ends the decoder thread
+    // The handle owned the stream; freed outside the lock (it ends the decoder thread).
+    std::unique_ptr<FSOUND_STREAM> closed(stream);
     g_error = FSOUND_ERR_NONE;
     return true;
 }
