@@ -73,9 +73,10 @@ public:
         NoState,        // the state could not be made or its init failed
     };
 
+    // Nothing made yet.
     ProgramSession();
-    // Leaves the state if it runs, shuts it down and deletes it (also after a failed init, so
-    // that what it loaded is released), then the application, then drops the device.
+    // Shuts the state down and deletes it (also after a failed init, so that what it loaded
+    // is released), then deletes the application and drops the device.
     ~ProgramSession();
     ProgramSession(const ProgramSession&) = delete;
     ProgramSession& operator=(const ProgramSession&) = delete;
@@ -86,6 +87,7 @@ public:
     // Enters the state, runs the application's loop until it ends, leaves the state.
     void run();
 
+    // The engine device (null before start() opened it).
     irr::IrrlichtDevice* device() const { return device_.get(); }
     // The application (null before start() made it).
     Application* application() const { return application_.get(); }

@@ -39,6 +39,7 @@ private:
 // above the export window and no buffer swap can touch them) and reads them back.
 class FrameReader {
 public:
+    // Makes the off-screen target on the device's driver (see ready()).
     FrameReader(irr::IrrlichtDevice* device, int width, int height);
     // Releases the off-screen target and draws to the window again.
     ~FrameReader();

@@ -18,6 +18,7 @@ std::vector<std::string> removeLeftoverOutputs(const std::string& finalPath);
 
 class PendingOutput {
 public:
+    // The output that will have finalPath as its name; nothing is reserved yet.
     PendingOutput(std::string finalPath, ExportFormat format);
     // Removes whatever was written under the temporary name, unless it was committed.
     ~PendingOutput();
@@ -37,7 +38,7 @@ public:
 
 private:
     std::string finalPath;
-    bool sequence;
-    std::string temporary;
-    std::string ffmpegOutput;
+    bool sequence;             // a frame sequence: the temporary name is a folder
+    std::string temporary;     // the reserved temporary name, empty when none
+    std::string ffmpegOutput;  // what ffmpeg is told to write
 };

@@ -51,6 +51,7 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
 // the program (SIGPIPE is ignored).
 class PipedChild {
 public:
+    // No child yet; SIGPIPE ignored until the destructor puts its old handling back.
     PipedChild();
     // Ends a child still running at once and reaps it.
     ~PipedChild();
@@ -69,9 +70,9 @@ public:
     void kill();
 
 private:
-    pid_t pid = -1;
-    int input = -1;
-    struct sigaction oldPipe {};
+    pid_t pid = -1;               // the child, -1 when there is none
+    int input = -1;               // the write end of its standard input, -1 once closed
+    struct sigaction oldPipe {};  // SIGPIPE's handling before
 };
 
 // True when the process that had this id, and was running at aliveAt (seconds since the

@@ -20,6 +20,7 @@ bool displaySize(unsigned& width, unsigned& height);
 // before. Holds nothing without an X display.
 class DisplayHold {
 public:
+    // Opens the connection (none without an X display).
     DisplayHold();
     // Closes the connection.
     ~DisplayHold();
