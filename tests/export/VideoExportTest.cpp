@@ -2,6 +2,7 @@
 // finding ffmpeg, temporary names, the progress text, and the frames playback shows.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -208,6 +209,46 @@ TEST(OutputPathTest, TheTemporaryNameIsHiddenBesideTheFinalOne) {
     EXPECT_EQ(temporaryOutputPath("out.mp4", 42), "./.out.mp4.42.part");
     EXPECT_EQ(temporaryOutputPath("build/x.webm", 7), "build/.x.webm.7.part");
     EXPECT_EQ(temporaryOutputPath("/x.gif", 7), "/.x.gif.7.part");
+}
+
+// A folder of the test's own.
+class OutputFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/tumelora-output-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        root = tmpl;
+    }
+    void TearDown() override { fs::remove_all(root); }
+    fs::path root;
+};
+
+// Only the leftovers of runs whose process is gone are removed: never the output of an export
+// that still runs (here: this process), never a file that only looks alike.
+TEST_F(OutputFolderTest, LeftoversOfGoneRunsAreRemovedAndNothingElse) {
+    const pid_t gone = fork();
+    ASSERT_GE(gone, 0);
+    if (gone == 0) _exit(0);
+    ASSERT_EQ(waitpid(gone, nullptr, 0), gone);
+    const fs::path dead = root / (".out.mp4." + std::to_string(gone) + ".part");
+    const fs::path running = root / (".out.mp4." + std::to_string(getpid()) + ".part");
+    const fs::path deadSequence = root / (".tumelora-export-" + std::to_string(gone) + ".part");
+    const fs::path lookalike = root / ".out.mp4.12a.part";
+    const fs::path otherName = root / (".other.mp4." + std::to_string(gone) + ".part");
+    for (const fs::path& p : {dead, running, lookalike, otherName}) std::ofstream(p) << "frames";
+    fs::create_directories(deadSequence);
+    std::ofstream(deadSequence / "f-00001.png") << "frame";
+
+    std::vector<std::string> removed = removeLeftoverOutputs((root / "out.mp4").string());
+    std::sort(removed.begin(), removed.end());
+    std::vector<std::string> expected = {dead.string(), deadSequence.string()};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(removed, expected);
+    EXPECT_FALSE(fs::exists(dead));
+    EXPECT_FALSE(fs::exists(deadSequence));
+    EXPECT_TRUE(fs::exists(running));
+    EXPECT_TRUE(fs::exists(lookalike));
+    EXPECT_TRUE(fs::exists(otherName));
 }
 
 TEST(ProgressLineTest, ShowsTheBarFramesRateAndTimeLeft) {
