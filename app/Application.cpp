@@ -45,8 +45,6 @@ double musicClockMs(double simulatedTimeMs, double heardMs, int currentFrame) {
 Application::Application(IrrlichtDevice* device) : device_(device) {}
 
 Application::~Application() {
-    // The application created the renderer, so it deletes it: nothing is left at exit.
-    delete renderer_;
     if (currentApplication == this) currentApplication = nullptr;
 }
 
@@ -58,8 +56,8 @@ bool Application::init(IrrlichtDevice* device) {
     if (!driver_) return false;
     sceneManager = device_->getSceneManager();
     if (!sceneManager) return false;
-    delete renderer_;  // a second init replaces the renderer instead of leaking it
-    renderer_ = new Renderer2D(device_, DEFAULT_QUAD_CAPACITY);
+    // A second init replaces the renderer.
+    renderer_ = std::make_unique<Renderer2D>(device_, DEFAULT_QUAD_CAPACITY);
     resetClock();
     return true;
 }
@@ -73,9 +71,7 @@ void Application::setState(GameState* state) {
 
 void Application::resetClock() {
     followedSource = false;
-    simulatedTimeMs = 0.0;
-    startTick = GetTickCount();
-    smoothedTimeMs = 0;
+    clock.reset(GetTickCount());
 }
 
 void Application::setTimeSource(TimeSource source) { timeSource = std::move(source); }
@@ -86,46 +82,40 @@ void Application::smoothClock() {
         followedSource = true;
         // The source is smooth already (halving toward it would leave the clock one loop
         // iteration behind it); a source far outside the int range is not a time.
-        if (sourceMs > -1e9 && sourceMs < 1e9) smoothedTimeMs = int32_t(std::floor(sourceMs + displayLeadMs));
+        if (sourceMs > -1e9 && sourceMs < 1e9) clock.smoothedTimeMs = int32_t(std::floor(sourceMs + displayLeadMs));
         return;
     }
     if (followedSource) {
         // Back to the tick clock: it goes on from where the source left the clock.
         followedSource = false;
-        startTick = GetTickCount() - uint32_t(smoothedTimeMs);
+        clock.startTick = GetTickCount() - uint32_t(clock.smoothedTimeMs);
     }
-    // Signed 32-bit arithmetic (wrapping, computed unsigned to stay defined); the
-    // division truncates toward zero.
-    const int32_t elapsed = int32_t(GetTickCount() - startTick);
-    const int32_t sum = int32_t(uint32_t(smoothedTimeMs) + uint32_t(elapsed));
-    smoothedTimeMs = sum / 2;
+    clock.smoothToward(GetTickCount());
 }
 
 bool Application::fixedUpdate() {
-    // The fixed-step clock: the state is advanced in steps of 1000 / updateRate ms until
-    // the simulated time reaches the smoothed clock, at most maxStepsPerFrame steps per
-    // call; a larger backlog is kept and caught up in later calls.
-    const double now = double(smoothedTimeMs);
-    if (simulatedTimeMs > now) return false;
+    // The state is advanced in steps until the simulated time reaches the smoothed clock, at
+    // most maxStepsPerFrame steps per call; a larger backlog is kept and caught up in later
+    // calls.
+    const double now = double(clock.smoothedTimeMs);
+    if (clock.simulatedTimeMs > now) return false;
     if (!state_) {
-        simulatedTimeMs = now;
+        clock.simulatedTimeMs = now;
         return false;
     }
     int steps = 0;
-    while (now > simulatedTimeMs) {
-        if (++steps > maxStepsPerFrame) break;
+    while (now > clock.simulatedTimeMs) {
+        if (++steps > clock.maxStepsPerFrame) break;
+        // The rate is read at every step; a state without a positive rate is not advanced.
         const int rate = state_->updateRate();
-        // A state without a positive rate has no step length: it is not advanced.
         if (rate <= 0) break;
-        const double previous = simulatedTimeMs;
-        simulatedTimeMs += 1000.0 / rate;
-        state_->update(int(simulatedTimeMs - previous));
+        state_->update(clock.step(rate));
     }
     // Following the music, an iteration that leaves a backlog draws nothing: the next
     // iterations catch up without the cost of drawing, so a slow machine drops pictures
     // instead of falling behind the music.
     const int rate = state_->updateRate();
-    if (followedSource && rate > 0 && now > simulatedTimeMs + 1000.0 / rate) return false;
+    if (followedSource && rate > 0 && now > clock.simulatedTimeMs + FixedStepClock::stepMs(rate)) return false;
     return true;
 }
 

@@ -2,10 +2,11 @@
 // The program's spine: event routing, the current state and the fixed-step main loop.
 #include <irrlicht.h>
 
-#include <functional>
-
 #include <cstdint>
 #include <functional>
+#include <memory>
+
+#include "app/FixedStepClock.h"
 
 class GameState;
 class Renderer2D;
@@ -32,7 +33,7 @@ public:
 
     bool isRunning() const { return running; }
     void setRunning(bool value) { running = value; }
-    Renderer2D* renderer() const { return renderer_; }
+    Renderer2D* renderer() const { return renderer_.get(); }
     irr::IrrlichtDevice* device() const { return device_; }
     irr::video::IVideoDriver* driver() const { return driver_; }
     // The size of the picture the state draws: the stage size when one is set, else the screen's.
@@ -59,11 +60,8 @@ public:
     // Sets both clocks to 0 and remembers the current tick.
     void resetClock();
 
-    // FixedStepClock.
-    int smoothedTimeMs = 0;
-    uint32_t startTick = 0;
-    double simulatedTimeMs = 0.0;
-    int maxStepsPerFrame = 4;
+    // The loop's fixed-step clock.
+    FixedStepClock clock;
 
 private:
     bool running = true;
@@ -75,7 +73,7 @@ private:
     // Added to the time source's time, so the frame drawn is the one due while it is seen.
     double displayLeadMs = 0.0;
     GameState* state_ = nullptr;
-    Renderer2D* renderer_ = nullptr;
+    std::unique_ptr<Renderer2D> renderer_;
     irr::IrrlichtDevice* device_;
     irr::video::IVideoDriver* driver_ = nullptr;
     irr::scene::ISceneManager* sceneManager = nullptr;

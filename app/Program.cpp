@@ -35,7 +35,7 @@ bool wantsFullscreen(const char* commandLine) {
 IrrlichtDevice* createProgramDevice(bool fullscreen) {
     core::dimension2d<u32> size(PROGRAM_WINDOW_WIDTH, PROGRAM_WINDOW_HEIGHT);
     // Full screen covers the display at its own size, so that its mode never has to change;
-    // the application then scales the 1280 x 720 picture onto it.
+    // the application then scales the stage's picture onto it.
     unsigned width = 0, height = 0;
     if (fullscreen && displaySize(width, height)) size.set(width, height);
     return createDevice(video::EDT_OPENGL, size, PROGRAM_COLOR_BITS, fullscreen, true, true,
@@ -62,44 +62,74 @@ IrrlichtDevice* createEditorDevice(bool) {
     return device;
 }
 
-int runProgram(const char* commandLine, StateFactory makeState, DeviceFactory makeDevice) {
-    const bool fullscreen = wantsFullscreen(commandLine);
+void ProgramSession::DeviceDrop::operator()(IrrlichtDevice* device) const { device->drop(); }
+
+ProgramSession::ProgramSession() = default;
+
+ProgramSession::~ProgramSession() {
+    if (state_) {
+        state_->shutdown();
+        state_.reset();
+    }
+    if (receiving) device_->setEventReceiver(nullptr);
+    application_.reset();
+    device_.reset();
+}
+
+ProgramSession::Start ProgramSession::start(const ProgramSetup& setup, const StateFactory& makeState) {
     // Ctrl+C, kill and a logout end the program through the same path as Escape.
     installQuitSignals();
     // Some OpenGL drivers raise harmless X errors while the device starts (vsync).
     installNonFatalXErrorHandler();
-    IrrlichtDevice* device = makeDevice(fullscreen);
-    if (!device) {
-        showError("Error", "Cannot initialize engine with given video driver & parameters.");
-        return 1;
+    {
+        // The device factory may read the display's size through a short connection first.
+        const DisplayHold hold;
+        device_.reset(setup.makeDevice(setup.fullscreen));
     }
-    showCaption(device, L"Loading...");
+    if (!device_) return Start::NoDevice;
+    IrrlichtDevice* device = device_.get();
+    showCaption(device, setup.loadingCaption);
     device->getVideoDriver()->setTextureCreationFlag(video::ETCF_OPTIMIZED_FOR_QUALITY, true);
 
-    Application* application = new Application(device);
-    if (application->init(device)) {
-        // Full screen: the program's picture, scaled to fit the display and centred (also
-        // where the engine could only open a window of the display's size).
-        if (fullscreen && makeDevice == createProgramDevice)
-            application->setStageSize(int(PROGRAM_WINDOW_WIDTH), int(PROGRAM_WINDOW_HEIGHT));
-        device->setEventReceiver(application);
-        showCaption(device, application->caption());
-        GameState* state = makeState ? makeState() : nullptr;
-        if (state && state->init()) {
-            application->setState(state);
-            application->run();
-            application->setState(nullptr);
-        } else {
-            showError("Error", "Couldn't initialize MainState.");
-        }
-        if (state) {
-            // Also after a failed init, so a half-loaded state releases what it loaded.
-            state->shutdown();
-            delete state;
-        }
-        device->setEventReceiver(nullptr);
+    application_ = std::make_unique<Application>(device);
+    if (!application_->init(device)) return Start::NoApplication;
+    // The program's picture, scaled to fit the display and centred (also where the engine
+    // could only open a window of the display's size).
+    if (setup.fitStage) application_->setStageSize(STAGE_WIDTH_PIXELS, STAGE_HEIGHT_PIXELS);
+    if (setup.receiveInput) {
+        device->setEventReceiver(application_.get());
+        receiving = true;
     }
-    delete application;
-    device->drop();
+    showCaption(device, setup.caption ? setup.caption : application_->caption());
+    if (makeState) state_ = makeState();
+    if (!state_ || !state_->init()) return Start::NoState;
+    return Start::Ready;
+}
+
+void ProgramSession::run() {
+    application_->setState(state_.get());
+    application_->run();
+    application_->setState(nullptr);
+}
+
+int runProgram(const char* commandLine, const StateFactory& makeState, DeviceFactory makeDevice) {
+    ProgramSetup setup;
+    setup.makeDevice = makeDevice;
+    setup.fullscreen = wantsFullscreen(commandLine);
+    setup.fitStage = setup.fullscreen && makeDevice == createProgramDevice;
+    ProgramSession session;
+    switch (session.start(setup, makeState)) {
+        case ProgramSession::Start::NoDevice:
+            showError("Error", "Cannot initialize engine with given video driver & parameters.");
+            return 1;
+        case ProgramSession::Start::NoApplication:
+            return 0;
+        case ProgramSession::Start::NoState:
+            showError("Error", "Couldn't initialize MainState.");
+            return 0;
+        case ProgramSession::Start::Ready:
+            break;
+    }
+    session.run();
     return 0;
 }

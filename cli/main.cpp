@@ -1,5 +1,6 @@
 // The program's entry point: everything but the choice of the main state is in runProgram.
 #include <cstdio>
+#include <memory>
 
 #include "app/GameState.h"
 #include "app/Program.h"
@@ -21,15 +22,15 @@ constexpr int EXIT_NO_PROJECT = 1;
 ScenePaths scenePaths;
 
 // The state the program runs.
-GameState* makeMainState() {
-    MainState* state = new MainState;
+std::unique_ptr<GameState> makeMainState() {
+    auto state = std::make_unique<MainState>();
     state->setScenePaths(scenePaths);
     return state;
 }
 
 // The state of the editing mode.
-GameState* makeEditorState() {
-    MainState* state = new MainState;
+std::unique_ptr<GameState> makeEditorState() {
+    auto state = std::make_unique<MainState>();
     state->setScenePaths(scenePaths);
     enableEditing(*state);
     return state;

@@ -55,7 +55,7 @@ void Editor::enter() {
         toolSkin->setTextScale(EDITOR_BUTTON_SCALE);
         layerSkin = std::make_unique<ButtonSkin>(play.font(), nullptr, nullptr, nullptr, nullptr);
         layerSkin->setTextScale(EDITOR_LABEL_SCALE);
-        layerSkin->setTextAlign(DRAW_HOTSPOT_Y);  // left, centred vertically
+        layerSkin->setTextAlign(ALIGN_CENTRE_Y);  // left, centred vertically
     }
     updateLayout();
     if (app) app->setCloseGuard([this] { return requestQuit(); });

@@ -14,6 +14,7 @@
 #include "render/Image.h"
 #include "render/Renderer2D.h"
 #include "text/BitmapFont.h"
+#include "text/Utf8.h"
 
 using namespace irr;
 
@@ -73,7 +74,7 @@ std::string Editor::fitted(const std::string& line, float width) const {
     if (!font || font->textWidth(line.c_str(), EDITOR_LABEL_SCALE, -1) <= width) return line;
     std::string cut = line;
     while (!cut.empty() && font->textWidth((cut + "...").c_str(), EDITOR_LABEL_SCALE, -1) > width)
-        cut.pop_back();
+        popLastCharacter(cut);  // whole characters, never part of one
     return cut + "...";
 }
 
@@ -219,7 +220,7 @@ void Editor::drawTimeline() {
     }
     std::snprintf(line, sizeof line, "Frame %d / %d   %d:%02d.%03d   %s", play.currentFrame(),
                   play.frameCount() - 1, ms / 60000, (ms / 1000) % 60, ms % 1000, tempo);
-    text(layout.timelineText.x, layout.timelineText.y, line, 0, EDITOR_TEXT_COLOUR);
+    text(layout.timelineText.x, layout.timelineText.y, line, ALIGN_LEFT_TOP, EDITOR_TEXT_COLOUR);
     std::snprintf(line, sizeof line, "%s  wheel: zoom", framesPerPixel > 0.0 ? "zoomed" : "whole song");
     text(layout.timelineText.x + layout.timelineText.width, layout.timelineText.y, line, DRAW_RIGHT,
          EDITOR_DIM_TEXT_COLOUR);
@@ -245,16 +246,16 @@ void Editor::drawHelp() {
     const float bottom = st.y + st.height - metrics.textH;
     float y = st.y + EDITOR_GAP;
     for (const std::string& line : editorHelpLines()) {
-        text(st.x + EDITOR_GAP, y, line.c_str(), 0, EDITOR_TEXT_COLOUR);
+        text(st.x + EDITOR_GAP, y, line.c_str(), ALIGN_LEFT_TOP, EDITOR_TEXT_COLOUR);
         y += step;
     }
     // What the status line said, in full, as far as there is room.
     if (status.history().empty() || y > bottom) return;
-    text(st.x + EDITOR_GAP, y, MESSAGES_HEADING, 0, EDITOR_DIM_TEXT_COLOUR);
+    text(st.x + EDITOR_GAP, y, MESSAGES_HEADING, ALIGN_LEFT_TOP, EDITOR_DIM_TEXT_COLOUR);
     y += step;
     for (const std::string& message : status.history()) {
         if (y > bottom) break;
-        text(st.x + EDITOR_GAP, y, fitted("  " + message, width).c_str(), 0, EDITOR_TEXT_COLOUR);
+        text(st.x + EDITOR_GAP, y, fitted("  " + message, width).c_str(), ALIGN_LEFT_TOP, EDITOR_TEXT_COLOUR);
         y += step;
     }
 }

@@ -84,12 +84,12 @@ void Editor::runProperties(bool act, bool drawPass) {
     char line[VALUE_TEXT_SIZE];
     if (!actor) {
         if (drawPass)
-            text(layout.actorName.x, layout.actorName.y, "No actor selected", 0, EDITOR_DIM_TEXT_COLOUR);
+            text(layout.actorName.x, layout.actorName.y, "No actor selected", ALIGN_LEFT_TOP, EDITOR_DIM_TEXT_COLOUR);
         return;
     }
     if (drawPass) {
         const std::string name = fitted("Actor: " + actor->name, layout.actorName.width);
-        text(layout.actorName.x, layout.actorName.y, name.c_str(), 0, EDITOR_TEXT_COLOUR);
+        text(layout.actorName.x, layout.actorName.y, name.c_str(), ALIGN_LEFT_TOP, EDITOR_TEXT_COLOUR);
     }
     const int frame = play.currentFrame();
     const ActorPose p = actor->poseAt(frame);  // a copy: edits may move the track
@@ -115,7 +115,7 @@ void Editor::runProperties(bool act, bool drawPass) {
         ui.sliderFloat(r.slider.x, r.slider.y, row.value, UI_NO_ID, UI_HORIZONTAL, play.sliderSkin(), row.min,
                        row.max, row.step, r.slider.width, r.slider.height);
         if (drawPass) {
-            text(r.label.x, r.label.y, row.label, 0, EDITOR_TEXT_COLOUR);
+            text(r.label.x, r.label.y, row.label, ALIGN_LEFT_TOP, EDITOR_TEXT_COLOUR);
             const float shown = i == PROP_H ? p.scale.Y : *row.value;
             std::snprintf(line, sizeof line, row.format, double(shown * row.shownAs));
             text(r.value.x + r.value.width, r.value.y, line, DRAW_RIGHT, EDITOR_TEXT_COLOUR);
@@ -133,8 +133,8 @@ void Editor::runProperties(bool act, bool drawPass) {
     const bool reset =
         ui.button(layout.reset.x, layout.reset.y, UI_NO_ID, toolSkin.get(), 0.f, 0.f, "Reset>>", nullptr);
     if (drawPass) {
-        text(layout.bindScaleText.x, layout.bindScaleText.y, "Bind scale", 0, EDITOR_TEXT_COLOUR);
-        text(layout.wobbleText.x, layout.wobbleText.y, "Wobble", 0, EDITOR_TEXT_COLOUR);
+        text(layout.bindScaleText.x, layout.bindScaleText.y, "Bind scale", ALIGN_LEFT_TOP, EDITOR_TEXT_COLOUR);
+        text(layout.wobbleText.x, layout.wobbleText.y, "Wobble", ALIGN_LEFT_TOP, EDITOR_TEXT_COLOUR);
     }
     if (!act) return;  // a drawing pass changes nothing
     actor->bindScale = bindScale;
@@ -145,7 +145,7 @@ void Editor::runProperties(bool act, bool drawPass) {
 
 void Editor::runLayers(bool act, bool drawPass) {
     if (drawPass)
-        text(layout.layersTitle.x, layout.layersTitle.y, "Layers (drawing order)", 0, EDITOR_DIM_TEXT_COLOUR);
+        text(layout.layersTitle.x, layout.layersTitle.y, "Layers (drawing order)", ALIGN_LEFT_TOP, EDITOR_DIM_TEXT_COLOUR);
     const int rows = layout.visibleLayerRows();
     const std::vector<Actor*>& actors = play.actors();
     const int count = int(actors.size());

@@ -39,7 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool ok = font.parseStream(stream);
     std::fclose(stream);
     if (ok) {
-        const char* texts[] = {"Hello, World", "AV Ty\\n\\t\\\\x\\", "\x01\x7f\xff  ab"};
+        const char* texts[] = {"Hello, World", "AV Ty\\n\\t\\\\x\\", "\x01\x7f\xff  ab",
+                               "\xc3\xbcn\xc3\xaf \xe5\x9b\xbe\xf0\x9f\x98\x80\xe2\x82 \xed\xa0\x80\\\xc3\xa9"};
         for (const char* t : texts) {
             font.textWidth(t, 1.f, -1);
             font.drawLine(10.f, 10.f, t, 0x14, 1.f, nullptr, -1);

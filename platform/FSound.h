@@ -3,7 +3,7 @@
 // and libvorbisfile decoding.
 //
 // How it works:
-// - FSOUND_Init opens one SDL audio device at 44,100 Hz, stereo, signed 16-bit native-endian
+// - FSOUND_Init opens one SDL audio device at SOUND_MIX_RATE, stereo, signed 16-bit native-endian
 //   samples, with an audio callback; SDL converts to the hardware's format if it differs, so the
 //   device (and SDL's `disk` driver file) always receives exactly that format.
 // - FSOUND_Stream_Open checks every Ogg page of the file (checksums, no truncation, an
@@ -13,7 +13,7 @@
 //   with the length of the music.
 // - Decoding happens while the music plays, on one decoder thread per stream: it decodes with
 //   libvorbisfile, converts other rates with libsamplerate (and other channel counts by a fixed
-//   down-mix) to 44,100 Hz stereo 16-bit, and keeps a ring buffer of about 1.5 s ahead of the
+//   down-mix) to the mix rate in stereo 16-bit, and keeps a ring buffer of about 1.5 s ahead of the
 //   stream's position filled. The ring buffer has its own mutex, held only to copy samples in
 //   or out; file reading and decoding happen outside every lock, so the audio callback never
 //   waits for them. If the ring runs dry (the machine is very busy) the callback hands over
@@ -27,10 +27,9 @@
 //   that the calling thread could wait on, which frames it handed over and when (monotonic
 //   clock); the position heard at any moment is that record moved on by the time since,
 //   capped at what was handed over, less the device's output latency, and never earlier
-//   than a value already reported. SDL does not report the latency: it is estimated as half a
-//   device buffer (what PulseAudio showed in the synchronisation benchmark), and the
-//   environment variable TUMELORA_AUDIO_LATENCY_MS (read by FSOUND_Init) sets it for a device
-//   that lags more (a Bluetooth headset, say).
+//   than a value already reported. SDL does not report the latency: FSound.cpp estimates it
+//   (LATENCY_BUFFERS, from the synchronisation benchmark), and the environment variable
+//   TUMELORA_AUDIO_LATENCY_MS (read by FSOUND_Init) sets it for a device that lags more.
 // - End of stream: when the mixer has copied a playing stream's last frame into a device buffer,
 //   the stream stops; at the start of the next audio callback (so that buffer has been handed to
 //   the device) the end callback runs once, on the audio thread, under the device lock. Stop,
@@ -43,12 +42,14 @@
 //   from several threads at once.
 // - Observing it without sound hardware: set SDL_AUDIODRIVER=disk and SDL_DISKAUDIOFILE=path
 //   before FSOUND_Init, and SDL writes every buffer handed to the device to that file (raw
-//   interleaved native 16-bit stereo frames at 44,100 Hz; complete once FSOUND_Close returns);
+//   interleaved native 16-bit stereo frames at the mix rate; complete once FSOUND_Close returns);
 //   SDL_DISKAUDIODELAY=ms sets the pause after each 1024-frame buffer (default about 23 ms, real
 //   time; smaller runs faster). SDL_AUDIODRIVER=dummy consumes buffers in real time and keeps
 //   nothing. Either way the introspection functions at the end of this file report what went out.
 
 #include <cstdint>
+
+#include "platform/Timebase.h"
 
 #define F_API
 #define F_CALLBACKAPI
@@ -87,7 +88,7 @@ enum FSOUND_ERRORS {
     FSOUND_ERR_INVALID_PARAM = 15, // a parameter was out of range
 };
 
-// Opens the audio device: mixrate must be 44100, maxchannels 1..32, flags are ignored.
+// Opens the audio device: mixrate must be SOUND_MIX_RATE, maxchannels 1..32, flags are ignored.
 // Returns true on success; on failure FSOUND_GetError is non-zero and the layer stays unusable.
 signed char F_API FSOUND_Init(int mixrate, int maxchannels, unsigned int flags);
 // Stops every channel and closes the audio device; open streams stay valid (and stopped).
@@ -108,7 +109,7 @@ signed char F_API FSOUND_Stream_Close(FSOUND_STREAM* stream);
 int F_API FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream);
 // Halts the stream where it stands; its pending end callback is cancelled. True unless null.
 signed char F_API FSOUND_Stream_Stop(FSOUND_STREAM* stream);
-// Moves the stream to ms milliseconds (frame ms * 44100 / 1000, clamped to its length); a
+// Moves the stream to ms milliseconds (frame ms * SOUND_MIX_RATE / 1000, clamped to its length); a
 // playing stream continues from there. True unless null or ms is negative.
 signed char F_API FSOUND_Stream_SetTime(FSOUND_STREAM* stream, int ms);
 // The stream's position in milliseconds (rounded down), or 0 for null.
@@ -121,22 +122,22 @@ signed char F_API FSOUND_Stream_SetEndCallback(FSOUND_STREAM* stream, FSOUND_STR
 
 // Introspection for tests and benchmarks (this layer's own additions).
 
-// The output rate of the device: 44100 while initialised, 0 otherwise.
+// The output rate of the device: SOUND_MIX_RATE while initialised, 0 otherwise.
 int tumeloraSoundOutputRate();
-// Sample frames (stereo pairs at 44,100 Hz) handed to the device since FSOUND_Init, silence
+// Sample frames (stereo pairs at the mix rate) handed to the device since FSOUND_Init, silence
 // included; it keeps counting while nothing plays.
 uint64_t tumeloraSoundFramesPlayed();
 // Sample frames of music (from any stream) handed to the device since FSOUND_Init.
 uint64_t tumeloraSoundMusicFramesPlayed();
 // How many end callbacks have run since FSOUND_Init.
 uint64_t tumeloraSoundEndCallbacksRun();
-// The stream's position in frames at 44,100 Hz (the next frame to hand over), 0 for null.
+// The stream's position in frames at the mix rate (the next frame to hand over), 0 for null.
 int64_t tumeloraStreamPositionFrames(FSOUND_STREAM* stream);
 // The stream's position in milliseconds (rounded down), 0 for null.
 int tumeloraStreamPositionMs(FSOUND_STREAM* stream);
-// The stream's length in frames at 44,100 Hz, 0 for null.
+// The stream's length in frames at the mix rate, 0 for null.
 int64_t tumeloraStreamLengthFrames(FSOUND_STREAM* stream);
-// Reads up to `frames` frames (interleaved stereo 16-bit at 44,100 Hz) from the stream's
+// Reads up to `frames` frames (interleaved stereo 16-bit at the mix rate) from the stream's
 // position into out, exactly as the device would get them, and moves the position on; waits for
 // the decoder. Only for a stream that is not playing (returns 0 otherwise). Returns the frames
 // read (fewer at the end of the stream).

@@ -48,7 +48,6 @@ bool takeWindowCloseRequest(irr::IrrlichtDevice* device) {
     return taken;
 }
 
-
 bool currentWindowSize(irr::IrrlichtDevice* device, int& width, int& height) {
     Display* display = nullptr;
     Window window = 0;
@@ -70,4 +69,10 @@ bool displaySize(unsigned& width, unsigned& height) {
     height = unsigned(DisplayHeight(display, screen));
     XCloseDisplay(display);
     return width > 0 && height > 0;
+}
+
+DisplayHold::DisplayHold() : display(XOpenDisplay(nullptr)) {}
+
+DisplayHold::~DisplayHold() {
+    if (display) XCloseDisplay(static_cast<Display*>(display));
 }

@@ -13,3 +13,20 @@ bool takeWindowCloseRequest(irr::IrrlichtDevice* device);
 bool currentWindowSize(irr::IrrlichtDevice* device, int& width, int& height);
 // The size in pixels of the X display's default screen; false without an X display.
 bool displaySize(unsigned& width, unsigned& height);
+
+// A connection to the X display, held open while the engine opens its own: an X server that
+// resets when its last client leaves (a plain Xvfb, as headless machines run it) would
+// otherwise reset, and refuse the engine, whenever a short connection (displaySize) closed just
+// before. Holds nothing without an X display.
+class DisplayHold {
+public:
+    // Opens the connection (none without an X display).
+    DisplayHold();
+    // Closes the connection.
+    ~DisplayHold();
+    DisplayHold(const DisplayHold&) = delete;
+    DisplayHold& operator=(const DisplayHold&) = delete;
+
+private:
+    void* display;  // the Xlib Display, or null
+};

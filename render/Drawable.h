@@ -19,6 +19,16 @@ enum DrawFlags : irr::u32 {
     DRAW_SCALE = 0x400,      // with DRAW_TRANSFORM: scale by the scale
 };
 
+// Alignment: the anchor bits of the draw flags, which mean the same to an Image drawn without
+// transform, to a line of text and to a skin's text and icon: where (x, y) lies on the box.
+enum AlignFlags : int {
+    ALIGN_LEFT_TOP = 0,                     // the top-left corner
+    ALIGN_CENTRE_X = int(DRAW_HOTSPOT_X),  // centred horizontally on x
+    ALIGN_RIGHT = int(DRAW_RIGHT),          // right edge at x (unless ALIGN_CENTRE_X)
+    ALIGN_CENTRE_Y = int(DRAW_HOTSPOT_Y),  // centred vertically on y
+    ALIGN_BOTTOM = int(DRAW_BOTTOM),        // bottom at y (unless ALIGN_CENTRE_Y)
+};
+
 class Drawable {
 public:
     Drawable(irr::u32 width, irr::u32 height, irr::u32 flags);

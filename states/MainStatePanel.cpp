@@ -41,12 +41,6 @@ constexpr u32 LIGHT_RED = 0xFFFFAAAA;
 constexpr u32 WHITE = 0xFFFFFFFF;
 constexpr u32 PINK = 0xFFFFAAFF;
 constexpr u32 BLACK = 0xFF000000;
-// Text alignment bits.
-constexpr int ALIGN_LEFT_TOP = 0;
-constexpr int ALIGN_CENTRE_X = 0x4;
-constexpr int ALIGN_RIGHT = 0x8;
-constexpr int ALIGN_CENTRE_Y = 0x10;
-constexpr int ALIGN_BOTTOM = 0x20;
 // Room for a formatted panel value.
 constexpr int VALUE_TEXT_SIZE = 64;
 

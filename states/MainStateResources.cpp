@@ -209,7 +209,7 @@ void MainState::leave() {
 bool MainState::musicClock(double* ms) {
     double heardMs = 0.0;
     if (!app || !(playing || recording) || !tumeloraStreamHeardMs(musicStream, &heardMs)) return false;
-    *ms = musicClockMs(app->simulatedTimeMs, heardMs, currentFrame);
+    *ms = musicClockMs(app->clock.simulatedTimeMs, heardMs, currentFrame);
     return true;
 }
 

@@ -6,6 +6,7 @@
 
 #include "render/Image.h"
 #include "render/Renderer2D.h"
+#include "text/Utf8.h"
 
 namespace {
 
@@ -293,32 +294,34 @@ int BitmapFont::kerningOf(int first, int second) const {
 
 namespace {
 
-// Walks the bytes of a text (up to length bytes or the NUL), resolving backslash escapes.
+// Walks the characters of a UTF-8 text (up to length bytes or the NUL), resolving backslash
+// escapes.
 class TextCursor {
 public:
     TextCursor(const char* text, int length, bool escapes)
         : text_(text ? text : ""), length_(length), escapes_(escapes) {}
 
     // Next character after escapes; false at the end (a lone final backslash is dropped).
-    bool next(unsigned char* c) {
-        if (!more()) return false;
-        unsigned char ch = static_cast<unsigned char>(text_[at_++]);
-        if (escapes_ && ch == '\\') {
-            if (!more()) return false;
-            ch = static_cast<unsigned char>(text_[at_++]);
-            if (ch == 'n')
-                ch = '\n';
-            else if (ch == 'r')
-                ch = '\r';
-            else if (ch == 't')
-                ch = '\t';
-        }
-        *c = ch;
+    bool next(Utf8Char* c) {
+        *c = decodeUtf8(text_ + at_, left());
+        if (c->bytes == 0) return false;
+        at_ += c->bytes;
+        if (!escapes_ || c->code != '\\' || !c->valid) return true;
+        *c = decodeUtf8(text_ + at_, left());
+        if (c->bytes == 0) return false;
+        at_ += c->bytes;
+        if (c->code == 'n')
+            c->code = '\n';
+        else if (c->code == 'r')
+            c->code = '\r';
+        else if (c->code == 't')
+            c->code = '\t';
         return true;
     }
 
 private:
-    bool more() const { return (length_ < 0 || at_ < length_) && text_[at_] != '\0'; }
+    // Bytes left before the length limit (negative: up to the NUL).
+    int left() const { return length_ < 0 ? -1 : length_ - at_; }
 
     const char* text_;
     int length_;
@@ -328,21 +331,32 @@ private:
 
 }  // namespace
 
+int BitmapFont::glyphFor(const Utf8Char& c) const {
+    if (c.valid) {
+        const int index = findGlyph(c.code);
+        // An ASCII or control character the font lacks draws nothing (a tab, a newline).
+        if (index >= 0 || c.code < 0x80 || isControlCharacter(c.code)) return index;
+    }
+    const int replacement = findGlyph(REPLACEMENT_CHARACTER);
+    return replacement >= 0 ? replacement : findGlyph(FALLBACK_REPLACEMENT_CHARACTER);
+}
+
 float BitmapFont::textWidth(const char* text, float scale, int length) const {
     int sum = 0;
     int previous = -1;
     bool hasPrevious = false;
     TextCursor cursor(text, length, (flags_ & 1) != 0);
-    unsigned char c = 0;
+    Utf8Char c;
     while (cursor.next(&c)) {
-        const int index = findGlyph(c);
+        const int index = glyphFor(c);
         if (index < 0) {
             hasPrevious = false;
             continue;
         }
-        if (hasPrevious) sum += kerningOf(previous, c);
+        const int character = int(glyphs_[size_t(index)].id);
+        if (hasPrevious) sum += kerningOf(previous, character);
         sum += glyphs_[size_t(index)].xadvance + tracking_;
-        previous = c;
+        previous = character;
         hasPrevious = true;
     }
     return scale * float(sum - tracking_);
@@ -359,13 +373,13 @@ bool BitmapFont::glyphDrawable(const Glyph& g) const {
 float BitmapFont::drawLine(float x, float y, const char* text, int alignFlags, float scale,
                            const ColorRGBA* colour, int length) {
     float penX = x, penY = y;
-    if (alignFlags & 0x04)
+    if (alignFlags & ALIGN_CENTRE_X)
         penX = x - textWidth(text, scale, length) / 2.f;
-    else if (alignFlags & 0x08)
+    else if (alignFlags & ALIGN_RIGHT)
         penX = x - textWidth(text, scale, length);
-    if (alignFlags & 0x10)
+    if (alignFlags & ALIGN_CENTRE_Y)
         penY = y - scaledLineHeight(scale) / 2.f;
-    else if (alignFlags & 0x20)
+    else if (alignFlags & ALIGN_BOTTOM)
         penY = y - scaledLineHeight(scale);
 
     for (FontPage& page : pages_)
@@ -381,10 +395,12 @@ float BitmapFont::drawLine(float x, float y, const char* text, int alignFlags, f
     bool hasPrevious = false;
     float drawn = 0.f;
     TextCursor cursor(text, length, (flags_ & 1) != 0);
-    unsigned char c = 0;
+    Utf8Char c;
     while (cursor.next(&c)) {
-        const int index = findGlyph(c);
-        const float kern = hasPrevious ? float(kerning(previous, c, previousIndex)) * scale : 0.f;
+        const int index = glyphFor(c);
+        // The character kerned against: the glyph's own (the replacement's for a replaced one).
+        const int character = index >= 0 ? int(glyphs_[size_t(index)].id) : int(c.code);
+        const float kern = hasPrevious ? float(kerning(previous, character, previousIndex)) * scale : 0.f;
         penX += kern;
         if (index < 0) {
             hasPrevious = false;
@@ -409,7 +425,7 @@ float BitmapFont::drawLine(float x, float y, const char* text, int alignFlags, f
         // A glyph outside its page (or on a page the font lacks) advances but draws nothing.
         if (glyphDrawable(g))
             pages_[g.page].image->draw(blendMode_, drawFlags, gx, gy, col, &source);
-        previous = c;
+        previous = character;
         previousIndex = index;
         hasPrevious = true;
     }

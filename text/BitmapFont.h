@@ -9,6 +9,7 @@
 
 class Image;
 class Renderer2D;
+struct Utf8Char;
 
 // Longest font path kept (the buffer holds one more byte for the NUL).
 constexpr int FONT_PATH_MAX = 127;
@@ -114,6 +115,10 @@ private:
     bool loadPages();
     // True when the glyph's rectangle lies inside a loaded page picture.
     bool glyphDrawable(const Glyph& g) const;
+    // The glyph drawn for a character of the text: its own; for a printable character beyond
+    // the single-byte range that the font lacks, or one that is not valid UTF-8, the
+    // replacement (U+FFFD, else '?'); -1 draws nothing.
+    int glyphFor(const Utf8Char& c) const;
 
     int tracking_ = 0;
     Renderer2D* renderer_;

@@ -1,5 +1,6 @@
 #include "text/Font.h"
 
+#include "render/Drawable.h"
 #include "text/LineBreaker.h"
 
 int Font::measureText(float* width, float* height, const char* text, float scale,
@@ -19,11 +20,11 @@ int Font::measureText(float* width, float* height, const char* text, float scale
 
 int Font::drawText(float x, float y, const char* text, int alignFlags, float scale,
                    float maxWidth, const ColorRGBA* colour, int maxChars) {
-    if (alignFlags & (0x10 | 0x20)) {
+    if (alignFlags & (ALIGN_CENTRE_Y | ALIGN_BOTTOM)) {
         float width = 0.f, height = 0.f;
         measureText(&width, &height, text, scale, maxWidth, maxChars);
-        y -= (alignFlags & 0x10) ? height / 2.f : height;
-        alignFlags &= ~(0x10 | 0x20);
+        y -= (alignFlags & ALIGN_CENTRE_Y) ? height / 2.f : height;
+        alignFlags &= ~(ALIGN_CENTRE_Y | ALIGN_BOTTOM);
     }
     LineBreaker breaker(this, text, scale, maxWidth, maxChars);
     if (breaker.done()) return 0;

@@ -23,7 +23,7 @@ public:
     // Size of text broken into lines (wrapping when maxWidth > 0); returns the line count.
     virtual int measureText(float* width, float* height, const char* text, float scale,
                             float maxWidth, int maxChars) const;
-    // Draws one line aligned by the 0x04/0x08/0x10/0x20 bits; returns the width drawn.
+    // Draws one line aligned by the ALIGN_... bits (render/Drawable.h); returns the width drawn.
     virtual float drawLine(float x, float y, const char* text, int alignFlags, float scale,
                            const ColorRGBA* colour, int length) = 0;
     // Draws text broken into lines; returns the line count.

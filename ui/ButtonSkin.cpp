@@ -18,14 +18,14 @@ constexpr unsigned SCALED_FLAGS = DRAW_TRANSFORM | DRAW_SCALE;
 // Anchor of a box (x, y, w, h) for the alignment bits: centre or far edge on each axis.
 void anchor(int align, float x, float y, float w, float h, float& ax, float& ay) {
     ax = x;
-    if (align & DRAW_HOTSPOT_X)
+    if (align & ALIGN_CENTRE_X)
         ax += w / 2;
-    else if (align & DRAW_RIGHT)
+    else if (align & ALIGN_RIGHT)
         ax += w;
     ay = y;
-    if (align & DRAW_HOTSPOT_Y)
+    if (align & ALIGN_CENTRE_Y)
         ay += h / 2;
-    else if (align & DRAW_BOTTOM)
+    else if (align & ALIGN_BOTTOM)
         ay += h;
 }
 

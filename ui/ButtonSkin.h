@@ -1,6 +1,7 @@
 #pragma once
 // The skin of buttons and check boxes: four state pictures, an optional icon and one line
 // of text, with an optional drop shadow and a pressed displacement.
+#include "render/Drawable.h"
 #include "render/Types.h"
 #include "ui/Skins.h"
 
@@ -62,7 +63,7 @@ public:
     void setTextOffset(float x, float y) { textOffset = {x, y}; }
     // Added to the icon anchor.
     void setIconOffset(float x, float y) { iconOffset = {x, y}; }
-    // Alignment bits (DRAW_HOTSPOT_X, DRAW_RIGHT, DRAW_HOTSPOT_Y, DRAW_BOTTOM) of the text.
+    // Alignment bits (ALIGN_..., render/Drawable.h) of the text.
     void setTextAlign(int flags) { textAlign = flags; }
     // Alignment bits of the icon.
     void setIconAlign(int flags) { iconAlign = flags; }
@@ -99,8 +100,8 @@ protected:
     SkinOffset shadowOffset{0.f, 2.5f};
     SkinOffset pressedTextOffset{0.f, 2.f};
     SkinOffset pressedIconOffset{0.f, 2.f};
-    int textAlign = 20;
-    int iconAlign = 20;
+    int textAlign = ALIGN_CENTRE_X | ALIGN_CENTRE_Y;
+    int iconAlign = ALIGN_CENTRE_X | ALIGN_CENTRE_Y;
     int textBlendMode = 0;
     int iconBlendMode = 0;
     float textScale = 1.f;

@@ -7,7 +7,7 @@
 
 #include "app/Application.h"
 #include "platform/Ticks.h"
-#include "states/MainState.h"
+#include "platform/Timebase.h"
 #include "RecordingState.h"
 
 namespace {
@@ -26,12 +26,12 @@ protected:
 };
 
 TEST_F(ClockTest, ResetSetsBothClocksToZeroAndRemembersTheTick) {
-    app.smoothedTimeMs = 77;
-    app.simulatedTimeMs = 12.5;
+    app.clock.smoothedTimeMs = 77;
+    app.clock.simulatedTimeMs = 12.5;
     app.setState(&state);
-    EXPECT_EQ(app.smoothedTimeMs, 0);
-    EXPECT_EQ(app.simulatedTimeMs, 0.0);
-    EXPECT_EQ(app.startTick, 5000u);
+    EXPECT_EQ(app.clock.smoothedTimeMs, 0);
+    EXPECT_EQ(app.clock.simulatedTimeMs, 0.0);
+    EXPECT_EQ(app.clock.startTick, 5000u);
     // Right after the reset no step is due, yet the frame is drawn.
     EXPECT_TRUE(app.fixedUpdate());
     EXPECT_TRUE(state.steps.empty());
@@ -39,16 +39,16 @@ TEST_F(ClockTest, ResetSetsBothClocksToZeroAndRemembersTheTick) {
 
 TEST_F(ClockTest, HundredMillisecondsOfLagGiveFourStepsNowAndTheRestLater) {
     app.setState(&state);
-    app.smoothedTimeMs = 100;
+    app.clock.smoothedTimeMs = 100;
     EXPECT_TRUE(app.fixedUpdate());
     EXPECT_EQ(state.steps, (std::vector<int>{16, 16, 16, 16}));
-    EXPECT_NEAR(app.simulatedTimeMs, 4000.0 / 60.0, 1e-9);
+    EXPECT_NEAR(app.clock.simulatedTimeMs, 4000.0 / 60.0, 1e-9);
     // The backlog is kept: the next iteration catches up with the same clock.
     EXPECT_TRUE(app.fixedUpdate());
     EXPECT_GE(state.steps.size(), 6u);
     EXPECT_LE(state.steps.size(), 7u);
     for (int s : state.steps) EXPECT_EQ(s, 16);
-    EXPECT_GE(app.simulatedTimeMs, 100.0 - 1e-9);
+    EXPECT_GE(app.clock.simulatedTimeMs, 100.0 - 1e-9);
     // Caught up: at most one step ahead, so either nothing is drawn or nothing is stepped.
     const size_t taken = state.steps.size();
     app.fixedUpdate();
@@ -57,85 +57,95 @@ TEST_F(ClockTest, HundredMillisecondsOfLagGiveFourStepsNowAndTheRestLater) {
 
 TEST_F(ClockTest, LargeBacklogIsCaughtUpFourStepsPerIteration) {
     app.setState(&state);
-    app.smoothedTimeMs = 1000;
+    app.clock.smoothedTimeMs = 1000;
     for (int i = 1; i <= 3; ++i) {
         EXPECT_TRUE(app.fixedUpdate());
         EXPECT_EQ(state.steps.size(), size_t(4 * i));
     }
-    EXPECT_NEAR(app.simulatedTimeMs, 12 * 1000.0 / 60.0, 1e-9);
+    EXPECT_NEAR(app.clock.simulatedTimeMs, 12 * 1000.0 / 60.0, 1e-9);
 }
 
 TEST_F(ClockTest, SimulatedTimeAheadOfTheClockDrawsNothing) {
     app.setState(&state);
-    app.simulatedTimeMs = 20.0;
-    app.smoothedTimeMs = 19;
+    app.clock.simulatedTimeMs = 20.0;
+    app.clock.smoothedTimeMs = 19;
     EXPECT_FALSE(app.fixedUpdate());
     EXPECT_TRUE(state.steps.empty());
-    EXPECT_EQ(app.simulatedTimeMs, 20.0);
+    EXPECT_EQ(app.clock.simulatedTimeMs, 20.0);
 }
 
 TEST_F(ClockTest, WithoutStateTheSimulatedTimeFollowsTheClock) {
-    app.smoothedTimeMs = 250;
+    app.clock.smoothedTimeMs = 250;
     EXPECT_FALSE(app.fixedUpdate());
-    EXPECT_EQ(app.simulatedTimeMs, 250.0);
+    EXPECT_EQ(app.clock.simulatedTimeMs, 250.0);
 }
 
 TEST_F(ClockTest, SmoothingClosesHalfTheLag) {
     app.setState(&state);
-    app.smoothedTimeMs = 1000;
-    tick = app.startTick + 1100;
+    app.clock.smoothedTimeMs = 1000;
+    tick = app.clock.startTick + 1100;
     app.smoothClock();
-    EXPECT_EQ(app.smoothedTimeMs, 1050);
+    EXPECT_EQ(app.clock.smoothedTimeMs, 1050);
     app.smoothClock();
-    EXPECT_EQ(app.smoothedTimeMs, 1075);
+    EXPECT_EQ(app.clock.smoothedTimeMs, 1075);
     // An odd sum is truncated.
-    tick = app.startTick + 1080;
+    tick = app.clock.startTick + 1080;
     app.smoothClock();
-    EXPECT_EQ(app.smoothedTimeMs, 1077);
+    EXPECT_EQ(app.clock.smoothedTimeMs, 1077);
 }
 
 TEST_F(ClockTest, SmoothingTruncatesTowardZeroAndSurvivesTickWrap) {
     app.setState(&state);
     // A tick behind the reset gives a negative elapsed time: -3 / 2 is -1, not -2.
-    tick = app.startTick - 3;
+    tick = app.clock.startTick - 3;
     app.smoothClock();
-    EXPECT_EQ(app.smoothedTimeMs, -1);
+    EXPECT_EQ(app.clock.smoothedTimeMs, -1);
     // The 32-bit tick wraps: the difference still counts the elapsed milliseconds.
     tick = 0xFFFFFFF0u;
     app.setState(&state);
     tick = 0x10u;
     app.smoothClock();
-    EXPECT_EQ(app.smoothedTimeMs, 16);
+    EXPECT_EQ(app.clock.smoothedTimeMs, 16);
 }
 
 TEST_F(ClockTest, SixtyBaseStepsAddUpTo960Milliseconds) {
     PlainState plain;
     app.setState(&plain);
-    app.smoothedTimeMs = 5000;
+    app.clock.smoothedTimeMs = 5000;
     for (int i = 0; i < 15; ++i) app.fixedUpdate();  // four steps each
     EXPECT_EQ(plain.elapsed(), 960);
-    EXPECT_NEAR(app.simulatedTimeMs, 1000.0, 1e-9);
+    EXPECT_NEAR(app.clock.simulatedTimeMs, 1000.0, 1e-9);
     // Entering again restarts the state's clock.
     app.setState(&plain);
     EXPECT_EQ(plain.elapsed(), 0);
 }
 
+TEST(FixedStepClockTest, StepsAreWholeMillisecondsOfTheRate) {
+    FixedStepClock clock;
+    EXPECT_EQ(clock.step(0), 0);
+    EXPECT_EQ(clock.step(-5), 0);
+    EXPECT_EQ(clock.simulatedTimeMs, 0.0);
+    EXPECT_EQ(clock.step(1000), 1);
+    EXPECT_EQ(clock.step(60), 16);
+    EXPECT_NEAR(clock.simulatedTimeMs, 1.0 + FRAME_MS, 1e-9);
+}
+
 TEST_F(ClockTest, UpdateRateIsReadAtEveryStep) {
     state.rateAfterFirstStep = 100;
     app.setState(&state);
-    app.smoothedTimeMs = 1000;
+    app.clock.smoothedTimeMs = 1000;
     app.fixedUpdate();
     EXPECT_EQ(state.steps, (std::vector<int>{16, 10, 10, 10}));
-    EXPECT_NEAR(app.simulatedTimeMs, 1000.0 / 60.0 + 30.0, 1e-9);
+    EXPECT_NEAR(app.clock.simulatedTimeMs, 1000.0 / 60.0 + 30.0, 1e-9);
 }
 
 TEST_F(ClockTest, StateWithoutPositiveRateIsNotAdvanced) {
     state.setRate(0);
     app.setState(&state);
-    app.smoothedTimeMs = 100;
+    app.clock.smoothedTimeMs = 100;
     EXPECT_TRUE(app.fixedUpdate());
     EXPECT_TRUE(state.steps.empty());
-    EXPECT_EQ(app.simulatedTimeMs, 0.0);
+    EXPECT_EQ(app.clock.simulatedTimeMs, 0.0);
     state.setRate(-5);
     EXPECT_TRUE(app.fixedUpdate());
     EXPECT_TRUE(state.steps.empty());
@@ -151,7 +161,7 @@ TEST_F(ClockTest, SetStateLeavesTheOldStateAndEntersTheNew) {
     app.setState(nullptr);
     EXPECT_EQ(other.calls, (std::vector<std::string>{"enter", "leave"}));
     EXPECT_EQ(app.state(), nullptr);
-    EXPECT_EQ(app.startTick, 9000u);
+    EXPECT_EQ(app.clock.startTick, 9000u);
 }
 
 // The heard music as the clock's time source: a fake heard position that runs, runs slow,
@@ -159,13 +169,13 @@ TEST_F(ClockTest, SetStateLeavesTheOldStateAndEntersTheNew) {
 // (one per step) stays within one frame of the music, and within half a second of a stall or
 // a jump; without music the tick clock goes on from there without a burst of steps.
 TEST_F(ClockTest, FramesFollowTheHeardMusicThroughStallsJumpsAndSlowRuns) {
-    constexpr double FRAME = 1000.0 / 60.0, ITERATION = 3.0;
+    constexpr double FRAME = FRAME_MS, ITERATION = 3.0;
     app.setState(&state);
     double heard = 0.0;
     bool musicPlays = true;
     app.setTimeSource([&](double* ms) {
         if (!musicPlays) return false;
-        *ms = musicClockMs(app.simulatedTimeMs, heard, int(state.steps.size()));
+        *ms = musicClockMs(app.clock.simulatedTimeMs, heard, int(state.steps.size()));
         return true;
     });
     double lastUpset = -1e9;  // wall time of the last stall's end or jump
@@ -245,8 +255,8 @@ TEST_F(LoopTest, LoopStepsAsTheTicksAdvance) {
         before = taken;
     }
     EXPECT_EQ(state.stepsAtRender[4] - state.stepsAtRender[3], 4u);
-    EXPECT_LE(loop.simulatedTimeMs, double(loop.smoothedTimeMs) + 1000.0 / 60.0);
-    EXPECT_GT(loop.smoothedTimeMs, 0);
+    EXPECT_LE(loop.clock.simulatedTimeMs, double(loop.clock.smoothedTimeMs) + FRAME_MS);
+    EXPECT_GT(loop.clock.smoothedTimeMs, 0);
 }
 
 TEST_F(LoopTest, InitSetsTheApplicationAndMakesTheRenderer) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -54,8 +55,8 @@ public:
     }
 };
 
-GameState* makeTracedState() { return new TracedState; }
-GameState* makeNoState() { return nullptr; }
+std::unique_ptr<GameState> makeTracedState() { return std::make_unique<TracedState>(); }
+std::unique_ptr<GameState> makeNoState() { return nullptr; }
 
 class ProgramTest : public ::testing::Test {
 protected:

@@ -44,25 +44,8 @@ fail() {
   exit 1
 }
 
-# A private X server on a display number it picks itself (race-free with parallel tests).
-# -noreset: by default the server resets whenever its last client leaves, and a program that
-# connects during the reset finds no display.
-start_display() {
-  local fifo="$work/displayfd" n=
-  Xvfb -displayfd 3 -noreset -screen 0 1920x1200x24 -nolisten tcp +extension GLX 3>"$fifo" \
-    >"$work/xvfb.log" 2>&1 &
-  xvfb=$!
-  for _ in $(seq 100); do
-    n=$(head -n1 "$fifo" 2>/dev/null)
-    [ -n "$n" ] && break
-    sleep 0.1
-  done
-  [ -n "$n" ] || { cat "$work/xvfb.log" >&2; fail "the private X server did not start"; }
-  export DISPLAY=":$n"
-  for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
-  fail "the private X server does not answer"
-}
-start_display
+. "$(dirname "${BASH_SOURCE[0]}")/private_display.sh"
+start_private_display "$work/xvfb.log" || fail "the private X server did not start"
 
 # The panel's button rows: the button picture's height (PNG header) plus a 2-pixel gap.
 button_h=$(od -An -tu1 -j20 -N4 "$src/data/button.png" | awk '{print $1*16777216+$2*65536+$3*256+$4}')

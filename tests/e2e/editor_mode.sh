@@ -40,21 +40,9 @@ fail() { echo "FAIL: $*" >&2; [ -f "$work/err" ] && sed 's/^/  stderr: /' "$work
 t() { perl "$tools" "$@"; }
 
 # --- An X server with a laptop's screen -------------------------------------------------------
-# Xvfb picks a free display number itself; -noreset keeps it up between the program's starts.
 SCREEN_W=1366; SCREEN_H=768
-Xvfb -displayfd 3 -noreset -screen 0 ${SCREEN_W}x${SCREEN_H}x24 -nolisten tcp +extension GLX \
-  3>"$work/displayfd" >"$work/xvfb.log" 2>&1 &
-xvfb=$!
-n=
-for _ in $(seq 100); do
-  n=$(head -n1 "$work/displayfd" 2>/dev/null)
-  [ -n "$n" ] && break
-  sleep 0.1
-done
-[ -n "$n" ] || { cat "$work/xvfb.log" >&2; fail "the test's X server did not start"; }
-export DISPLAY=":$n"
-for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-xdpyinfo >/dev/null 2>&1 || fail "the test's X server does not answer"
+. "$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")/private_display.sh"
+start_private_display "$work/xvfb.log" "${SCREEN_W}x${SCREEN_H}" || fail "the test's X server did not start"
 
 # --- The test folder -------------------------------------------------------------------------
 data="$work/data"

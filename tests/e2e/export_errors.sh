@@ -2,7 +2,8 @@
 # export_errors.sh TUMELORA_BINARY EXPORT_TEST_TOOL MAKE_TONE SOURCE_DIR: failed exports. A
 # missing folder, an unknown extension, no display, a missing ffmpeg, an ffmpeg that fails, dies halfway
 # or is killed: each gives a clear message and a non-zero exit code, and leaves neither a
-# file under the final name nor a temporary one (an existing file keeps its contents).
+# file under the final name nor a temporary one (an existing file keeps its contents). After
+# kill -9 of the program, ffmpeg goes too and the next export removes the temporary output.
 . "$(dirname "$0")/export_common.sh"
 
 make_data "$work" 60 1
@@ -74,7 +75,12 @@ for last; do :; done
 cat >"${last#file:}"
 exit 1
 EOF
-chmod +x fake-fails fake-dies fake-killed fake-fails-late
+# One that reads nothing and never ends by itself.
+cat >fake-stalls <<'EOF'
+#!/bin/sh
+exec sleep 600
+EOF
+chmod +x fake-fails fake-dies fake-killed fake-fails-late fake-stalls
 
 for f in out.mp4 old.mp4; do
   expect_failure "ffmpeg failed (exit code 1)" env TUMELORA_FFMPEG="$work/fake-fails" "$bin" --export "$f"
@@ -103,6 +109,25 @@ cleanup_pid=
 [ "$rc" -ne 0 ] || fail "an export ended by SIGTERM reported success"
 grep -qF "interrupted" "$work/err" || grep -qF "ffmpeg" "$work/err" || fail "no message after SIGTERM"
 [ -z "$(stray)" ] || fail "an interrupted export left $(stray | tr '\n' ' ')"
+
+# Killed outright: ffmpeg goes with the program (here one that reads nothing, which no end of
+# its input would stop), and the next export into the folder removes what was left and says so.
+env TUMELORA_FFMPEG="$work/fake-stalls" "$bin" --export big.mp4 2>"$work/err" &
+pid=$!
+cleanup_pid=$pid
+for _ in $(seq 200); do grep -q "exporting" "$work/err" 2>/dev/null && break; sleep 0.05; done
+encoder=$(pgrep -P "$pid" | head -n1)
+[ -n "$encoder" ] || fail "no ffmpeg child while exporting"
+kill -9 "$pid"
+wait "$pid" 2>/dev/null
+cleanup_pid=
+for _ in $(seq 200); do kill -0 "$encoder" 2>/dev/null || break; sleep 0.05; done
+kill -0 "$encoder" 2>/dev/null && { kill "$encoder"; fail "ffmpeg outlived the program ended by kill -9"; }
+leftover=$(stray)
+[ -n "$leftover" ] || fail "kill -9 left no temporary output (nothing for the next export to remove)"
+env TUMELORA_FFMPEG="$work/fake-fails" "$bin" --export big.mp4 2>"$work/err"
+grep -qF "removed ./${leftover#./}" "$work/err" || fail "the next export did not say it removed $leftover"
+[ -z "$(stray)" ] || fail "the next export left $(stray | tr '\n' ' ')"
 cd "$work"
 
 # And the same folder still exports fine.

@@ -8,7 +8,7 @@
 #include <set>
 #include <vector>
 
-#include "export/VideoExport.h"
+#include "export/OfflinePlayback.h"
 #include "platform/Ticks.h"
 #include "tests/state/StateTestSupport.h"
 

@@ -1,8 +1,8 @@
 // The export's pure parts: formats by file name, frame-number patterns, ffmpeg's arguments,
-// finding ffmpeg, temporary names, the progress text, and the offline step lengths against
-// the application's fixed-step clock.
+// finding ffmpeg, temporary names, the progress text, and the frames playback shows.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "app/Application.h"
+#include "export/FfmpegJob.h"
+#include "export/OfflinePlayback.h"
+#include "export/PendingOutput.h"
+#include "export/Progress.h"
 #include "platform/ChildProcess.h"
-#include "export/VideoExport.h"
-#include "platform/Ticks.h"
-#include "tests/app/RecordingState.h"
 
 namespace {
 
@@ -211,6 +211,46 @@ TEST(OutputPathTest, TheTemporaryNameIsHiddenBesideTheFinalOne) {
     EXPECT_EQ(temporaryOutputPath("/x.gif", 7), "/.x.gif.7.part");
 }
 
+// A folder of the test's own.
+class OutputFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/tumelora-output-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        root = tmpl;
+    }
+    void TearDown() override { fs::remove_all(root); }
+    fs::path root;
+};
+
+// Only the leftovers of runs whose process is gone are removed: never the output of an export
+// that still runs (here: this process), never a file that only looks alike.
+TEST_F(OutputFolderTest, LeftoversOfGoneRunsAreRemovedAndNothingElse) {
+    const pid_t gone = fork();
+    ASSERT_GE(gone, 0);
+    if (gone == 0) _exit(0);
+    ASSERT_EQ(waitpid(gone, nullptr, 0), gone);
+    const fs::path dead = root / (".out.mp4." + std::to_string(gone) + ".part");
+    const fs::path running = root / (".out.mp4." + std::to_string(getpid()) + ".part");
+    const fs::path deadSequence = root / (".tumelora-export-" + std::to_string(gone) + ".part");
+    const fs::path lookalike = root / ".out.mp4.12a.part";
+    const fs::path otherName = root / (".other.mp4." + std::to_string(gone) + ".part");
+    for (const fs::path& p : {dead, running, lookalike, otherName}) std::ofstream(p) << "frames";
+    fs::create_directories(deadSequence);
+    std::ofstream(deadSequence / "f-00001.png") << "frame";
+
+    std::vector<std::string> removed = removeLeftoverOutputs((root / "out.mp4").string());
+    std::sort(removed.begin(), removed.end());
+    std::vector<std::string> expected = {dead.string(), deadSequence.string()};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(removed, expected);
+    EXPECT_FALSE(fs::exists(dead));
+    EXPECT_FALSE(fs::exists(deadSequence));
+    EXPECT_TRUE(fs::exists(running));
+    EXPECT_TRUE(fs::exists(lookalike));
+    EXPECT_TRUE(fs::exists(otherName));
+}
+
 TEST(ProgressLineTest, ShowsTheBarFramesRateAndTimeLeft) {
     EXPECT_EQ(progressLine(30, 120, 1.0, 10), "[##--------] 30/120 frames  30.0 fps  0:03 left");
     EXPECT_EQ(progressLine(120, 120, 2.0, 4), "[####] 120/120 frames  60.0 fps  0:00 left");
@@ -222,33 +262,6 @@ TEST(ProgressLineTest, ShowsTheBarFramesRateAndTimeLeft) {
     EXPECT_EQ(progressLine(15, 10, 1.0, 2), "[##] 10/10 frames  10.0 fps  0:00 left");
 }
 
-// The application's loop driven by a hand-set tick, so its fixed-step clock can be watched.
-class StepSequenceTest : public ::testing::Test {
-protected:
-    void SetUp() override { setTickSource([this] { return tick; }); }
-    void TearDown() override { setTickSource(nullptr); }
-    uint32_t tick = 1000;
-};
-
-TEST_F(StepSequenceTest, OfflineStepsAreTheStepsTheFixedStepClockDelivers) {
-    Application app(nullptr);
-    RecordingState state;
-    app.setState(&state);
-    // Uneven iterations, some too short for a step, some with a backlog of several.
-    const uint32_t gaps[] = {0, 3, 16, 17, 40, 1, 100, 9, 33, 250, 16, 16, 17, 5};
-    for (int round = 0; round < 40; ++round) {
-        for (uint32_t gap : gaps) {
-            tick += gap;
-            app.smoothClock();
-            app.fixedUpdate();
-        }
-    }
-    ASSERT_GT(state.steps.size(), 500u);
-    OfflineClock clock;
-    for (size_t i = 0; i < state.steps.size(); ++i)
-        ASSERT_EQ(clock.nextStepMs(60), state.steps[i]) << "step " << i;
-}
-
 // The export holds the frames playback shows: up to the music's end or the tracks' last frame.
 TEST(PlaybackFrameCountTest, TheMusicsEndOrTheLastFrameEndsTheExport) {
     EXPECT_EQ(playbackFrameCount(600, 2000), 120);  // frames 0..119 lie within 2 s of music
@@ -257,17 +270,6 @@ TEST(PlaybackFrameCountTest, TheMusicsEndOrTheLastFrameEndsTheExport) {
     EXPECT_EQ(playbackFrameCount(600, -1), 600);    // no music: every frame
     EXPECT_EQ(playbackFrameCount(600, 0), 1);       // frame 0 is always shown
     EXPECT_EQ(playbackFrameCount(5, 2000000000), 5);
-}
-
-TEST(OfflineClockTest, StepsAreWholeMillisecondsOfTheRate) {
-    OfflineClock clock;
-    int sum = 0;
-    for (int i = 0; i < 60; ++i) sum += clock.nextStepMs(60);
-    EXPECT_EQ(sum, 960);  // 16 ms a step: the state's clock lags the music by design
-    OfflineClock other;
-    EXPECT_EQ(other.nextStepMs(0), 0);
-    EXPECT_EQ(other.nextStepMs(-5), 0);
-    EXPECT_EQ(other.nextStepMs(1000), 1);
 }
 
 }  // namespace

@@ -59,11 +59,8 @@ fail() {
 # A private X server when Xvfb is there, so that the only window named TUMELORA is this
 # program's (other tests may run their own at the same time); else the display we were given.
 if command -v Xvfb >/dev/null; then
-  Xvfb -displayfd 3 -screen 0 1920x1200x24 -nolisten tcp +extension GLX 3>"$work/display" \
-    >"$work/xvfb.log" 2>&1 &
-  xvfb=$!
-  for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-  [ -s "$work/display" ] && export DISPLAY=":$(tr -d '\n' <"$work/display")"
+  . "$src/tests/e2e/private_display.sh"
+  start_private_display "$work/xvfb.log"
 fi
 if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
   echo "skipped: no display" >&2

@@ -24,7 +24,7 @@ bool parseBytes(BitmapFont& font, const std::string& bytes) {
 TEST(BitmapFontLoad, StandardFileLoadsFromDiskWithItsHeader) {
     TempDir dir;
     const std::string path = dir.write("t.fnt", standardFont({kerningLine(65, 86, -2)}));
-    RecordingRenderer r;
+    PageRecorder r;
     BitmapFont font(&r, path.c_str());
     EXPECT_FALSE(font.isLoaded());
     ASSERT_TRUE(font.load());
@@ -60,7 +60,7 @@ TEST(BitmapFontLoad, CrLfLineEndsAndEmptyCharsetLoad) {
     for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
     const size_t at = crlf.find("\"ANSI\"");
     crlf.replace(at, 6, "\"\"");
-    RecordingRenderer r;
+    PageRecorder r;
     BitmapFont font(&r, "fonts/t.fnt");
     ASSERT_TRUE(parseBytes(font, crlf));
     EXPECT_STREQ(font.charset(), "");
@@ -70,7 +70,7 @@ TEST(BitmapFontLoad, CrLfLineEndsAndEmptyCharsetLoad) {
 }
 
 TEST(BitmapFontLoad, MissingFileFails) {
-    RecordingRenderer r;
+    PageRecorder r;
     BitmapFont font(&r, "/nonexistent/dir/x.fnt");
     EXPECT_FALSE(font.load());
     BitmapFont empty(&r, "");
@@ -82,7 +82,7 @@ TEST(BitmapFontLoad, SpaceIsSynthesizedAfterControlCharacters) {
                              "chars count=4\n" + charLine(9, 0, 0, 1, 1, 0, 0, 4) +
                              charLine(10, 0, 0, 1, 1, 0, 0, 4) + charLine(65, 0, 0, 10, 12, 1, 4, 11) +
                              charLine(66, 12, 0, 10, 12, 1, 4, 12);
-    RecordingRenderer r;
+    PageRecorder r;
     BitmapFont font(&r, "t.fnt");
     ASSERT_TRUE(parseBytes(font, text));
     ASSERT_EQ(font.glyphCount(), 5);
@@ -105,7 +105,7 @@ TEST(BitmapFontLoad, SpaceIsSynthesizedAfterControlCharacters) {
 }
 
 TEST(BitmapFontLoad, KerningRunsAndTheirIndex) {
-    RecordingRenderer r;
+    PageRecorder r;
     // All pairs of first 65: other first characters with a glyph find nothing.
     BitmapFont grouped(&r, "t.fnt");
     ASSERT_TRUE(parseBytes(grouped, standardFont({kerningLine(65, 86, -2), kerningLine(65, 66, -1),
@@ -144,7 +144,7 @@ TEST(BitmapFontLoad, KerningRunsAndTheirIndex) {
 }
 
 TEST(BitmapFontLoad, FileWithoutKerningSectionLoads) {
-    RecordingRenderer r;
+    PageRecorder r;
     BitmapFont font(&r, "t.fnt");
     ASSERT_TRUE(parseBytes(font, standardFont()));
     EXPECT_EQ(font.kerningCount(), 0);
@@ -165,19 +165,19 @@ TEST(BitmapFontLoad, PagesAreLookedForBesideTheFontFileThenByBareName) {
         {"c:\\a\\b/d/x.fnt", {"c:\\a\\b/d/p0.png", "p0.png"}},
     };
     for (const Case& c : cases) {
-        RecordingRenderer fails;
+        PageRecorder fails;
         fails.accept = [](const std::string&) { return false; };
         BitmapFont font(&fails, c.fontPath);
         EXPECT_FALSE(parseBytes(font, standardFont())) << c.fontPath;
         EXPECT_EQ(fails.requested, c.tried) << c.fontPath;
 
         // Beside the font when that loads; else the bare name.
-        RecordingRenderer beside;
+        PageRecorder beside;
         BitmapFont first(&beside, c.fontPath);
         EXPECT_TRUE(parseBytes(first, standardFont())) << c.fontPath;
         ASSERT_EQ(beside.requested.size(), 1u);
         EXPECT_EQ(beside.requested[0], c.tried[0]);
-        RecordingRenderer bare;
+        PageRecorder bare;
         bare.accept = [](const std::string& p) { return p == "p0.png"; };
         BitmapFont second(&bare, c.fontPath);
         EXPECT_TRUE(parseBytes(second, standardFont())) << c.fontPath;
@@ -186,7 +186,7 @@ TEST(BitmapFontLoad, PagesAreLookedForBesideTheFontFileThenByBareName) {
 }
 
 TEST(BitmapFontLoad, NameLimits) {
-    RecordingRenderer r;
+    PageRecorder r;
     // Face: 63 characters load, 64 do not.
     BitmapFont face63(&r, "t.fnt");
     const std::string body = commonLine() + "page id=0 file=\"p0.png\"\n" + standardChars();
@@ -209,7 +209,7 @@ TEST(BitmapFontLoad, NameLimits) {
     const std::string dirPart = std::string(125, 'd') + "/";
     const std::string fontPath = dirPart + "x";
     ASSERT_EQ(fontPath.size(), size_t(FONT_PATH_MAX));
-    RecordingRenderer longest;
+    PageRecorder longest;
     BitmapFont full(&longest, fontPath.c_str());
     EXPECT_TRUE(parseBytes(full, infoLine() + commonLine() + "page id=0 file=\"" + f127 + "\"\n" + tail));
     ASSERT_EQ(longest.requested.size(), 1u);
@@ -225,7 +225,7 @@ TEST(BitmapFontLoad, NameLimits) {
 
 // The shortest lines the scans match load: a blank in a pattern also matches no blank at all.
 TEST(BitmapFontLoad, TheShortestPageAndKerningLinesLoad) {
-    RecordingRenderer r;
+    PageRecorder r;
     std::string pages;
     for (int i = 0; i < 7; ++i) pages += "pageid=" + std::to_string(i) + "file=\"a\"";
     BitmapFont a(&r, "t.fnt");
@@ -238,7 +238,7 @@ TEST(BitmapFontLoad, TheShortestPageAndKerningLinesLoad) {
 }
 
 TEST(BitmapFontLoad, OversizedAndNegativeCountsFailCleanly) {
-    RecordingRenderer r;
+    PageRecorder r;
     const std::string info = infoLine();
     const std::string page = "page id=0 file=\"p0.png\"\n";
     const std::string chars = standardChars();
@@ -273,7 +273,7 @@ TEST(BitmapFontLoad, OversizedAndNegativeCountsFailCleanly) {
 TEST(BitmapFontLoad, EveryTruncationEitherFailsOrLoadsWhatItHas) {
     const std::string text = standardFont({kerningLine(65, 86, -2), kerningLine(86, 65, -3)});
     const size_t charsEnd = text.find("kernings");
-    RecordingRenderer r;
+    PageRecorder r;
     for (size_t len = 0; len < text.size(); ++len) {
         BitmapFont font(&r, "t.fnt");
         const bool ok = parseBytes(font, text.substr(0, len));
@@ -294,7 +294,7 @@ TEST(BitmapFontLoad, GlyphsOutsideTheirPageDrawNothing) {
                              charLine(66, 250, 0, 10, 12, 1, 4, 12) +  // past the right edge
                              charLine(67, 0, 250, 10, 12, 1, 4, 13) +  // past the bottom
                              charLine(68, 0, 0, 10, 12, 1, 4, 14, 5);  // page 5 of 1
-    RecordingRenderer r;
+    PageRecorder r;
     BitmapFont font(&r, "t.fnt");
     ASSERT_TRUE(parseBytes(font, text));
     const ColorRGBA white;
@@ -305,7 +305,7 @@ TEST(BitmapFontLoad, GlyphsOutsideTheirPageDrawNothing) {
     EXPECT_FLOAT_EQ(width, 11.f + 12 + 13 + 14 + 11);
 
     // No pages at all: it loads, measures, and draws nothing.
-    RecordingRenderer none;
+    PageRecorder none;
     BitmapFont noPages(&none, "t.fnt");
     ASSERT_TRUE(parseBytes(noPages, infoLine() + commonLine(32, 0) + standardChars()));
     EXPECT_TRUE(none.requested.empty());

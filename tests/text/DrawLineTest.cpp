@@ -6,6 +6,7 @@
 #include <string>
 
 #include "FontTestSupport.h"
+#include "text/Utf8.h"
 
 using namespace font_test;
 
@@ -13,7 +14,7 @@ namespace {
 
 // A loaded standard font with kerning A-V -2, V-A -3, a-b -5, drawing into its recorder.
 struct Fixture {
-    RecordingRenderer renderer;
+    PageRecorder renderer;
     BitmapFont font{&renderer, "fonts/t.fnt"};
     Fixture() {
         const std::string text =
@@ -164,4 +165,42 @@ TEST(DrawLine, EscapesTrackingLengthAndMissingGlyphs) {
     EXPECT_TRUE(t.draws().empty());
     t.font.drawLine(0.f, 0.f, "A", 0, 1.f, nullptr, -1);
     EXPECT_EQ(t.draws()[0].colour.argb(), 0xFFFFFFFFu);
+}
+
+TEST(DrawLine, Utf8DrawsWhatTheFontHasAndAReplacementForWhatItLacks) {
+    // ü (252) and ï (239) by their code points, n, a space and '?', but no U+FFFD.
+    PageRecorder renderer;
+    BitmapFont font(&renderer, "fonts/u.fnt");
+    const std::string text = infoLine() + commonLine() + "page id=0 file=\"p0.png\"\nchars count=5\n" +
+                             charLine(32, 0, 0, 0, 0, 0, 0, 8) + charLine(63, 10, 0, 8, 12, 0, 4, 9) +
+                             charLine(110, 20, 0, 8, 9, 0, 7, 10) + charLine(239, 30, 0, 6, 12, 0, 4, 5) +
+                             charLine(252, 40, 0, 8, 12, 0, 4, 10);
+    std::FILE* f = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
+    ASSERT_TRUE(font.parseStream(f));
+    std::fclose(f);
+
+    // "ünï 图": the CJK character is not in the font and draws as '?'.
+    const char* name = "\xC3\xBCn\xC3\xAF \xE5\x9B\xBE";
+    const float width = font.drawLine(0.f, 0.f, name, 0, 1.f, &kRed, -1);
+    std::vector<float> sources;
+    for (const DrawCall& d : renderer.draws) sources.push_back(d.source.x);
+    EXPECT_EQ(sources, (std::vector<float>{40.f, 20.f, 30.f, 0.f, 10.f}));
+    EXPECT_FLOAT_EQ(width, 10 + 10 + 5 + 8 + 9);
+    EXPECT_FLOAT_EQ(font.textWidth(name, 1.f, -1), width);
+
+    // Bytes that are not UTF-8 (a stray continuation byte, a sequence cut short) draw one
+    // replacement each; control characters still draw nothing.
+    renderer.draws.clear();
+    font.drawLine(0.f, 0.f, "n\x80n\xE5\x9Bn\x01\xC2\x85", 0, 1.f, &kRed, -1);
+    sources.clear();
+    for (const DrawCall& d : renderer.draws) sources.push_back(d.source.x);
+    EXPECT_EQ(sources, (std::vector<float>{20.f, 10.f, 20.f, 10.f, 20.f}));
+
+    // Cutting a name to fit takes whole characters off its end.
+    std::string cut = name;
+    popLastCharacter(cut);
+    EXPECT_EQ(cut, "\xC3\xBCn\xC3\xAF ");
+    cut = "a\xC3";
+    popLastCharacter(cut);
+    EXPECT_EQ(cut, "a");
 }

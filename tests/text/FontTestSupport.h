@@ -1,6 +1,6 @@
 #pragma once
-// Helpers of the font tests: temporary folders, font files written on the fly, and a
-// renderer whose page pictures record every draw instead of drawing.
+// Helpers of the font tests: temporary folders, font files written on the fly, and the
+// recording renderer with page pictures that record every draw instead of drawing.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -13,6 +13,7 @@
 
 #include "render/Image.h"
 #include "render/Renderer2D.h"
+#include "tests/render/RecordingRenderer.h"
 #include "text/BitmapFont.h"
 
 namespace font_test {
@@ -86,18 +87,17 @@ private:
     float scale_ = 1.f;
 };
 
-// Records every picture path asked for; answers with a 256 x 256 recording picture when
-// accept(path) is true.
-class RecordingRenderer : public Renderer2D {
+// The shared recording renderer with recording page pictures: a picture path asked for is
+// answered with a 256 x 256 picture that records its draws into draws when accept(path) is true.
+class PageRecorder : public RecordingRenderer {
 public:
-    RecordingRenderer() : Renderer2D(nullptr, 0) {}
-    Image* loadImage(const char* path, irr::u32) override {
-        requested.push_back(path);
-        if (!accept(path)) return nullptr;
-        return new RecordingImage(this, pictures++, pageSize, pageSize, &draws);
+    PageRecorder() {
+        standIn = [this](const char* path, irr::u32) -> Image* {
+            if (!accept(path)) return nullptr;
+            return new RecordingImage(this, pictures++, pageSize, pageSize, &draws);
+        };
     }
     std::function<bool(const std::string&)> accept = [](const std::string&) { return true; };
-    std::vector<std::string> requested;
     std::vector<DrawCall> draws;
     int pictures = 0;
     irr::u32 pageSize = 256;

@@ -11,32 +11,12 @@
 #include "render/Image.h"
 #include "render/Renderer2D.h"
 #include "tests/common/TestDevice.h"
+#include "tests/render/RecordingRenderer.h"
 #include "text/BitmapFont.h"
 
 namespace {
 
 constexpr irr::u32 kWidth = 640, kHeight = 200;
-
-// One quad as handed to the driver: its top-left corner and size in screen pixels.
-struct Quad {
-    float x, y, w, h;
-};
-
-// A renderer that notes the screen area of every quad before drawing it.
-class QuadRecordingRenderer : public Renderer2D {
-public:
-    explicit QuadRecordingRenderer(irr::IrrlichtDevice* d) : Renderer2D(d, 64) {}
-    void flush() override {
-        const auto& v = vertices();
-        for (irr::u32 i = 0; i + 3 < v.size(); i += 4) {
-            const float x0 = std::min(v[i].Pos.X, v[i + 3].Pos.X), y0 = std::min(v[i].Pos.Y, v[i + 3].Pos.Y);
-            quads.push_back({x0, y0, std::fabs(v[i + 3].Pos.X - v[i].Pos.X),
-                             std::fabs(v[i + 3].Pos.Y - v[i].Pos.Y)});
-        }
-        Renderer2D::flush();
-    }
-    std::vector<Quad> quads;
-};
 
 // Red channel of the frame buffer, rows from the top.
 std::vector<int> readRed() {
@@ -63,7 +43,7 @@ TEST(GlText, GlyphsLandWhereDrawLineSays) {
     Scene scene;
     TUMELORA_REQUIRE_DEVICE(scene.device);
     irr::video::IVideoDriver* driver = scene.device->getVideoDriver();
-    QuadRecordingRenderer renderer(scene.device);
+    RecordingRenderer renderer(scene.device);
     BitmapFont font(&renderer, TUMELORA_SOURCE_DIR "/data/droid30.fnt");
     ASSERT_TRUE(font.load());
     irr::video::IImage* page = driver->createImageFromFile(TUMELORA_SOURCE_DIR "/data/droid30_0.png");
@@ -78,28 +58,29 @@ TEST(GlText, GlyphsLandWhereDrawLineSays) {
     renderer.endFrame();
     const std::vector<int> red = readRed();
     driver->endScene();
+    const std::vector<RecordedQuad> quads = renderer.quads();
 
     // One quad per character, each at the pen position drawLine defines (whole pixels).
-    ASSERT_EQ(renderer.quads.size(), std::strlen(text));
+    ASSERT_EQ(quads.size(), std::strlen(text));
     float pen = x;
     int previous = -1;
-    for (size_t i = 0; i < renderer.quads.size(); ++i) {
+    for (size_t i = 0; i < quads.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
         const Glyph& g = font.glyph(font.findGlyph(c));
         if (previous >= 0) pen += float(font.kerningOf(previous, c));
-        EXPECT_FLOAT_EQ(renderer.quads[i].x, std::trunc(pen + float(g.xoffset))) << i;
-        EXPECT_FLOAT_EQ(renderer.quads[i].y, std::trunc(y + float(g.yoffset))) << i;
-        EXPECT_FLOAT_EQ(renderer.quads[i].w, float(g.width)) << i;
-        EXPECT_FLOAT_EQ(renderer.quads[i].h, float(g.height)) << i;
+        EXPECT_FLOAT_EQ(quads[i].left, std::trunc(pen + float(g.xoffset))) << i;
+        EXPECT_FLOAT_EQ(quads[i].top, std::trunc(y + float(g.yoffset))) << i;
+        EXPECT_FLOAT_EQ((quads[i].right - quads[i].left), float(g.width)) << i;
+        EXPECT_FLOAT_EQ((quads[i].bottom - quads[i].top), float(g.height)) << i;
         pen += float(g.xadvance);
         previous = c;
     }
 
     // The frame holds exactly the page's glyph pixels at those places, blended over black.
     std::vector<float> expected(size_t(kWidth) * kHeight, 0.f);
-    for (size_t i = 0; i < renderer.quads.size(); ++i) {
+    for (size_t i = 0; i < quads.size(); ++i) {
         const Glyph& g = font.glyph(font.findGlyph(static_cast<unsigned char>(text[i])));
-        const int qx = int(renderer.quads[i].x), qy = int(renderer.quads[i].y);
+        const int qx = int(quads[i].left), qy = int(quads[i].top);
         for (int j = 0; j < g.height; ++j)
             for (int k = 0; k < g.width; ++k) {
                 const float a = float(page->getPixel(g.x + k, g.y + j).getAlpha()) / 255.f;
@@ -121,7 +102,7 @@ TEST(GlText, ScaledAndCentredLineStaysInsideItsQuads) {
     Scene scene;
     TUMELORA_REQUIRE_DEVICE(scene.device);
     irr::video::IVideoDriver* driver = scene.device->getVideoDriver();
-    QuadRecordingRenderer renderer(scene.device);
+    RecordingRenderer renderer(scene.device);
     BitmapFont font(&renderer, TUMELORA_SOURCE_DIR "/data/droid30.fnt");
     ASSERT_TRUE(font.load());
 
@@ -133,6 +114,7 @@ TEST(GlText, ScaledAndCentredLineStaysInsideItsQuads) {
     renderer.endFrame();
     const std::vector<int> red = readRed();
     driver->endScene();
+    const std::vector<RecordedQuad> quads = renderer.quads();
 
     // The lit pixels lie within the quads, which start half the width left of x and
     // half the scaled line height above y.
@@ -147,17 +129,17 @@ TEST(GlText, ScaledAndCentredLineStaysInsideItsQuads) {
             }
     ASSERT_GE(maxX, 0) << "nothing drawn";
     float qx0 = 1e9f, qx1 = -1e9f, qy0 = 1e9f, qy1 = -1e9f;
-    for (const Quad& q : renderer.quads) {
-        if (q.w == 0.f) continue;
-        qx0 = std::min(qx0, q.x);
-        qx1 = std::max(qx1, q.x + q.w);
-        qy0 = std::min(qy0, q.y);
-        qy1 = std::max(qy1, q.y + q.h);
+    for (const RecordedQuad& q : quads) {
+        if (q.right == q.left) continue;
+        qx0 = std::min(qx0, q.left);
+        qx1 = std::max(qx1, q.right);
+        qy0 = std::min(qy0, q.top);
+        qy1 = std::max(qy1, q.bottom);
     }
     const Glyph& r = font.glyph(font.findGlyph('R'));
-    EXPECT_FLOAT_EQ(renderer.quads[0].x, 320.f - width / 2.f + 2.f * float(r.xoffset));
-    EXPECT_FLOAT_EQ(renderer.quads[0].y, 100.f - font.scaledLineHeight(2.f) / 2.f + 2.f * float(r.yoffset));
-    EXPECT_FLOAT_EQ(renderer.quads[0].w, 2.f * float(r.width));
+    EXPECT_FLOAT_EQ(quads[0].left, 320.f - width / 2.f + 2.f * float(r.xoffset));
+    EXPECT_FLOAT_EQ(quads[0].top, 100.f - font.scaledLineHeight(2.f) / 2.f + 2.f * float(r.yoffset));
+    EXPECT_FLOAT_EQ((quads[0].right - quads[0].left), 2.f * float(r.width));
     EXPECT_GE(minX, int(std::floor(qx0)));
     EXPECT_LE(maxX, int(std::ceil(qx1)));
     EXPECT_GE(minY, int(std::floor(qy0)));

@@ -14,7 +14,7 @@ namespace {
 
 // The standard font (a, b, c 9 wide, space 8, line height 32), no kerning.
 struct Fixture {
-    RecordingRenderer renderer;
+    PageRecorder renderer;
     BitmapFont font{&renderer, "t.fnt"};
     Fixture() {
         const std::string text = standardFont();

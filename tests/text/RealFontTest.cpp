@@ -85,17 +85,6 @@ struct NullDevice {
     }
 };
 
-// Records the page paths asked for and loads them for real.
-class PathRecordingRenderer : public Renderer2D {
-public:
-    explicit PathRecordingRenderer(irr::IrrlichtDevice* d) : Renderer2D(d, 16) {}
-    Image* loadImage(const char* path, irr::u32 flags) override {
-        requested.push_back(path);
-        return Renderer2D::loadImage(path, flags);
-    }
-    std::vector<std::string> requested;
-};
-
 }  // namespace
 
 TEST(RealBMFontFile, LoadsWithEveryKerningPairAndItsPageBesideIt) {
@@ -110,7 +99,7 @@ TEST(RealBMFontFile, LoadsWithEveryKerningPairAndItsPageBesideIt) {
 
     NullDevice null;
     ASSERT_NE(null.device, nullptr);
-    PathRecordingRenderer renderer(null.device);
+    RecordingRenderer renderer(null.device);
     BitmapFont font(&renderer, fnt.c_str());
     ASSERT_TRUE(font.load());
     EXPECT_STREQ(font.face(), "Arial");
@@ -153,7 +142,7 @@ TEST(RealBMFontFile, LoadsWithEveryKerningPairAndItsPageBesideIt) {
 TEST(BundledFont, LoadsWithItsPageAndKerning) {
     NullDevice null;
     ASSERT_NE(null.device, nullptr);
-    PathRecordingRenderer renderer(null.device);
+    RecordingRenderer renderer(null.device);
     const std::string fnt = TUMELORA_SOURCE_DIR "/data/droid30.fnt";
     BitmapFont font(&renderer, fnt.c_str());
     ASSERT_TRUE(font.load());

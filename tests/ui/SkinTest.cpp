@@ -11,14 +11,13 @@
 #include "states/MainState.h"
 #include "text/BitmapFont.h"
 #include "tests/common/TestDevice.h"
+#include "tests/render/RecordingRenderer.h"
 #include "tests/ui/Recording.h"
 #include "ui/ButtonSkin.h"
 #include "ui/SliderSkin.h"
 #include "ui/UiContext.h"
 
 using ui_test::FlagRecordingImage;
-using ui_test::RecordedQuad;
-using ui_test::RecordingRenderer;
 
 namespace {
 
@@ -49,6 +48,7 @@ protected:
         device = testing_support::createTestDevice(320, 240);
         if (!device) return;
         renderer = new RecordingRenderer(device);
+        renderer->drawBatches = false;
         for (int i = 0; i < PICTURE_COUNT; ++i) {
             const std::string path = std::string(TUMELORA_SOURCE_DIR) + "/data/" + PICTURES[i];
             pictures[i] = renderer->loadImage(path.c_str(), 0xFFFFFFFFu);
@@ -67,7 +67,7 @@ protected:
     void SetUp() override {
         TUMELORA_REQUIRE_DEVICE(device);
         for (int i = 0; i < PICTURE_COUNT; ++i) ASSERT_NE(pictures[i], nullptr) << PICTURES[i];
-        renderer->take();
+        renderer->takeQuads();
     }
     Image* pic(Picture p) { return pictures[p]; }
     // The button skin of the panel, without its font.
@@ -177,7 +177,7 @@ TEST_F(SkinTest, NothingIsDrawnOutsideADrawingPassButTheRectangleIsTheSame) {
             EXPECT_EQ(s.width, 1280.f);
             EXPECT_EQ(s.height, 16.f);
         }
-        const std::vector<RecordedQuad> quads = renderer->take();
+        const std::vector<RecordedQuad> quads = renderer->takeQuads();
         // A drawing pass: picture and icon per button state, the thumb per slider.
         EXPECT_EQ(quads.size(), drawing ? 12u : 0u);
     }
@@ -189,7 +189,7 @@ TEST_F(SkinTest, ButtonDrawsTheStatePictureThenTheIcon) {
     const Picture expected[] = {BUTTON, BUTTON_HOT, BUTTON_ACTIVE, BUTTON_HOT_ACTIVE};
     for (int state = 0; state < 4; ++state) {
         skin.draw(ui, state, 10, 20, 0, 0, nullptr, pic(CHECKBOX_CHECK));
-        const std::vector<RecordedQuad> q = renderer->take();
+        const std::vector<RecordedQuad> q = renderer->takeQuads();
         ASSERT_EQ(q.size(), 2u);
         EXPECT_EQ(q[0].texture, pic(expected[state])->texture());
         EXPECT_EQ(q[0].left, 10.f);
@@ -200,7 +200,7 @@ TEST_F(SkinTest, ButtonDrawsTheStatePictureThenTheIcon) {
     }
     // With an explicit size the state picture is left out; the icon stays.
     skin.draw(ui, 0, 10, 20, 100, 30, nullptr, pic(CHECKBOX_CHECK));
-    const std::vector<RecordedQuad> q = renderer->take();
+    const std::vector<RecordedQuad> q = renderer->takeQuads();
     ASSERT_EQ(q.size(), 1u);
     EXPECT_EQ(q[0].texture, pic(CHECKBOX_CHECK)->texture());
     EXPECT_EQ(q[0].left, 52.f);  // centred on 10 + 100 / 2
@@ -216,13 +216,13 @@ TEST_F(SkinTest, ImageFlagsAreThreeAtScaleOneElseWithTransformAndScale) {
     EXPECT_EQ(normal.drawFlags[0], 0x3u);
     ASSERT_EQ(check.drawFlags.size(), 1u);
     EXPECT_EQ(check.drawFlags[0], 0x3u | 20u);  // plus the centring icon alignment
-    renderer->take();
+    renderer->takeQuads();
 
     skin.setScale(2.f);
     const RectF r = skin.draw(ui, 0, 10, 20, 0, 0, nullptr, nullptr);
     EXPECT_EQ(normal.drawFlags.back(), 0x503u);
     EXPECT_EQ(r.width, 288.f);
-    const std::vector<RecordedQuad> q = renderer->take();
+    const std::vector<RecordedQuad> q = renderer->takeQuads();
     ASSERT_EQ(q.size(), 1u);
     EXPECT_EQ(q[0].left, 10.f);
     EXPECT_EQ(q[0].top, 20.f);
@@ -238,7 +238,7 @@ TEST_F(SkinTest, ImageFlagsAreThreeAtScaleOneElseWithTransformAndScale) {
     ASSERT_EQ(thumb.drawFlags.size(), 1u);
     EXPECT_EQ(thumb.drawFlags[0], 0x517u);
     EXPECT_EQ(thumb.blends[0], BLEND_ALPHA);
-    renderer->take();
+    renderer->takeQuads();
 }
 
 TEST_F(SkinTest, PressedStateMovesIconAfterTruncatingTheAnchor) {
@@ -246,13 +246,13 @@ TEST_F(SkinTest, PressedStateMovesIconAfterTruncatingTheAnchor) {
     UiContext ui = passContext(true);
     // Anchor: trunc(10.7 + 8) = 18, trunc(20.9 + 8) = 28; the 16 x 16 mark is centred on it.
     skin.draw(ui, 2, 10.7f, 20.9f, 0, 0, nullptr, pic(CHECKBOX_CHECK));
-    std::vector<RecordedQuad> q = renderer->take();
+    std::vector<RecordedQuad> q = renderer->takeQuads();
     ASSERT_EQ(q.size(), 2u);
     EXPECT_EQ(q[0].texture, pic(CHECKBOX_ACTIVE)->texture());
     EXPECT_FLOAT_EQ(q[1].left, 10.f);
     EXPECT_FLOAT_EQ(q[1].top, 20.f);
     skin.draw(ui, 3, 10.7f, 20.9f, 0, 0, nullptr, pic(CHECKBOX_CHECK));
-    q = renderer->take();
+    q = renderer->takeQuads();
     ASSERT_EQ(q.size(), 2u);
     EXPECT_FLOAT_EQ(q[1].left, 10.f);
     EXPECT_FLOAT_EQ(q[1].top, 20.25f);
@@ -261,7 +261,7 @@ TEST_F(SkinTest, PressedStateMovesIconAfterTruncatingTheAnchor) {
     ButtonSkin button = buttonSkin();
     button.setScale(2.f);
     button.draw(ui, 3, 0, 0, 0, 0, nullptr, pic(CHECKBOX_CHECK));
-    q = renderer->take();
+    q = renderer->takeQuads();
     ASSERT_EQ(q.size(), 2u);
     // Anchor (144, 40); the mark is scaled to 32 x 32 and sinks by 4.
     EXPECT_FLOAT_EQ(q[1].left, 128.f);
@@ -274,7 +274,7 @@ TEST_F(SkinTest, ShadowIsDrawnBeforeTheFaceAndStaysWhenPressed) {
     skin.setShadow(true);
     UiContext ui = passContext(true);
     skin.draw(ui, 3, 0, 0, 0, 0, nullptr, pic(CHECKBOX_CHECK));
-    const std::vector<RecordedQuad> q = renderer->take();
+    const std::vector<RecordedQuad> q = renderer->takeQuads();
     ASSERT_EQ(q.size(), 2u);
     // Shadow: black at alpha 128, 2.5 down; the face: white, 2 down.
     EXPECT_EQ(q[0].colour, 0x80000000u);
@@ -371,7 +371,7 @@ TEST_F(SkinTest, SliderThumbIsCentredAlongTheSpan) {
     UiContext ui = passContext(true);
     // Horizontal, fraction 0.5: centre trunc(10 + 0.5 * 1264 + 8) = 650, y 20 + 8.
     skin.drawFloat(ui, 0, 0, 0.5f, 0.f, 1.f, 10.6f, 20.2f, 1280, 16);
-    std::vector<RecordedQuad> q = renderer->take();
+    std::vector<RecordedQuad> q = renderer->takeQuads();
     ASSERT_EQ(q.size(), 1u);
     EXPECT_EQ(q[0].texture, pic(SLIDER_THUMB)->texture());
     EXPECT_EQ(q[0].left, 642.f);
@@ -380,7 +380,7 @@ TEST_F(SkinTest, SliderThumbIsCentredAlongTheSpan) {
     EXPECT_EQ(q[0].bottom, 36.f);
     // The int slider at its top in the active state, vertical.
     skin.drawInt(ui, 2, 1, 10, 0, 10, 0, 0, 16, 216);
-    q = renderer->take();
+    q = renderer->takeQuads();
     ASSERT_EQ(q.size(), 1u);
     EXPECT_EQ(q[0].texture, pic(SLIDER_THUMB_ACTIVE)->texture());
     EXPECT_EQ(q[0].top, 200.f);
@@ -388,7 +388,7 @@ TEST_F(SkinTest, SliderThumbIsCentredAlongTheSpan) {
     // An empty range draws the thumb at the start instead of dividing by zero.
     skin.drawInt(ui, 0, 0, 5, 5, 5, 0, 0, 1280, 16);
     skin.drawFloat(ui, 0, 0, 1.f, 1.f, 1.f, 0, 0, 1280, 16);
-    q = renderer->take();
+    q = renderer->takeQuads();
     ASSERT_EQ(q.size(), 2u);
     EXPECT_EQ(q[0].left, 0.f);
     EXPECT_EQ(q[1].left, 0.f);
@@ -399,7 +399,7 @@ TEST_F(SkinTest, SliderThumbIsCentredAlongTheSpan) {
     const RectF r = tracked.drawFloat(ui, 0, 0, 1.f, 0.f, 1.f, 0, 0, 5, 5);
     EXPECT_EQ(r.width, 640.f);
     EXPECT_EQ(r.height, 8.f);
-    q = renderer->take();
+    q = renderer->takeQuads();
     ASSERT_EQ(q.size(), 2u);
     EXPECT_EQ(q[0].texture, pic(SLIDER_BASE)->texture());
     EXPECT_EQ(q[0].right, 640.f);
@@ -435,7 +435,7 @@ TEST_F(SkinTest, PanelWidgetsDriveTheRealSkinsThroughTheContext) {
     EXPECT_EQ(frame, (632 * 1000 + 500) / 1264);
     ui.releaseMouse();
     pass();
-    EXPECT_EQ(renderer->take().size(), 0u);  // never a drawing pass
+    EXPECT_EQ(renderer->takeQuads().size(), 0u);  // never a drawing pass
 }
 
 TEST_F(SkinTest, PanelLabelsFitTheButtonInTheBundledFont) {
