@@ -151,8 +151,7 @@ std::string ProcessResult::failure() const {
     return said.empty() ? text : text + ": " + said;
 }
 
-ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
-                         const std::atomic<bool>* stop) {
+ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args) {
     ProcessResult result;
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) {
@@ -170,7 +169,7 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
     result.started = true;
     char chunk[CHILD_READ_CHUNK];
     for (;;) {
-        if (((stop && *stop) || quitSignal()) && !result.interrupted) {
+        if (quitSignal() && !result.interrupted) {
             result.interrupted = true;
             kill(pid, SIGKILL);
         }
@@ -184,7 +183,7 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
     }
     close(fds[0]);
     result.status = waitForProcess(pid);
-    if ((stop && *stop) || quitSignal()) result.interrupted = true;
+    if (quitSignal()) result.interrupted = true;
     return result;
 }
 

@@ -5,7 +5,6 @@
 #include <signal.h>
 #include <sys/types.h>
 
-#include <atomic>
 #include <string>
 #include <vector>
 
@@ -30,7 +29,7 @@ struct ProcessResult {
     bool started = false;      // false: it could not be started (startError says why)
     int startError = 0;        // errno of the failed start
     int status = 0;            // wait status
-    bool interrupted = false;  // stopped because the stop flag was raised or a quit signal came
+    bool interrupted = false;  // stopped because a quit signal came
     std::string messages;      // the first CHILD_MESSAGE_MAX_BYTES of its error output
 
     // True when it started, was not interrupted and exited with status 0.
@@ -40,11 +39,10 @@ struct ProcessResult {
 };
 
 // Runs program with args to its end, collecting its error output (its standard input and
-// output are /dev/null). When stop becomes true or a quit signal comes while it runs (the
-// signal interrupts the wait), the child is ended at once (SIGKILL: what it was writing is
-// thrown away) and the result says interrupted.
-ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
-                         const std::atomic<bool>* stop = nullptr);
+// output are /dev/null). When a quit signal comes while it runs (the signal interrupts the
+// wait), the child is ended at once (SIGKILL: what it was writing is thrown away) and the
+// result says interrupted.
+ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args);
 
 // A child that reads what the program writes into its standard input (ffmpeg reading frames).
 // While one exists, a child that stops reading makes a write fail (EPIPE) instead of ending

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "actors/ActorDataFile.h"
+#include "platform/Signals.h"
 #include "project/ProjectFiles.h"
 
 namespace fs = std::filesystem;
@@ -87,7 +88,7 @@ bool writeActors(const std::vector<PlannedActor>& actors, int first, int frames,
         const PlannedActor& a = actors[i];
         const std::string picture = numberedActorFile(first + int(i), a.name, a.extension);
         const std::string data = actorNameFromFileName(picture) + kActorDataSuffix;
-        if (stopRequested()) {
+        if (quitSignal() != 0) {
             failure = {a.origin, "interrupted"};
             return false;
         }

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "platform/ChildProcess.h"
+#include "platform/Signals.h"
 #include "project/OpenRaster.h"
 #include "project/Placement.h"
 #include "project/ProjectFiles.h"
@@ -291,7 +292,7 @@ private:
             return false;
         }
         const std::string converted = work + HELPER_OUTPUT;
-        const ProcessResult run = runProcess(helper, {path, converted}, stopFlag());
+        const ProcessResult run = runProcess(helper, {path, converted});
         if (!run.succeeded()) {
             failure.reason = "the Photoshop import failed (" + run.failure() + ")";
             return false;
@@ -314,8 +315,7 @@ private:
         const ProcessResult run = runProcess(
             ffmpeg,
             {"-hide_banner", "-loglevel", "error", "-nostdin", "-y", "-i", "file:" + path,
-             "-frames:v", "1", "-update", "1", "-c:v", "png", "-f", "image2", "file:" + converted},
-            stopFlag());
+             "-frames:v", "1", "-update", "1", "-c:v", "png", "-f", "image2", "file:" + converted});
         const bool read = run.succeeded() && readWholeFile(converted, bytes);
         std::remove(converted.c_str());
         if (!read) {
@@ -385,7 +385,7 @@ bool planActors(const std::vector<std::string>& pictures, const std::string& wor
     }
     PictureImporter importer(decoder, work, existing.anyPng);
     for (const std::string& picture : pictures) {
-        if (stopRequested()) {
+        if (quitSignal() != 0) {
             failure = {picture, "interrupted"};
             return false;
         }

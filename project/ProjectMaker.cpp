@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "platform/Signals.h"
 #include "platform/Words.h"
 #include "project/ActorFiles.h"
 #include "project/PictureImport.h"
@@ -43,7 +44,7 @@ std::string minutesAndSeconds(double seconds) {
 int reportFailure(const char* action, const ProjectFailure& failure, const std::string& outcome) {
     std::fprintf(stderr, "tumelora: %s failed: %s%s%s\ntumelora: %s\n", action,
                  failure.file.c_str(), failure.file.empty() ? "" : ": ",
-                 stopRequested() ? "interrupted" : failure.reason.c_str(), outcome.c_str());
+                 quitSignal() != 0 ? "interrupted" : failure.reason.c_str(), outcome.c_str());
     return PROJECT_FAILED;
 }
 
@@ -95,7 +96,7 @@ int makeProject(const std::string& dir, const std::string& song,
                                  "it was left as it was");
     }
     const std::string parent = parentFolder(dir);
-    StopSignals signals;
+    installQuitSignals();
     removeLeftoverWorkFolders(parent, NEW_WORK_PURPOSE);
     WorkFolder work(parent, NEW_WORK_PURPOSE);
     if (work.path().empty())
@@ -126,7 +127,7 @@ int makeProject(const std::string& dir, const std::string& song,
     syncFolder(actorFolder);
     syncFolder(staging);
 
-    if (stopRequested()) return reportFailure(action, {dir, "interrupted"}, untouched);
+    if (quitSignal() != 0) return reportFailure(action, {dir, "interrupted"}, untouched);
     if (chmod(staging.c_str(), newFolderMode()) != 0 || std::rename(staging.c_str(), dir.c_str()) != 0)
         return reportFailure(action, {dir, std::strerror(errno)}, untouched);
     work.keep();
@@ -155,7 +156,7 @@ int addToProject(const std::string& dir, const std::vector<std::string>& picture
     const int songFrames = songLength(paths.musicFile, samples, rate) ? framesForSong(samples, rate) : 1;
     const int frames = std::max({songFrames, existing.longestTrack, 1});
 
-    StopSignals signals;
+    installQuitSignals();
     removeLeftoverWorkFolders(dir, ADD_WORK_PURPOSE);
     WorkFolder work(dir, ADD_WORK_PURPOSE);
     if (work.path().empty())

@@ -34,8 +34,7 @@ bool convertSong(const std::string& song, const std::string& target, ProjectFail
         {"-hide_banner", "-loglevel", "error", "-nostdin", "-y", "-i", "file:" + song, "-map",
          "0:a:0", "-vn", "-ac", std::to_string(PROJECT_MUSIC_CHANNELS), "-ar",
          std::to_string(SOUND_MIX_RATE), "-c:a", "libvorbis", "-q:a", PROJECT_MUSIC_QUALITY,
-         "-f", "ogg", "file:" + target},
-        stopFlag());
+         "-f", "ogg", "file:" + target});
     if (!run.succeeded()) {
         failure.reason = run.messages.find("matches no streams") != std::string::npos
                              ? "it holds no sound"
