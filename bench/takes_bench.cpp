@@ -16,10 +16,10 @@
 //
 // The comparison: frame f of the take is compared with the pointer's path (stage pixels,
 // interpolated between the logged moves) at the wall-clock time rec + d + f / (60 x scale),
-// where rec is when R was sent and d one constant latency fitted by least squares. It reports
-// the rms distance as a share of the swing, the frames that step back where the hand did not,
-// the longest run of held frames (no motion while the hand moved) and the frames per second
-// of wall time (from a second fit in which the frame rate is free too).
+// where rec is when R was sent and d one constant latency fitted by least squares: the rms
+// distance as a share of the swing. A second fit leaves the frame rate free as well: the frames
+// per second of wall time, and the alignment at which the frames that step back where the hand
+// did not and the longest run of held frames (no motion while the hand moved) are counted.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
