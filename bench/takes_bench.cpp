@@ -405,6 +405,24 @@ int report(const TakeLog& log, const Track& track, const Options& o) {
                 "%.2f %.2f %.2f\n",
                 o.label.c_str(), log.loadAtPress[0], log.loadAtPress[1], log.loadAtPress[2], log.loadAtRelease[0],
                 log.loadAtRelease[1], log.loadAtRelease[2]);
+    // The count straight from the ends: the frames from the first to the last that moved, over
+    // the time from the hand's first to its last step (each end uncertain by a burst of frames).
+    size_t firstStep = 0, lastStep = 0, firstMoved = 0, lastMoved = 0;
+    for (size_t i = 0; i < log.moves.size(); ++i) {
+        const int previous = i ? log.moves[i - 1].x : log.press.x;
+        if (log.moves[i].x == previous) continue;
+        if (!firstStep) firstStep = i;
+        lastStep = i;
+    }
+    for (size_t f = 1; f < track.x.size(); ++f) {
+        if (std::fabs(track.x[f] - track.x[f - 1]) < HELD_PX) continue;
+        if (!firstMoved) firstMoved = f;
+        lastMoved = f;
+    }
+    const double stepSpan = log.moves.empty() ? 0.0 : log.moves[lastStep].t - log.moves[firstStep].t;
+    if (stepSpan > 0 && lastMoved > firstMoved)
+        std::printf("takes (%s): frames %zu..%zu moved, over %.3f s of the hand's steps: %.2f frames a second\n",
+                    o.label.c_str(), firstMoved, lastMoved, stepSpan, double(lastMoved - firstMoved) / stepSpan);
     if (log.rec + fig.latencyMs / 1000.0 > log.press.t + REST_AFTER_PRESS_S)
         std::printf("takes (%s): warning: frame 0 lies after the hand began to move: the take started late\n",
                     o.label.c_str());
