@@ -25,6 +25,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <irrlicht.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <time.h>
 
@@ -53,7 +54,7 @@ constexpr double DEFAULT_SWING_PX = 160.0;
 constexpr double DEFAULT_MOVES_PER_SECOND = 125.0;
 // The hand rests this long after "Rec" before the button goes down, after the press before it
 // moves, and after the motion before the release, in seconds.
-constexpr double REST_AFTER_REC_S = 1.0;
+constexpr double REST_AFTER_REC_S = 1.5;
 constexpr double REST_AFTER_PRESS_S = 0.5;
 constexpr double REST_BEFORE_RELEASE_S = 0.5;
 // Time between the release and the R that stops the take, in seconds.
@@ -68,6 +69,9 @@ constexpr double POLL_S = 0.02;
 // The selection outline's colour (RRGGBB) and how far each channel may differ.
 constexpr unsigned OUTLINE_RGB = 0xFF00FF;
 constexpr int OUTLINE_TOLERANCE = 40;
+// The hand's real-time priority (SCHED_FIFO) where it may have one: its moves then keep their
+// pace on a busy machine, as a real hand would; it sleeps between them.
+constexpr int HAND_PRIORITY = 10;
 // The window the program opens.
 constexpr const char* WINDOW_NAME = "TUMELORA";
 
@@ -672,6 +676,11 @@ int driveTake(const std::string& dataDir, const std::string& actor, const Option
         return int(std::lround(layout.stage.x + stageX * layout.stageScale));
     };
     const int y = int(centre.Y);
+    sched_param priority{};
+    priority.sched_priority = HAND_PRIORITY;
+    const bool steady = sched_setscheduler(0, SCHED_FIFO, &priority) == 0;
+    std::printf("takes (%s): the hand moves %s\n", o.label.c_str(),
+                steady ? "at real-time priority (SCHED_FIFO)" : "at normal priority (SCHED_FIFO refused)");
     hand.moveTo(windowX(0.0), y);
     hand.key(XK_Home);
     hand.key(XK_r);
@@ -699,6 +708,8 @@ int driveTake(const std::string& dataDir, const std::string& actor, const Option
     sleepFor(REST_BEFORE_STOP_S);
     hand.key(XK_r);
     log.stop = now();
+    priority.sched_priority = 0;
+    sched_setscheduler(0, SCHED_OTHER, &priority);
 
     // Save and wait until the data file has been replaced.
     const FileStamp old = stampOf(dataFile);
