@@ -121,20 +121,20 @@ void sleepFor(double s) { sleepUntil(now() + s); }
 
 // The options of both commands.
 struct Options {
-    double seconds = DEFAULT_SECONDS;
-    double hz = DEFAULT_HZ;
-    double swingPx = DEFAULT_SWING_PX;
-    double movesPerSecond = DEFAULT_MOVES_PER_SECOND;
-    double timeScale = 1.0;
-    double expectedOffsetMs = 0.0;
-    std::string label = "idle";
-    std::string log;
+    double seconds = DEFAULT_SECONDS;                  // length of the sine
+    double hz = DEFAULT_HZ;                            // its frequency
+    double swingPx = DEFAULT_SWING_PX;                 // peak to peak, stage pixels
+    double movesPerSecond = DEFAULT_MOVES_PER_SECOND;  // pointer moves sent a second
+    double timeScale = 1.0;                            // music seconds per wall-clock second
+    double expectedOffsetMs = 0.0;                     // shift the take should carry
+    std::string label = "idle";                        // names the rows
+    std::string log;                                   // where take writes its log
 };
 
 // One logged pointer position: monotonic seconds and window pixels.
 struct Move {
-    double t;
-    int x, y;
+    double t;   // monotonic seconds
+    int x, y;   // window pixels
 };
 
 // What the take did, as written to (and read from) the log.
@@ -142,10 +142,10 @@ struct TakeLog {
     double stageX = 0, stageY = 0, stageScale = 1;  // the stage as drawn, window pixels
     double baseX = 0, baseY = 0;                   // the actor's pose before the take, scene units
     double rec = 0;                                // when R was sent
-    Move press{}, release{};
+    Move press{}, release{};                      // where and when the button went down and up
     double stop = 0;                              // when R was sent again
     std::vector<Move> moves;                      // between press and release
-    double loadAtPress[3] = {}, loadAtRelease[3] = {};
+    double loadAtPress[3] = {}, loadAtRelease[3] = {};  // load averages over 1, 5 and 15 minutes
 };
 
 // Writes the log (text, one record a line).
@@ -235,13 +235,13 @@ public:
     }
 
 private:
-    double start, end = 0, scale;
-    std::vector<double> x, y;
+    double start, end = 0, scale;  // the grid's first and last time (s); window pixels per stage pixel
+    std::vector<double> x, y;      // the path on the grid, stage pixels from the press point
 };
 
 // The take's frames in stage pixels relative to the pose before the take.
 struct Track {
-    std::vector<double> x, y;
+    std::vector<double> x, y;  // one entry a frame
 };
 
 // Reads the saved track; false when the file is not an accepted data file.
@@ -258,7 +258,7 @@ bool readTrack(const std::string& path, const TakeLog& log, Track& track) {
 
 // Maps frames to wall-clock times: rec + latency + f x secondsPerFrame.
 struct FrameClock {
-    double rec, latency, secondsPerFrame;
+    double rec, latency, secondsPerFrame;  // when R was sent, the fitted latency, the frame period
     // The wall-clock time of frame f.
     double at(size_t f) const { return rec + latency + double(f) * secondsPerFrame; }
 };
@@ -545,8 +545,8 @@ private:
         return found;
     }
 
-    Display* display;
-    ::Window window = 0;
+    Display* display;     // the connection, null when the display could not be opened
+    ::Window window = 0;  // the program's window once found
     int rootX = 0, rootY = 0;  // the window's top-left corner on the screen
 };
 
