@@ -391,9 +391,10 @@ std::string RigEditing::renamedSnapshot(const std::string& bytes, const std::map
     return rig.snapshot();
 }
 
-std::string RigEditing::fileText(const std::vector<std::string>& names) const {
+std::string RigEditing::fileText(const std::vector<std::string>& names,
+                                 const std::map<std::string, std::string>& renamed) const {
     std::vector<std::string> unwritable;
-    return formatRig(rig_, names, unwritable);
+    return formatRig(renamed.empty() ? rig_ : renamedRig(rig_, renamed), names, unwritable);
 }
 
 ActorPose RigEditing::editedPose(const std::vector<Actor*>& actors, const Actor* actor, int frame) const {

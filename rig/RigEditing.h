@@ -108,8 +108,10 @@ public:
     void renameActors(const std::map<std::string, std::string>& renamed, const std::vector<Actor*>& actors);
     // A snapshot with the actors renamed as renameActors renames them.
     static std::string renamedSnapshot(const std::string& bytes, const std::map<std::string, std::string>& renamed);
-    // The text rig.txt holds with the actors' names given by names (in actor order).
-    std::string fileText(const std::vector<std::string>& names) const;
+    // The text rig.txt holds with the actors' names given by names (in actor order), the
+    // actors in renamed (old name to new) renamed.
+    std::string fileText(const std::vector<std::string>& names,
+                         const std::map<std::string, std::string>& renamed = {}) const;
     // True when Save writes rig.txt: the file was there or the rig has something in it.
     bool hasFile() const { return fileFound || !rig_.joints.empty() || !rig_.refusedLines.empty(); }
     // False when rig.txt could not be read at start (Save then leaves it as it is).

@@ -66,7 +66,7 @@ OrderSaveReport MainState::saveDrawingOrder() {
     std::vector<PreparedText> texts;
     std::vector<std::string> names;
     for (const Actor* a : actors) names.push_back(nameOf(a));
-    if (rigEditing.hasFile()) texts.push_back({kRigFileName, rigEditing.fileText(names)});
+    if (rigEditing.hasFile()) texts.push_back({kRigFileName, rigEditing.fileText(names, report.renamed)});
     if (sceneSettings.hasFile(actors)) texts.push_back({SCENE_FILE_NAME, sceneSettings.text(actors, nameOf)});
 
     FileMover systemMover;
