@@ -289,8 +289,9 @@ void Editor::drawTimeline() {
         const long tenths = std::lround(std::min(600000.0 / period, 1e9));
         std::snprintf(tempo, sizeof tempo, "%ld.%ld BPM", tenths / 10, tenths % 10);
     }
-    std::snprintf(line, sizeof line, "Frame %d / %d   %d:%02d.%03d   %s", play.currentFrame(),
-                  play.frameCount() - 1, ms / 60000, (ms / 1000) % 60, ms % 1000, tempo);
+    std::snprintf(line, sizeof line, "Frame %d / %d   %d:%02d.%03d   %s   stage %.0f%%%s", play.currentFrame(),
+                  play.frameCount() - 1, ms / 60000, (ms / 1000) % 60, ms % 1000, tempo,
+                  double(layout.stageScale * 100.f), view.scale > 0.f ? "" : " (fitted)");
     text(layout.timelineText.x, layout.timelineText.y, line, ALIGN_LEFT_TOP, EDITOR_TEXT_COLOUR);
     std::snprintf(line, sizeof line, "%s  wheel: zoom", framesPerPixel > 0.0 ? "zoomed" : "whole song");
     text(layout.timelineText.x + layout.timelineText.width, layout.timelineText.y, line, DRAW_RIGHT,

@@ -181,7 +181,7 @@ void Editor::mouseWheel(const SEvent::SMouseInput* mouse) {
     const float x = f32(mouse->X), y = f32(mouse->Y);
     if (mouse->Control && layout.stageArea.contains(x, y) && !showHelp) {
         // Zoom around the pointer: the scene point under it stays there.
-        view = zoomedView(layout, view, core::vector2df(x, y), mouse->Wheel > 0 ? STAGE_ZOOM_STEP : 1.f / STAGE_ZOOM_STEP);
+        view = zoomedView(layout, view, core::vector2df(x, y), mouse->Wheel > 0);
         updateLayout();
         lastScene = scenePoint(mouse->X, mouse->Y);
         return;

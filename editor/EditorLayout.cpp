@@ -133,14 +133,14 @@ EditorLayout computeEditorLayout(int width, int height, const EditorMetrics& m, 
     l.timelineSlider = RectF(left, l.wave.y + EDITOR_WAVE_HEIGHT + g, right - left, m.thumbH);
     l.timelineText = RectF(left, l.timelineSlider.y + m.thumbH + g, right - left, m.textH);
 
-    // The stage: fitted, as large as fits its area and never larger than its own size, then
-    // zoomed, with the view's centre at the area's centre (the stage centred when not panned).
+    // The stage: fitted, as large as fits its area and never larger than its own size, or at the
+    // view's scale, with the view's centre at the area's centre (the stage centred unless panned).
     l.stageArea = edges(left, top + g, right, l.timeline.y - 2.f * g);
     const float scale = std::min({l.stageArea.width / float(STAGE_WIDTH_PIXELS),
                                   l.stageArea.height / float(STAGE_HEIGHT_PIXELS),
                                   EDITOR_MAX_STAGE_SCALE});
     l.fitScale = std::max(scale, 0.f);
-    l.stageScale = l.fitScale * view.zoom;
+    l.stageScale = view.scale > 0.f ? view.scale : l.fitScale;
     const float w = float(STAGE_WIDTH_PIXELS) * l.stageScale, h = float(STAGE_HEIGHT_PIXELS) * l.stageScale;
     const float unit = kSceneUnitPixels * l.stageScale;
     l.stage = RectF(l.stageArea.x + l.stageArea.width / 2.f - view.centre.X * unit,
@@ -148,18 +148,29 @@ EditorLayout computeEditorLayout(int width, int height, const EditorMetrics& m, 
     return l;
 }
 
-StageView zoomedView(const EditorLayout& l, const StageView& view, const irr::core::vector2df& p, float factor) {
+StageView zoomedView(const EditorLayout& l, const StageView& view, const irr::core::vector2df& p, bool in) {
+    // The next level beyond the scale shown (a level within a thousandth of it is that one).
+    const float now = l.stageScale;
+    float next = 0.f;
+    for (float level : STAGE_ZOOM_LEVELS) {
+        if (in && level > now * 1.001f) {
+            next = level;
+            break;
+        }
+        if (!in && level < now * 0.999f) next = level;
+    }
+    if (next <= 0.f || now <= 0.f) return view;
     StageView out = view;
-    out.zoom = std::max(STAGE_ZOOM_MIN, std::min(STAGE_ZOOM_MAX, view.zoom * factor));
+    out.scale = next;
     // The scene point under p stays under p: the centre moves toward it by the zoom's share.
     const irr::core::vector2df at = windowToScene(l, p);
-    out.centre = at + (view.centre - at) * (view.zoom / out.zoom);
+    out.centre = at + (view.centre - at) * (now / next);
     return pannedView(l, out, irr::core::vector2df(0.f, 0.f));
 }
 
 StageView pannedView(const EditorLayout& l, const StageView& view, const irr::core::vector2df& d) {
     StageView out = view;
-    const float unit = kSceneUnitPixels * l.fitScale * view.zoom;
+    const float unit = kSceneUnitPixels * (view.scale > 0.f ? view.scale : l.fitScale);
     if (unit > 0.f) out.centre -= d / unit;
     const irr::core::vector2df middle = StageView().centre;
     out.centre.X = std::max(middle.X - STAGE_PAN_REACH_X, std::min(middle.X + STAGE_PAN_REACH_X, out.centre.X));

@@ -42,12 +42,10 @@ constexpr float EDITOR_LAYER_ICON_WIDTH = 20.f;
 constexpr float EDITOR_WAVE_HEIGHT = 48.f;
 // The stage is never drawn larger than its own size (1280 x 720) times this.
 constexpr float EDITOR_MAX_STAGE_SCALE = 1.f;
-// The stage's zoom: how far the view may zoom out and in (times the fitted size), one wheel
-// notch's factor, and how far from the stage's centre the view may be panned (scene units:
-// a stage's width or height either way).
-constexpr float STAGE_ZOOM_MIN = 0.25f;
-constexpr float STAGE_ZOOM_MAX = 8.f;
-constexpr float STAGE_ZOOM_STEP = 1.25f;
+// The stage's zoom levels, in window pixels per stage pixel, as an artist's zoom steps: each
+// Ctrl+wheel notch goes to the next one (from the fitted size, whatever it is). How far from
+// the stage's centre the view may be panned (scene units: a stage's width or height either way).
+constexpr float STAGE_ZOOM_LEVELS[] = {0.25f, 1.f / 3.f, 0.5f, 2.f / 3.f, 1.f, 1.5f, 2.f, 3.f, 4.f, 6.f, 8.f};
 constexpr float STAGE_PAN_REACH_X = 16.f;
 constexpr float STAGE_PAN_REACH_Y = 9.f;
 
@@ -56,10 +54,11 @@ constexpr float STAGE_PAN_REACH_Y = 9.f;
 constexpr float EDITOR_BUTTON_SCALE = 0.65f;
 constexpr float EDITOR_LABEL_SCALE = 0.42f;
 
-// How the stage is viewed: the zoom over the size that fits its room, and the scene point shown
-// at the room's centre (scene units; the stage's centre unless panned).
+// How the stage is viewed: its scale (window pixels per stage pixel; 0: fitted to its room, as
+// large as fits and never larger than its own size), and the scene point shown at the room's
+// centre (scene units; the stage's centre unless panned).
 struct StageView {
-    float zoom = 1.f;
+    float scale = 0.f;
     irr::core::vector2df centre{float(STAGE_WIDTH_PIXELS) / 160.f, float(STAGE_HEIGHT_PIXELS) / 160.f};
 };
 
@@ -101,7 +100,7 @@ struct EditorLayout {
     RectF stageArea;  // the room the stage is shown in: the scene within it, off the stage veiled
     RectF stage;      // the stage as drawn: 1280 x 720 times stageScale (zoomed, it may reach
                       // past stageArea; only stageArea shows)
-    float stageScale = 1.f;  // window pixels per stage pixel: the fitted scale times the zoom
+    float stageScale = 1.f;  // window pixels per stage pixel, as the view has it
     float fitScale = 1.f;    // the scale at which the whole stage fits its room
     RectF timeline;   // the whole timeline band
     RectF wave;       // waveform, beat markers and playhead
@@ -138,9 +137,9 @@ EditorMetrics editorMetrics(float buttonPictureW, float buttonPictureH, float th
 // The layout of a window of width x height pixels, the stage viewed as view says.
 EditorLayout computeEditorLayout(int width, int height, const EditorMetrics& metrics,
                                  const StageView& view = StageView());
-// The view zoomed by factor about the window point p (the scene point under it stays there),
-// within the zoom's limits.
-StageView zoomedView(const EditorLayout& layout, const StageView& view, const irr::core::vector2df& p, float factor);
+// The view zoomed to the next level in (in) or out about the window point p (the scene point
+// under it stays there); the same view past the last level.
+StageView zoomedView(const EditorLayout& layout, const StageView& view, const irr::core::vector2df& p, bool in);
 // The view moved by d window pixels (the scene follows the pointer), within the pan's reach.
 StageView pannedView(const EditorLayout& layout, const StageView& view, const irr::core::vector2df& d);
 

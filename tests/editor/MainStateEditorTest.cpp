@@ -92,7 +92,7 @@ TEST(EditorLayoutTest, NothingOverlapsAndTheStageFitsAtEveryAcceptedSize) {
     const int sizes[][2] = {{960, 560}, {1024, 600}, {1264, 672}, {1350, 720}, {1366, 768}, {1920, 1080}};
     for (const auto& size : sizes) {
         SCOPED_TRACE(std::to_string(size[0]) + "x" + std::to_string(size[1]));
-        const EditorLayout l = computeEditorLayout(size[0], size[1], m);
+        EditorLayout l = computeEditorLayout(size[0], size[1], m);
         const RectF window(0.f, 0.f, float(size[0]), float(size[1]));
         const std::vector<RectF> controls = l.controls();
         for (size_t i = 0; i < controls.size(); ++i) {
@@ -120,6 +120,22 @@ TEST(EditorLayoutTest, NothingOverlapsAndTheStageFitsAtEveryAcceptedSize) {
         const core::vector2df d = windowToScene(l, core::vector2df(l.stage.x + 80.f, 0.f)) -
                                   windowToScene(l, core::vector2df(l.stage.x, 0.f));
         EXPECT_NEAR(d.X, 1.f / l.stageScale, 1e-5);
+        // Zoomed to 2x around a point and panned, the point stays under the pointer and a
+        // drag of 80 window pixels is 40 stage pixels.
+        StageView view;
+        const core::vector2df p(l.stageArea.x + 100.f, l.stageArea.y + 50.f);
+        for (int i = 0; i < 8 && l.stageScale < 2.f; ++i) {
+            const core::vector2df before = windowToScene(l, p);
+            view = zoomedView(l, view, p, true);
+            const EditorLayout z = computeEditorLayout(size[0], size[1], m, view);
+            EXPECT_NEAR(windowToScene(z, p).X, before.X, 1e-4);
+            EXPECT_NEAR(windowToScene(z, p).Y, before.Y, 1e-4);
+            l = z;
+        }
+        ASSERT_EQ(l.stageScale, 2.f);
+        view = pannedView(l, view, core::vector2df(-37.f, 12.f));
+        const EditorLayout z = computeEditorLayout(size[0], size[1], m, view);
+        EXPECT_NEAR((windowToScene(z, p + core::vector2df(80.f, 0.f)) - windowToScene(z, p)).X * 80.f, 40.f, 1e-3);
     }
     // A 1366 x 768 screen gets a window that fits it.
     const core::dimension2d<u32> w = editorWindowSize(1366, 768);
