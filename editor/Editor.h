@@ -274,5 +274,6 @@ private:
     bool panning = false;        // a middle-button drag pans the stage
     irr::core::vector2df panFrom{0.f, 0.f};  // the pointer at the last step of the pan
     Actor* layerDragged = nullptr;  // the actor whose layer row is held (a drag moves it)
+    bool lockedDrag = false;        // the press on the stage would drag a locked actor
     irr::core::vector2df lastScene{0.f, 0.f};  // scene point of the last mouse position
 };

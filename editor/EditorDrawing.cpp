@@ -240,7 +240,16 @@ void Editor::drawSelection() {
     const core::vector2df corners[4] = {{b.x, b.y}, {b.x + b.width, b.y}, {b.x + b.width, b.y + b.height}, {b.x, b.y + b.height}};
     core::vector2df at[4];
     for (int i = 0; i < 4; ++i) at[i] = sceneToWindow(layout, picturePointAt(*actor, pose, corners[i]));
-    for (int i = 0; i < 4; ++i) line(at[i], at[(i + 1) % 4], OUTLINE_WIDTH, OUTLINE_COLOUR);
+    // The line runs just inside the edges (the drawn rectangle is a rectangle on screen too:
+    // scaled, then turned): each corner moves inward along both its edges by half the width.
+    core::vector2df inset[4];
+    for (int i = 0; i < 4; ++i) {
+        core::vector2df a = at[(i + 1) % 4] - at[i], b = at[(i + 3) % 4] - at[i];
+        const float la = a.getLength(), lb = b.getLength();
+        inset[i] = at[i];
+        if (la > OUTLINE_WIDTH && lb > OUTLINE_WIDTH) inset[i] += (a / la + b / lb) * (OUTLINE_WIDTH / 2.f);
+    }
+    for (int i = 0; i < 4; ++i) line(inset[i], inset[(i + 1) % 4], OUTLINE_WIDTH, OUTLINE_COLOUR);
 }
 
 void Editor::drawTimeline() {

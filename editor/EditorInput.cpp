@@ -112,12 +112,8 @@ void Editor::mouseDown(const SEvent::SMouseInput* mouse) {
     // The drag starts anywhere on the stage; it need not be on the actor. A locked actor is
     // not moved on the stage.
     Actor* selected = play.selectedActor();
-    if (selected && onStage) {
-        if (selected->locked)
-            status.tell(selected->name + " is locked: K unlocks it");
-        else
-            play.setDraggedActor(selected);
-    }
+    lockedDrag = selected && onStage && selected->locked;
+    if (selected && onStage && !lockedDrag) play.setDraggedActor(selected);
     play.rigPress(mouse);  // the right button or Shift turns
     play.setPressPosition(mouse->X, mouse->Y);
     lastScene = scenePoint(mouse->X, mouse->Y);
@@ -146,6 +142,14 @@ void Editor::mouseMove(const SEvent::SMouseInput* mouse) {
         const float y = std::max(layout.layers.y, std::min(at.Y, layout.layers.y + layout.layers.height - 1.f));
         const int row = layerRowAt(layout.layers.x + 1.f, y);
         if (row >= 0) moveToLayerRow(layerDragged, layerScroll + row);
+    }
+    if (lockedDrag && play.ui().isMouseDown()) {
+        // Said once a press becomes a drag: a click on the stage is no attempt to move it.
+        const float dx = at.X - f32(play.pressPosition().X), dy = at.Y - f32(play.pressPosition().Y);
+        if (dx * dx + dy * dy > f32(CLICK_SLOP_SQUARED) && play.selectedActor()) {
+            status.tell(play.selectedActor()->name + " is locked and does not move on the stage: K unlocks it");
+            lockedDrag = false;
+        }
     }
     const core::vector2df p = scenePoint(mouse->X, mouse->Y);
     // A turn, or a move of an actor with a parent or children, goes through the rig.

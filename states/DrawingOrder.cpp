@@ -276,6 +276,7 @@ bool decodeOrderJournal(const std::string& text, OrderJournal& out, std::string&
     // Takes a name: its length, ':' and its bytes.
     const auto name = [&](std::string& into) {
         std::size_t n = 0, digits = 0;
+        if (at < text.size() && text[at] == '0') return false;  // no leading zero: one way to write each
         while (at < text.size() && text[at] >= '0' && text[at] <= '9' && digits < 7) {
             n = n * 10 + std::size_t(text[at] - '0');
             ++at;

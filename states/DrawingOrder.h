@@ -13,7 +13,8 @@
 // next start finishes the moves it lists (finishDrawingOrder).
 //
 // Journal ("DRAWING_ORDER_JOURNAL" in the actor folder), text, one entry a line, each name
-// given as its length in bytes, ':' and its bytes (so any name stands in it):
+// given as its length in bytes (decimal, no leading zero), ':' and its bytes (so that any name
+// stands in it):
 //   tumelora drawing order 1
 //   rename 10:07-sun.png 10:09-sun.png      a picture or data file to its new name
 //   replace 24:.rig.txt.new-actor-names 7:rig.txt   a prepared text file over its old one

@@ -654,11 +654,12 @@ TEST_F(EditorTest, AClickPicksWhatIsDrawnUnderItTurnedScaledOrSeenThroughAndNeve
     EXPECT_EQ(play.selectedActor(), bar1);
     click(wx(8.f - 0.875f, 4.5f), wy(8.f - 0.875f, 4.5f));  // 70 stage pixels left: the border
     EXPECT_EQ(play.selectedActor(), frame);
-    // Its outline follows the turned bar: the middle of its long edge is outlined.
+    // Its outline follows the turned bar: just inside the middle of its long edge.
     clickRect(layout().layerName(1));  // second from the top: the bar
     ASSERT_EQ(play.selectedActor(), bar1);
     drawFrame();
-    const core::vector2df edge = sceneToWindow(layout(), picturePointAt(*bar1, bar1->poses[0], {120.f, 40.f}));
+    const core::vector2df edge =
+        sceneToWindow(layout(), picturePointAt(*bar1, bar1->poses[0], {120.f, 40.f - 1.f / layout().stageScale}));
     EXPECT_EQ(pixelAt(device, int(std::lround(edge.X)), int(std::lround(edge.Y))), 0xFF00FFu);
     // Locked (K), the backdrop is never picked: beside the bar nothing is.
     click(wx(beside.X, beside.Y), wy(beside.X, beside.Y));
