@@ -261,7 +261,7 @@ private:
     irr::u32 recoveryDueAt = 0;
     irr::u32 nextTakeWrite = 0;
     std::string recoveryFailure;     // what the status line's alarm says ("" while writes succeed)
-    std::string rigRecoveryFailure;  // why the rig's recovery file was last not written
+    std::string rigRecoveryFailure;  // why the rig's or the scene settings' recovery file was last not written
     irr::u32 recoveryRetryAt = 0;
     bool scrubbing = false;
     bool onStage = false;        // the current press landed on the stage

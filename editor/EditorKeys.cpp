@@ -34,8 +34,8 @@ namespace {
 // The mouse and the widgets, before the keys in the key list.
 const char* const MOUSE_HELP_LINES[] = {
     "Keys and mouse",
-    "Click an actor on the stage or its name in Layers: select it",
-    "  (click again where actors overlap: the next one)",
+    "Click an actor on the stage (the topmost one drawn there) or its name in Layers: select it",
+    "  (click again there: the next one drawn under it; hidden and locked ones are passed by)",
     "Drag on the stage: move the selected actor from this frame on (with what hangs from it)",
     "Right-drag or Shift+drag on the stage: turn it about its pivot (with what hangs from it)",
     "Ctrl+wheel on the stage: zoom around the pointer; middle-drag: pan",

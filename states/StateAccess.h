@@ -65,8 +65,6 @@ public:
     SceneSettings& sceneSettings() const { return s.sceneSettings; }
     // Every actor in load order, which never changes (actors() is the drawing order).
     std::vector<Actor*> loadOrder() const { return s.loadOrder(); }
-    // True when the actors' file names give the drawing order.
-    bool drawingOrderNamed() const { return s.actors == s.namedOrder; }
 
     // --- What may be changed ---------------------------------------------------------------
     // Starts the state's clock and stands it at frame 0, stopped: the editor's start (no pause,
@@ -141,8 +139,6 @@ public:
     irr::core::vector2df rigPosition(const Actor* actor) const { return s.rigPosition(actor); }
     // The pose an actor is drawn with now.
     ActorPose drawnPose(const Actor* actor) const { return s.drawnPose(actor); }
-    // True when the actor draws a pixel at the scene point.
-    bool drawsAt(const Actor* actor, const irr::core::vector2df& m) const { return s.drawsAt(actor, m); }
     // A drag starts: a turn with the right button or Shift, else a move.
     void rigPress(const irr::SEvent::SMouseInput* mouse) { s.rigPress(mouse); }
     // Drag motion between two scene points: true when the rig moved or turned the actor.

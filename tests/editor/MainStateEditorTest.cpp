@@ -713,6 +713,10 @@ TEST_F(EditorTest, TheDrawingOrderIsKeptInTheFileNamesAndNeitherAFailureNorACras
     EXPECT_NE(editor().statusMessage().find("JPEG"), std::string::npos) << editor().statusMessage();
     key(KEY_PRIOR);
     ASSERT_EQ(play.actors()[2], body) << "drawn over the arm now";
+    undo();
+    EXPECT_EQ(play.actors()[1], body) << "a move in the drawing order is one undo step";
+    redoY();
+    ASSERT_EQ(play.actors()[2], body);
     key(KEY_PRIOR);
     EXPECT_NE(editor().statusMessage().find("over every other actor already"), std::string::npos)
         << editor().statusMessage();
