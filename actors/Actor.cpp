@@ -37,6 +37,7 @@ Actor::Actor(const std::string& name_, Image* image_, bool load, const std::stri
     if (poses.empty()) poses.push_back(ActorPose::defaultPose());
     if (image) {
         size.set(float(image->pixelWidth()) / kSceneUnitPixels, float(image->pixelHeight()) / kSceneUnitPixels);
+        drawnArea = RectF(0.f, 0.f, float(image->pixelWidth()), float(image->pixelHeight()));
     }
     current = poses.front();
 }

@@ -4,6 +4,8 @@
 
 #include <string>
 #include <vector>
+
+#include "actors/PictureMask.h"
 #include "platform/Timebase.h"
 
 class Image;
@@ -100,6 +102,16 @@ public:
     bool bindScale = false;
     bool wobble = false;
     std::string folder;  // the folder of the picture and its data file, ending in '/'
+    std::string pictureFile;  // the picture's file name in folder ("07-sun.png"); "" when not known
+
+    // The editing mode's view of the actor, kept in the scene settings file: not drawn on the
+    // editor's stage (playback and the export still draw it), and never picked on it.
+    bool hidden = false;
+    bool locked = false;
+    // The picture's drawn pixels, for picking what is drawn (empty when not kept), and the
+    // smallest rectangle (picture pixels) that holds them.
+    PictureMask mask;
+    RectF drawnArea;
 
     // What loadData found: no data file, a file read whole, one cut short (its whole records
     // used), or one that could not be read at all (refused; the actor keeps its default).

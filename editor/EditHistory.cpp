@@ -118,6 +118,17 @@ void EditHistory::clear() {
     heldBytes = 0;
 }
 
+void EditHistory::mapExtras(const std::function<std::string(const std::string&)>& change) {
+    if (open) snapshotExtra = change(snapshotExtra);
+    const auto mapStep = [&change](Step& step) {
+        if (!step.extraChanged) return;
+        step.extraBefore = change(step.extraBefore);
+        step.extraAfter = change(step.extraAfter);
+    };
+    for (Step& step : undoSteps) mapStep(step);
+    for (Step& step : redoSteps) mapStep(step);
+}
+
 void EditHistory::enforceLimits() {
     while (undoSteps.size() > 1 && (undoSteps.size() > maxSteps || heldBytes > maxBytes)) {
         heldBytes -= undoSteps.front().bytes;

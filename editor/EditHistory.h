@@ -5,11 +5,13 @@
 // as they were stored, bit for bit: tracks are compared and restored as raw bytes, so a NaN
 // or a -0 in a track survives an undo exactly.
 //
-// Actors are named by their index in the state's actor list, which does not change after
-// loading. Beside the tracks an edit may change one more piece of the work, given as bytes
-// (the rig): it is kept and put back the same way.
+// Actors are named by their index in the list given, which must not change after loading (the
+// state's load order). Beside the tracks an edit may change one more piece of the work, given
+// as bytes (the rig, the drawing order, what is hidden and locked): it is kept and put back
+// the same way.
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -71,6 +73,9 @@ public:
     std::size_t bytes() const { return heldBytes; }
     // Forgets every step and the open edit.
     void clear();
+    // Replaces every kept extra (the open edit's, and those of the undo and redo steps) with
+    // what change makes of it (after the actors were renamed, say).
+    void mapExtras(const std::function<std::string(const std::string&)>& change);
 
 private:
     // One actor's data before and after an edit.

@@ -37,7 +37,7 @@ void Editor::updateLayout() {
         metrics = editorMetrics(button->width(), button->height(), thumb->height(),
                                 play.checkBoxSkin()->width(), play.checkBoxSkin()->height(),
                                 float(play.font()->lineHeight()));
-    layout = computeEditorLayout(play.app()->screenWidth(), play.app()->screenHeight(), metrics);
+    layout = computeEditorLayout(play.app()->screenWidth(), play.app()->screenHeight(), metrics, view);
 }
 
 void Editor::enter() {
@@ -65,6 +65,7 @@ void Editor::enter() {
     // already said on stderr) stay on the status line.
     for (const std::string& problem : play.loadProblems()) status.warn(problem);
     for (const std::string& message : play.rig().messages()) status.warn(message);
+    for (const std::string& message : play.sceneSettings().messages()) status.warn(message);
     restoreRecovery();
 }
 
@@ -116,11 +117,13 @@ void Editor::afterUpdate() {
 
 // --- Edits, saving and quitting ------------------------------------------------------------
 
-void Editor::beginEdit() { history.begin(play.actors(), play.frameCount(), play.rig().snapshot()); }
+// The history names actors by their load order, which never changes; the drawing order is
+// kept with the other extras.
+void Editor::beginEdit() { history.begin(play.loadOrder(), play.frameCount(), workExtras()); }
 
 void Editor::settleEdit() {
     if (!history.isOpen() || play.ui().isMouseDown() || play.recording()) return;
-    if (history.commit(play.actors(), play.frameCount(), play.rig().snapshot())) {
+    if (history.commit(play.loadOrder(), play.frameCount(), workExtras())) {
         markUnsaved();
         quitArmed = false;
         status.setPrompt("");
@@ -140,13 +143,13 @@ bool Editor::redo() { return stepHistory(true); }
 bool Editor::stepHistory(bool forward) {
     if (play.recording() || play.ui().isMouseDown()) return false;
     settleEdit();
-    std::string rig = play.rig().snapshot();
+    std::string extras = workExtras();
     int frames = play.frameCount();
-    const bool stepped = forward ? history.redo(play.actors(), frames, &rig)
-                                 : history.undo(play.actors(), frames, &rig);
+    const bool stepped = forward ? history.redo(play.loadOrder(), frames, &extras)
+                                 : history.undo(play.loadOrder(), frames, &extras);
     if (!stepped) return false;
     play.setFrameCount(frames);
-    play.rig().restore(rig);
+    restoreExtras(extras);
     if (play.currentFrame() > play.frameCount() - 1) play.setCurrentFrame(play.frameCount() - 1);
     play.setDraggedActor(nullptr);
     markUnsaved();
@@ -155,9 +158,15 @@ bool Editor::stepHistory(bool forward) {
 
 void Editor::save() {
     const SaveReport report = play.saveActors();
-    std::string line = "Saved " + countOf(report.saved, "actor");
+    // "Saved 27 actors, the rig (9 joints) and the scene settings".
+    std::vector<std::string> parts{countOf(report.saved, "actor")};
+    if (report.rigJoints >= 0) parts.push_back("the rig (" + countOf(report.rigJoints, "joint") + ")");
+    if (report.sceneSettings) parts.push_back("the scene settings");
+    std::string line = "Saved ";
+    for (size_t i = 0; i < parts.size(); ++i)
+        line += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + parts[i];
     if (!report.failures.empty()) {
-        line += "; " + countOf(static_cast<long long>(report.failures.size()), "actor") + " could not be saved: ";
+        line += "; " + countOf(static_cast<long long>(report.failures.size()), "file") + " could not be saved: ";
         for (size_t i = 0; i < report.failures.size(); ++i) {
             if (i) line += "; ";
             line += report.failures[i];  // saveActors has named each on stderr
@@ -170,13 +179,29 @@ void Editor::save() {
         writeRecovery();
         return;
     }
+    // Every file is written: the recovery files go before the drawing order renames files
+    // (they name the actors by their old names).
+    writer.remove();
+    writer.finish();
+    play.rig().removeRecovery();
+    play.sceneSettings().removeRecovery();
+    const OrderSaveReport order = play.saveDrawingOrder();
+    if (!order.failure.empty()) {
+        status.tell(line + "; " + order.failure);
+        writeRecovery();
+        return;
+    }
+    if (order.changed) {
+        line += "; the drawing order is kept in the file names (" + countOf(order.renamedActors, "actor") + " renamed)";
+        // The undo steps keep the rig under the actors' names: they follow the new ones.
+        history.mapExtras([&order](const std::string& bytes) { return renamedExtras(bytes, order.renamed); });
+    }
+    for (const std::string& note : order.notes) line += "; " + note;
     status.tell(line);
     dirty = false;
     recoveryDue = false;
     quitArmed = false;
     status.setPrompt("");
-    writer.remove();
-    play.rig().removeRecovery();
 }
 
 bool Editor::requestQuit() {
@@ -184,6 +209,7 @@ bool Editor::requestQuit() {
     if (!hasUnsavedEdits()) {
         writer.remove();
         play.rig().removeRecovery();
+        play.sceneSettings().removeRecovery();
         discardConfirmed = true;
         if (app) app->setRunning(false);
         return true;
@@ -193,6 +219,7 @@ bool Editor::requestQuit() {
         discardConfirmed = true;
         writer.remove();
         play.rig().removeRecovery();
+        play.sceneSettings().removeRecovery();
         writer.finish();
         if (app) app->setRunning(false);
         return true;

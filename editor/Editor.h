@@ -10,10 +10,12 @@
 //
 // Split by concern: Editor.cpp (the session: start, edits, undo, "Save", quitting),
 // EditorRecovery.cpp (the recovery file), EditorInput.cpp (keys and mouse, through the key
-// table of EditorKeys), EditorTimeline.cpp (playback, the timeline's view, the beats),
+// table of EditorKeys), EditorStage.cpp (the stage's zoom and pan, the drawing order, hidden
+// and locked actors), EditorTimeline.cpp (playback, the timeline's view, the beats),
 // EditorPanel.cpp (the widgets), EditorDrawing.cpp (everything drawn).
 #include <irrlicht.h>
 
+#include <map>
 #include <memory>
 #include <string>
 
@@ -92,7 +94,8 @@ public:
     void mouseUp(const irr::SEvent::SMouseInput* mouse) override;
     // Motion: sliders follow; a drag moves the selection.
     void mouseMove(const irr::SEvent::SMouseInput* mouse) override;
-    // The wheel zooms the timeline around the pointer, or scrolls the layer list.
+    // The wheel zooms the timeline around the pointer, or scrolls the layer list; Ctrl+wheel on
+    // the stage zooms it around the pointer.
     void mouseWheel(const irr::SEvent::SMouseInput* mouse) override;
 
     // Moves the selected actor by d scene units from the current frame on: every drag of the
@@ -117,6 +120,8 @@ public:
     const StatusLine& statusLine() const { return status; }
     // The layout of the current window.
     const EditorLayout& currentLayout() const { return layout; }
+    // How the stage is viewed (zoom and pan).
+    const StageView& stageView() const { return view; }
     // Lays the window out again for its current size.
     void updateLayout();
     // The recovery file's writer.
@@ -154,6 +159,29 @@ private:
     bool runCommand(EditorCommand command, const irr::SEvent::SKeyInput& key);
     // The window point of a mouse record, and its scene point through the stage.
     irr::core::vector2df scenePoint(int x, int y) const;
+
+    // --- The stage's view, the drawing order, hidden and locked actors (EditorStage.cpp)
+    // Moves the selection places up (drawn over more) or down the drawing order; the status
+    // line says what it did or why not.
+    void moveSelection(int places);
+    // Moves an actor to the drawing-order place of a layer row (a drag in the list).
+    void moveToLayerRow(Actor* actor, int row);
+    // Hides or shows an actor in the editor (V, the eye); locks or unlocks it on the stage (K,
+    // the lock). The status line says which.
+    void toggleHidden(Actor* actor);
+    void toggleLocked(Actor* actor);
+    // The stage fitted to the window again: no zoom, no pan (Ctrl+0).
+    void fitStage();
+    // The layer list's row at a window point (-1: none), and the actor a row shows (topmost
+    // first; null: none).
+    int layerRowAt(float x, float y) const;
+    Actor* layerActor(int row) const;
+    // What an edit keeps beside the tracks: the rig, the drawing order and the hidden and
+    // locked actors, as bytes; and putting them back.
+    std::string workExtras() const;
+    void restoreExtras(const std::string& bytes);
+    // Extras with the actors renamed (old name to new) after a "Save" renamed their files.
+    static std::string renamedExtras(const std::string& bytes, const std::map<std::string, std::string>& renamed);
 
     // --- Playback, the timeline's view and the beats (EditorTimeline.cpp)
     // "Play" when stopped, "Stop" when playing or recording.
@@ -194,8 +222,16 @@ private:
     void drawHelp();
     // Draws the selected actor's poses around the current frame, faint.
     void drawOnionSkin();
-    // Outlines the selected actor's hit area.
+    // Outlines the selected actor as it is drawn (its turned and scaled picture, to its drawn
+    // pixels' bounds), in the stage's view.
     void drawSelection();
+    // Veils what the stage area shows outside the stage.
+    void drawOffStage();
+    // A line of the given width in window pixels.
+    void line(const irr::core::vector2df& a, const irr::core::vector2df& b, float width, irr::u32 argb);
+    // The layer list's icons: an eye (open while shown) and a lock (closed while locked).
+    void drawEye(const RectF& r, bool shown);
+    void drawLock(const RectF& r, bool locked);
     // Covers what the scene drew outside the stage with the panel's colour.
     void drawPanelBackground();
     // A solid rectangle.
@@ -225,7 +261,7 @@ private:
     irr::u32 recoveryDueAt = 0;
     irr::u32 nextTakeWrite = 0;
     std::string recoveryFailure;     // what the status line's alarm says ("" while writes succeed)
-    std::string rigRecoveryFailure;  // why the rig's recovery file was last not written
+    std::string rigRecoveryFailure;  // why the rig's or the scene settings' recovery file was last not written
     irr::u32 recoveryRetryAt = 0;
     bool scrubbing = false;
     bool onStage = false;        // the current press landed on the stage
@@ -233,6 +269,11 @@ private:
     bool onion = false;
     double viewStart = 0.0;      // first frame the timeline shows
     double framesPerPixel = 0.0; // 0: the whole animation
-    int layerScroll = 0;         // first actor the layer list shows
+    int layerScroll = 0;         // first row the layer list shows (rows topmost first)
+    StageView view;              // the stage's zoom and pan
+    bool panning = false;        // a middle-button drag pans the stage
+    irr::core::vector2df panFrom{0.f, 0.f};  // the pointer at the last step of the pan
+    Actor* layerDragged = nullptr;  // the actor whose layer row is held (a drag moves it)
+    bool lockedDrag = false;        // the press on the stage would drag a locked actor
     irr::core::vector2df lastScene{0.f, 0.f};  // scene point of the last mouse position
 };

@@ -13,6 +13,7 @@
 #include "render/Drawable.h"
 #include "render/Image.h"
 #include "render/Renderer2D.h"
+#include "rig/RigMotion.h"
 #include "text/BitmapFont.h"
 #include "text/Utf8.h"
 
@@ -28,6 +29,16 @@ constexpr u32 WAVE_COLOUR = 0xFF6F9FD0;
 constexpr u32 BEAT_COLOUR = 0xC0F0C040;
 constexpr u32 PLAYHEAD_COLOUR = 0xFFFF5050;
 constexpr u32 OUTLINE_COLOUR = 0xFFFF00FF;
+// What the stage area shows around the stage: the scene, under a veil of this colour.
+constexpr u32 OFF_STAGE_VEIL_COLOUR = 0xA02B3340;
+// The layer list's icons: drawn while on (shown, locked), and dim while off.
+constexpr u32 ICON_ON_COLOUR = 0xFFF0F0F0;
+constexpr u32 ICON_OFF_COLOUR = 0xFF5A6475;
+constexpr u32 ICON_PUPIL_COLOUR = 0xFF2B3340;
+constexpr u32 LOCK_ON_COLOUR = 0xFFF0C040;
+// The icons' size and strokes, in pixels.
+constexpr float ICON_SIZE = 12.f;
+constexpr float ICON_STROKE = 1.5f;
 constexpr u32 HELP_BACK_COLOUR = 0xE0101418;
 // Tints of the onion skin's poses before and after the current frame (alpha added).
 constexpr u32 ONION_BEFORE_TINT = 0x00FF9090u;
@@ -90,6 +101,7 @@ void Editor::render(IrrlichtDevice* device) {
     updateLayout();
     driver->beginScene(true, true, video::SColor(PANEL_COLOUR));
     renderer->beginFrame();
+    fill(layout.stageArea, PANEL_COLOUR);
     fill(layout.stage, STAGE_COLOUR);
     renderer->flush();
 
@@ -108,8 +120,11 @@ void Editor::render(IrrlichtDevice* device) {
     renderer->flush();
     driver->setTransform(video::ETS_VIEW, core::matrix4());
 
-    drawPanelBackground();
+    // Around the stage the scene shows, veiled; the selection's outline over it, then the panel
+    // covers everything outside the stage area.
+    drawOffStage();
     drawSelection();
+    drawPanelBackground();
     drawTimeline();
     runPanel(true);
     drawStatus();
@@ -119,8 +134,68 @@ void Editor::render(IrrlichtDevice* device) {
     scrubMusic();
 }
 
-void Editor::drawPanelBackground() {
+void Editor::drawOffStage() {
+    const RectF& a = layout.stageArea;
     const RectF& st = layout.stage;
+    const float left = std::max(a.x, std::min(st.x, a.x + a.width));
+    const float right = std::min(a.x + a.width, std::max(st.x + st.width, a.x));
+    const float top = std::max(a.y, std::min(st.y, a.y + a.height));
+    const float bottom = std::min(a.y + a.height, std::max(st.y + st.height, a.y));
+    fill(RectF(a.x, a.y, a.width, top - a.y), OFF_STAGE_VEIL_COLOUR);
+    fill(RectF(a.x, bottom, a.width, a.y + a.height - bottom), OFF_STAGE_VEIL_COLOUR);
+    fill(RectF(a.x, top, left - a.x, bottom - top), OFF_STAGE_VEIL_COLOUR);
+    fill(RectF(right, top, a.x + a.width - right, bottom - top), OFF_STAGE_VEIL_COLOUR);
+}
+
+void Editor::line(const core::vector2df& a, const core::vector2df& b, float width, u32 argb) {
+    Renderer2D* renderer = play.app() ? play.app()->renderer() : nullptr;
+    core::vector2df d = b - a;
+    const float length = d.getLength();
+    if (!renderer || length <= 0.f) return;
+    d /= length;
+    const core::vector2df n(-d.Y * width / 2.f, d.X * width / 2.f);
+    const video::SColor c(argb);
+    const core::vector3df normal(0.f, 0.f, 0.f);
+    const core::vector2df corners[4] = {a + n, b + n, a - n, b - n};
+    video::S3DVertex v[4];
+    for (int i = 0; i < 4; ++i)
+        v[i] = video::S3DVertex(core::vector3df(corners[i].X, corners[i].Y, 0.f), normal, c,
+                                core::vector2df(float(i & 1), float(i >> 1)));
+    renderer->addQuad(nullptr, BLEND_ALPHA, 0, v);
+}
+
+void Editor::drawEye(const RectF& r, bool shown) {
+    const float cx = r.x + r.width / 2.f, cy = r.y + r.height / 2.f, h = ICON_SIZE / 2.f;
+    const u32 colour = shown ? ICON_ON_COLOUR : ICON_OFF_COLOUR;
+    // An almond: two arcs of three strokes each, and the pupil while shown.
+    const core::vector2df left(cx - h, cy), right(cx + h, cy);
+    const core::vector2df top(cx, cy - h * 0.6f), bottom(cx, cy + h * 0.6f);
+    line(left, top, ICON_STROKE, colour);
+    line(top, right, ICON_STROKE, colour);
+    line(left, bottom, ICON_STROKE, colour);
+    line(bottom, right, ICON_STROKE, colour);
+    if (shown) {
+        fill(RectF(cx - 2.f, cy - 2.f, 4.f, 4.f), colour);
+        fill(RectF(cx - 0.75f, cy - 0.75f, 1.5f, 1.5f), ICON_PUPIL_COLOUR);
+    } else {
+        line(core::vector2df(cx - h, cy + h), core::vector2df(cx + h, cy - h), ICON_STROKE, colour);
+    }
+}
+
+void Editor::drawLock(const RectF& r, bool locked) {
+    const float cx = r.x + r.width / 2.f, cy = r.y + r.height / 2.f, h = ICON_SIZE / 2.f;
+    const u32 colour = locked ? LOCK_ON_COLOUR : ICON_OFF_COLOUR;
+    // The body, and the shackle over it (raised on one side while open).
+    fill(RectF(cx - h * 0.8f, cy - 1.f, h * 1.6f, h + 1.f), colour);
+    const float lift = locked ? 0.f : 2.f;
+    const float s = ICON_STROKE;
+    fill(RectF(cx - h * 0.55f, cy - h - lift, s, h - 1.f + lift), colour);
+    fill(RectF(cx + h * 0.55f - s, cy - h - lift, s, locked ? h - 1.f : 2.f), colour);
+    fill(RectF(cx - h * 0.55f, cy - h - lift, h * 1.1f, s), colour);
+}
+
+void Editor::drawPanelBackground() {
+    const RectF& st = layout.stageArea;
     const float W = std::max(layout.windowW, float(play.app()->screenWidth()));
     const float H = std::max(layout.windowH, float(play.app()->screenHeight()));
     fill(RectF(0.f, 0.f, W, st.y), PANEL_COLOUR);
@@ -131,15 +206,18 @@ void Editor::drawPanelBackground() {
 
 void Editor::drawOnionSkin() {
     Actor* actor = play.selectedActor();
-    if (!actor || !actor->image) return;
+    if (!actor || !actor->image || actor->hidden) return;
     const u32 flags = DRAW_HOTSPOT_X | DRAW_HOTSPOT_Y | DRAW_TRANSFORM | DRAW_ROTATE | DRAW_SCALE |
                       DRAW_COLOR | DRAW_ALPHA;
+    // The poses playback shows at those frames (what the easing makes of the track).
+    const int last = std::min(play.frameCount() - 1, play.currentFrame() + ONION_POSES * ONION_FRAME_STEP);
+    const std::vector<ActorPose> shown = shownTrack(*actor, std::size_t(std::max(last, 0) + 1));
     for (int k = ONION_POSES; k >= 1; --k) {
         const float alpha = ONION_ALPHA * float(ONION_POSES + 1 - k) / float(ONION_POSES);
         for (int sign : {-1, 1}) {
             const int frame = play.currentFrame() + sign * k * ONION_FRAME_STEP;
-            if (frame < 0 || frame >= play.frameCount()) continue;
-            const ActorPose& pose = actor->poseAt(frame);
+            if (frame < 0 || frame > last) continue;
+            const ActorPose& pose = shown[std::size_t(frame)];
             const core::vector2df at = sceneToScreen(pose.position);
             const u32 tint = sign < 0 ? ONION_BEFORE_TINT : ONION_AFTER_TINT;
             const ColorRGBA colour(tint | (u32(alpha * 255.f) << 24));
@@ -156,20 +234,22 @@ void Editor::drawOnionSkin() {
 void Editor::drawSelection() {
     Actor* actor = play.selectedActor();
     if (!actor) return;
-    // The hit area of a click: the unscaled picture rectangle centred on the frame's position.
-    const core::vector2df c = play.rigPosition(actor);
-    const core::vector2df half = actor->size / 2.f;
-    const core::vector2df a = sceneToWindow(layout, c - half), b = sceneToWindow(layout, c + half);
-    // Clipped to the stage, so that it never covers the panel.
-    const float x0 = std::max(a.X, layout.stage.x), y0 = std::max(a.Y, layout.stage.y);
-    const float x1 = std::min(b.X, layout.stage.x + layout.stage.width);
-    const float y1 = std::min(b.Y, layout.stage.y + layout.stage.height);
-    if (x1 <= x0 || y1 <= y0) return;
-    const float t = OUTLINE_WIDTH;
-    if (a.Y >= y0) fill(RectF(x0, y0, x1 - x0, t), OUTLINE_COLOUR);
-    if (b.Y <= y1) fill(RectF(x0, y1 - t, x1 - x0, t), OUTLINE_COLOUR);
-    if (a.X >= x0) fill(RectF(x0, y0, t, y1 - y0), OUTLINE_COLOUR);
-    if (b.X <= x1) fill(RectF(x1 - t, y0, t, y1 - y0), OUTLINE_COLOUR);
+    // The drawn pixels' bounds of the picture, turned and scaled as the actor is drawn.
+    const ActorPose pose = play.drawnPose(actor);
+    const RectF& b = actor->drawnArea;
+    const core::vector2df corners[4] = {{b.x, b.y}, {b.x + b.width, b.y}, {b.x + b.width, b.y + b.height}, {b.x, b.y + b.height}};
+    core::vector2df at[4];
+    for (int i = 0; i < 4; ++i) at[i] = sceneToWindow(layout, picturePointAt(*actor, pose, corners[i]));
+    // The line runs just inside the edges (the drawn rectangle is a rectangle on screen too:
+    // scaled, then turned): each corner moves inward along both its edges by half the width.
+    core::vector2df inset[4];
+    for (int i = 0; i < 4; ++i) {
+        core::vector2df a = at[(i + 1) % 4] - at[i], b = at[(i + 3) % 4] - at[i];
+        const float la = a.getLength(), lb = b.getLength();
+        inset[i] = at[i];
+        if (la > OUTLINE_WIDTH && lb > OUTLINE_WIDTH) inset[i] += (a / la + b / lb) * (OUTLINE_WIDTH / 2.f);
+    }
+    for (int i = 0; i < 4; ++i) line(inset[i], inset[(i + 1) % 4], OUTLINE_WIDTH, OUTLINE_COLOUR);
 }
 
 void Editor::drawTimeline() {
@@ -218,8 +298,9 @@ void Editor::drawTimeline() {
         const long tenths = std::lround(std::min(600000.0 / period, 1e9));
         std::snprintf(tempo, sizeof tempo, "%ld.%ld BPM", tenths / 10, tenths % 10);
     }
-    std::snprintf(line, sizeof line, "Frame %d / %d   %d:%02d.%03d   %s", play.currentFrame(),
-                  play.frameCount() - 1, ms / 60000, (ms / 1000) % 60, ms % 1000, tempo);
+    std::snprintf(line, sizeof line, "Frame %d / %d   %d:%02d.%03d   %s   stage %.0f%%%s", play.currentFrame(),
+                  play.frameCount() - 1, ms / 60000, (ms / 1000) % 60, ms % 1000, tempo,
+                  double(layout.stageScale * 100.f), view.scale > 0.f ? "" : " (fitted)");
     text(layout.timelineText.x, layout.timelineText.y, line, ALIGN_LEFT_TOP, EDITOR_TEXT_COLOUR);
     std::snprintf(line, sizeof line, "%s  wheel: zoom", framesPerPixel > 0.0 ? "zoomed" : "whole song");
     text(layout.timelineText.x + layout.timelineText.width, layout.timelineText.y, line, DRAW_RIGHT,

@@ -60,40 +60,97 @@ bool Editor::runCommand(EditorCommand command, const SEvent::SKeyInput& key) {
         case EditorCommand::RigUnhang: {
             // The pivot and parent of the selection, the pointer on the stage; the rig declines
             // (no selection, a take, a button held) and the key then works the widgets.
-            const std::size_t told = play.rig().messages().size();
+            std::string said;
             beginEdit();
-            const bool used = play.rigKey(&key, lastScene);
+            const bool used = play.rigKey(&key, lastScene, said);
             settleEdit();
-            const std::vector<std::string>& messages = play.rig().messages();
-            if (messages.size() > told) status.tell(messages.back());
+            if (!said.empty()) status.tell(said);
             return used;
         }
+        case EditorCommand::LayerUp:
+        case EditorCommand::LayerDown:
+            if (!play.selectedActor() || play.recording() || play.ui().isMouseDown()) return false;
+            beginEdit();
+            moveSelection(command == EditorCommand::LayerUp ? 1 : -1);
+            settleEdit();
+            return true;
+        case EditorCommand::HideShow:
+        case EditorCommand::LockUnlock:
+            if (!play.selectedActor() || play.ui().isMouseDown()) return false;
+            beginEdit();
+            if (command == EditorCommand::HideShow)
+                toggleHidden(play.selectedActor());
+            else
+                toggleLocked(play.selectedActor());
+            settleEdit();
+            return true;
+        case EditorCommand::FitStage:
+            fitStage();
+            return true;
     }
     return false;
 }
 
 void Editor::mouseDown(const SEvent::SMouseInput* mouse) {
     updateLayout();
+    const float x = f32(mouse->X), y = f32(mouse->Y);
+    // The middle button on the stage pans it, and does nothing else.
+    if (mouse->Event == EMIE_MMOUSE_PRESSED_DOWN && layout.stageArea.contains(x, y) && !showHelp &&
+        !play.ui().isMouseDown()) {
+        panning = true;
+        panFrom.set(x, y);
+        return;
+    }
     beginEdit();
     UiContext& ui = play.ui();
     ui.setMousePosition(mouse->X, mouse->Y);
     ui.pressMouse();
     runPanel(false);
     play.setUiOwnsMouse(ui.activeId() >= 0);
-    const float x = f32(mouse->X), y = f32(mouse->Y);
-    onStage = !play.uiOwnsMouse() && layout.stage.contains(x, y) && !showHelp;
+    onStage = !play.uiOwnsMouse() && layout.stageArea.contains(x, y) && !showHelp;
     if (!play.uiOwnsMouse() && layout.wave.contains(x, y)) seek(int(std::floor(frameAtX(x))));
-    // The drag starts anywhere on the stage; it need not be on the actor.
-    if (play.selectedActor() && onStage) play.setDraggedActor(play.selectedActor());
+    // The drag starts anywhere on the stage; it need not be on the actor. A locked actor is
+    // not moved on the stage.
+    Actor* selected = play.selectedActor();
+    lockedDrag = selected && onStage && selected->locked;
+    if (selected && onStage && !lockedDrag) play.setDraggedActor(selected);
     play.rigPress(mouse);  // the right button or Shift turns
     play.setPressPosition(mouse->X, mouse->Y);
     lastScene = scenePoint(mouse->X, mouse->Y);
+    // A name held in the layer list moves up and down the drawing order with the pointer.
+    const int row = layerRowAt(x, y);
+    layerDragged = row >= 0 && layout.layerName(row).contains(x, y) && !play.playing() && !play.recording()
+                       ? layerActor(row)
+                       : nullptr;
     scrubMusic();
 }
 
 void Editor::mouseMove(const SEvent::SMouseInput* mouse) {
+    const core::vector2df at(f32(mouse->X), f32(mouse->Y));
+    if (panning) {
+        view = pannedView(layout, view, at - panFrom);
+        panFrom = at;
+        updateLayout();
+        lastScene = scenePoint(mouse->X, mouse->Y);
+        play.setMousePosition(mouse->X, mouse->Y);
+        return;
+    }
     play.ui().setMousePosition(mouse->X, mouse->Y);
     if (play.ui().isMouseDown()) runPanel(false);
+    if (layerDragged && play.ui().isMouseDown()) {
+        // Above or below the list: the first or last row shown.
+        const float y = std::max(layout.layers.y, std::min(at.Y, layout.layers.y + layout.layers.height - 1.f));
+        const int row = layerRowAt(layout.layers.x + 1.f, y);
+        if (row >= 0) moveToLayerRow(layerDragged, layerScroll + row);
+    }
+    if (lockedDrag && play.ui().isMouseDown()) {
+        // Said once a press becomes a drag: a click on the stage is no attempt to move it.
+        const float dx = at.X - f32(play.pressPosition().X), dy = at.Y - f32(play.pressPosition().Y);
+        if (dx * dx + dy * dy > f32(CLICK_SLOP_SQUARED) && play.selectedActor()) {
+            status.tell(play.selectedActor()->name + " is locked and does not move on the stage: K unlocks it");
+            lockedDrag = false;
+        }
+    }
     const core::vector2df p = scenePoint(mouse->X, mouse->Y);
     // A turn, or a move of an actor with a parent or children, goes through the rig.
     if (play.draggedActor() && (play.playing() || !play.rigDrag(lastScene, p))) dragSelection(p - lastScene);
@@ -103,22 +160,36 @@ void Editor::mouseMove(const SEvent::SMouseInput* mouse) {
 }
 
 void Editor::mouseUp(const SEvent::SMouseInput* mouse) {
+    if (panning && mouse->Event == EMIE_MMOUSE_LEFT_UP) {
+        panning = false;
+        return;
+    }
     play.ui().setMousePosition(mouse->X, mouse->Y);
     play.ui().releaseMouse();
     runPanel(false);
     scrubMusic();
     play.setDraggedActor(nullptr);
     play.rig().endDrag();
+    if (layerDragged && !play.playing()) play.select(layerDragged);  // the row held is the one worked on
+    layerDragged = nullptr;
     settleEdit();
     if (play.playing() || play.uiOwnsMouse() || !onStage) return;
     const float dx = f32(mouse->X - play.pressPosition().X);
     const float dy = f32(mouse->Y - play.pressPosition().Y);
     if (dx * dx + dy * dy > f32(CLICK_SLOP_SQUARED)) return;  // a drag, not a click
-    play.pickAtScene(scenePoint(mouse->X, mouse->Y));
+    // The topmost actor drawn at the pointer (hidden and locked ones aside); again: the next.
+    play.pickDrawnAt(scenePoint(mouse->X, mouse->Y));
 }
 
 void Editor::mouseWheel(const SEvent::SMouseInput* mouse) {
     const float x = f32(mouse->X), y = f32(mouse->Y);
+    if (mouse->Control && layout.stageArea.contains(x, y) && !showHelp) {
+        // Zoom around the pointer: the scene point under it stays there.
+        view = zoomedView(layout, view, core::vector2df(x, y), mouse->Wheel > 0);
+        updateLayout();
+        lastScene = scenePoint(mouse->X, mouse->Y);
+        return;
+    }
     if (layout.layers.contains(x, y)) {
         layerScroll -= mouse->Wheel > 0 ? 1 : -1;
         const int maxScroll = std::max(0, int(play.actors().size()) - layout.visibleLayerRows());

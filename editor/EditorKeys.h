@@ -27,6 +27,11 @@ enum class EditorCommand {
     RigPivot,      // the selected actor's pivot under the pointer
     RigHang,       // hang the selection from the actor under the pointer
     RigUnhang,
+    LayerUp,       // the selection one place up the drawing order (drawn over one more)
+    LayerDown,     // one place down
+    HideShow,      // the selection hidden or shown in the editor
+    LockUnlock,    // the selection locked (never picked on the stage) or unlocked
+    FitStage,      // the stage fitted to the window again (no zoom, no pan)
     Quit,          // as closing the window (the quit guard)
     Help,          // the key list
 };

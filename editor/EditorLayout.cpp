@@ -35,6 +35,22 @@ RectF EditorLayout::layerRow(int i) const {
     return RectF(layers.x, layers.y + float(i) * layerRowH, layers.width, layerRowH);
 }
 
+RectF EditorLayout::layerEye(int i) const {
+    const RectF r = layerRow(i);
+    return RectF(r.x, r.y, EDITOR_LAYER_ICON_WIDTH, r.height);
+}
+
+RectF EditorLayout::layerLock(int i) const {
+    const RectF r = layerRow(i);
+    return RectF(r.x + EDITOR_LAYER_ICON_WIDTH, r.y, EDITOR_LAYER_ICON_WIDTH, r.height);
+}
+
+RectF EditorLayout::layerName(int i) const {
+    const RectF r = layerRow(i);
+    const float icons = 2.f * EDITOR_LAYER_ICON_WIDTH;
+    return RectF(r.x + icons, r.y, std::max(0.f, r.width - icons), r.height);
+}
+
 std::vector<RectF> EditorLayout::controls() const {
     std::vector<RectF> out(tools, tools + TOOL_COUNT);
     out.push_back(stage);
@@ -53,12 +69,16 @@ std::vector<RectF> EditorLayout::controls() const {
     out.push_back(wobbleText);
     out.push_back(reset);
     out.push_back(layersTitle);
-    for (int i = 0; i < visibleLayerRows(); ++i) out.push_back(layerRow(i));
+    for (int i = 0; i < visibleLayerRows(); ++i) {
+        out.push_back(layerEye(i));
+        out.push_back(layerLock(i));
+        out.push_back(layerName(i));
+    }
     out.push_back(status);
     return out;
 }
 
-EditorLayout computeEditorLayout(int width, int height, const EditorMetrics& m) {
+EditorLayout computeEditorLayout(int width, int height, const EditorMetrics& m, const StageView& view) {
     EditorLayout l;
     const float W = float(std::max(width, EDITOR_MIN_WIDTH));
     const float H = float(std::max(height, EDITOR_MIN_HEIGHT));
@@ -113,16 +133,49 @@ EditorLayout computeEditorLayout(int width, int height, const EditorMetrics& m) 
     l.timelineSlider = RectF(left, l.wave.y + EDITOR_WAVE_HEIGHT + g, right - left, m.thumbH);
     l.timelineText = RectF(left, l.timelineSlider.y + m.thumbH + g, right - left, m.textH);
 
-    // The stage: as large as fits its area, never larger than its own size, centred.
+    // The stage: fitted, as large as fits its area and never larger than its own size, or at the
+    // view's scale, with the view's centre at the area's centre (the stage centred unless panned).
     l.stageArea = edges(left, top + g, right, l.timeline.y - 2.f * g);
     const float scale = std::min({l.stageArea.width / float(STAGE_WIDTH_PIXELS),
                                   l.stageArea.height / float(STAGE_HEIGHT_PIXELS),
                                   EDITOR_MAX_STAGE_SCALE});
-    l.stageScale = std::max(scale, 0.f);
+    l.fitScale = std::max(scale, 0.f);
+    l.stageScale = view.scale > 0.f ? view.scale : l.fitScale;
     const float w = float(STAGE_WIDTH_PIXELS) * l.stageScale, h = float(STAGE_HEIGHT_PIXELS) * l.stageScale;
-    l.stage = RectF(l.stageArea.x + (l.stageArea.width - w) / 2.f,
-                    l.stageArea.y + (l.stageArea.height - h) / 2.f, w, h);
+    const float unit = kSceneUnitPixels * l.stageScale;
+    l.stage = RectF(l.stageArea.x + l.stageArea.width / 2.f - view.centre.X * unit,
+                    l.stageArea.y + l.stageArea.height / 2.f - view.centre.Y * unit, w, h);
     return l;
+}
+
+StageView zoomedView(const EditorLayout& l, const StageView& view, const irr::core::vector2df& p, bool in) {
+    // The next level beyond the scale shown (a level within a thousandth of it is that one).
+    const float now = l.stageScale;
+    float next = 0.f;
+    for (float level : STAGE_ZOOM_LEVELS) {
+        if (in && level > now * 1.001f) {
+            next = level;
+            break;
+        }
+        if (!in && level < now * 0.999f) next = level;
+    }
+    if (next <= 0.f || now <= 0.f) return view;
+    StageView out = view;
+    out.scale = next;
+    // The scene point under p stays under p: the centre moves toward it by the zoom's share.
+    const irr::core::vector2df at = windowToScene(l, p);
+    out.centre = at + (view.centre - at) * (now / next);
+    return pannedView(l, out, irr::core::vector2df(0.f, 0.f));
+}
+
+StageView pannedView(const EditorLayout& l, const StageView& view, const irr::core::vector2df& d) {
+    StageView out = view;
+    const float unit = kSceneUnitPixels * (view.scale > 0.f ? view.scale : l.fitScale);
+    if (unit > 0.f) out.centre -= d / unit;
+    const irr::core::vector2df middle = StageView().centre;
+    out.centre.X = std::max(middle.X - STAGE_PAN_REACH_X, std::min(middle.X + STAGE_PAN_REACH_X, out.centre.X));
+    out.centre.Y = std::max(middle.Y - STAGE_PAN_REACH_Y, std::min(middle.Y + STAGE_PAN_REACH_Y, out.centre.Y));
+    return out;
 }
 
 bool rectsOverlap(const RectF& a, const RectF& b) {

@@ -36,16 +36,31 @@ constexpr float EDITOR_SIDE_WIDTH = 300.f;
 // Width of a property row's label ("X", "rot") and of its value text, in pixels.
 constexpr float EDITOR_LABEL_WIDTH = 36.f;
 constexpr float EDITOR_VALUE_WIDTH = 96.f;
+// Width of each icon (the eye, the lock) at the start of a layer row, in pixels.
+constexpr float EDITOR_LAYER_ICON_WIDTH = 20.f;
 // Height of the waveform band of the timeline, in pixels.
 constexpr float EDITOR_WAVE_HEIGHT = 48.f;
 // The stage is never drawn larger than its own size (1280 x 720) times this.
 constexpr float EDITOR_MAX_STAGE_SCALE = 1.f;
-// Scene stage size in pixels (the scene's own 1280 x 720).
+// The stage's zoom levels, in window pixels per stage pixel, as an artist's zoom steps: each
+// Ctrl+wheel notch goes to the next one (from the fitted size, whatever it is). How far from
+// the stage's centre the view may be panned (scene units: a stage's width or height either way).
+constexpr float STAGE_ZOOM_LEVELS[] = {0.25f, 1.f / 3.f, 0.5f, 2.f / 3.f, 1.f, 1.5f, 2.f, 3.f, 4.f, 6.f, 8.f};
+constexpr float STAGE_PAN_REACH_X = 16.f;
+constexpr float STAGE_PAN_REACH_Y = 9.f;
 
 // The editor's button pictures (and their text) are drawn at this scale, its labels at this
 // text scale (the bundled font is large).
 constexpr float EDITOR_BUTTON_SCALE = 0.65f;
 constexpr float EDITOR_LABEL_SCALE = 0.42f;
+
+// How the stage is viewed: its scale (window pixels per stage pixel; 0: fitted to its room, as
+// large as fits and never larger than its own size), and the scene point shown at the room's
+// centre (scene units; the stage's centre unless panned).
+struct StageView {
+    float scale = 0.f;
+    irr::core::vector2df centre{float(STAGE_WIDTH_PIXELS) / 160.f, float(STAGE_HEIGHT_PIXELS) / 160.f};
+};
 
 // Sizes the layout is built from: the skins' and the font's, in pixels.
 struct EditorMetrics {
@@ -82,9 +97,11 @@ struct EditorLayout {
     float windowW = 0.f, windowH = 0.f;  // the size laid out (at least the minimum)
     RectF toolBar;
     RectF tools[TOOL_COUNT];
-    RectF stageArea;  // the room the stage is centred in
-    RectF stage;      // the stage as drawn: 1280 x 720 times stageScale
-    float stageScale = 1.f;
+    RectF stageArea;  // the room the stage is shown in: the scene within it, off the stage veiled
+    RectF stage;      // the stage as drawn: 1280 x 720 times stageScale (zoomed, it may reach
+                      // past stageArea; only stageArea shows)
+    float stageScale = 1.f;  // window pixels per stage pixel, as the view has it
+    float fitScale = 1.f;    // the scale at which the whole stage fits its room
     RectF timeline;   // the whole timeline band
     RectF wave;       // waveform, beat markers and playhead
     RectF timelineSlider;
@@ -106,6 +123,10 @@ struct EditorLayout {
     int visibleLayerRows() const;
     // Row i of the layer list counted from the first one shown.
     RectF layerRow(int i) const;
+    // In row i of the layer list: the eye (hide or show), the lock, and the name's room.
+    RectF layerEye(int i) const;
+    RectF layerLock(int i) const;
+    RectF layerName(int i) const;
     // Every control and text rectangle, to check that none overlaps another.
     std::vector<RectF> controls() const;
 };
@@ -113,8 +134,14 @@ struct EditorLayout {
 // The metrics of the skin pictures' and the font's sizes, in pixels.
 EditorMetrics editorMetrics(float buttonPictureW, float buttonPictureH, float thumbH,
                             float checkW, float checkH, float fontLineHeight);
-// The layout of a window of width x height pixels.
-EditorLayout computeEditorLayout(int width, int height, const EditorMetrics& metrics);
+// The layout of a window of width x height pixels, the stage viewed as view says.
+EditorLayout computeEditorLayout(int width, int height, const EditorMetrics& metrics,
+                                 const StageView& view = StageView());
+// The view zoomed to the next level in (in) or out about the window point p (the scene point
+// under it stays there); the same view past the last level.
+StageView zoomedView(const EditorLayout& layout, const StageView& view, const irr::core::vector2df& p, bool in);
+// The view moved by d window pixels (the scene follows the pointer), within the pan's reach.
+StageView pannedView(const EditorLayout& layout, const StageView& view, const irr::core::vector2df& d);
 
 // True when the two rectangles share an area (touching edges do not count).
 bool rectsOverlap(const RectF& a, const RectF& b);

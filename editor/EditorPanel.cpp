@@ -92,15 +92,18 @@ void Editor::runProperties(bool act, bool drawPass) {
         text(layout.actorName.x, layout.actorName.y, name.c_str(), ALIGN_LEFT_TOP, EDITOR_TEXT_COLOUR);
     }
     const int frame = play.currentFrame();
-    const ActorPose p = actor->poseAt(frame);  // a copy: edits may move the track
+    // A rigged actor shows, and is edited from, the pose playback shows (the rig's motion then
+    // keeps its joints); another one its track's pose. A copy: edits may move the track.
+    const ActorPose p = play.rig().editedPose(play.actors(), actor, frame);
     ActorPose e = p;
     // Bound scale: the H row edits W too, and a change of either makes H equal to W. Only a
     // change by the user does this: a pass in which nothing moved changes nothing.
     const bool bound = actor->bindScale;
+    // Positions in stage pixels (of the 1280 x 720 stage), turns in degrees.
     const PropertyRow rows[PROP_COUNT] = {
-        {&e.position.X, POSITION_MIN, POSITION_MAX, POSITION_STEP, "X", "%.2f", 1.f},
-        {&e.position.Y, POSITION_MIN, POSITION_MAX, POSITION_STEP, "Y", "%.2f", 1.f},
-        {&e.rotation, ROTATION_MIN, ROTATION_MAX, ROTATION_STEP, "rot", "%.2f", RADIANS_TO_DEGREES},
+        {&e.position.X, POSITION_MIN, POSITION_MAX, POSITION_STEP, "X", "%.1f px", kSceneUnitPixels},
+        {&e.position.Y, POSITION_MIN, POSITION_MAX, POSITION_STEP, "Y", "%.1f px", kSceneUnitPixels},
+        {&e.rotation, ROTATION_MIN, ROTATION_MAX, ROTATION_STEP, "rot", "%.1f\u00B0", RADIANS_TO_DEGREES},
         {&e.scale.X, SCALE_MIN, SCALE_MAX, SCALE_STEP, "W", "%.3f", 1.f},
         {bound ? &e.scale.X : &e.scale.Y, SCALE_MIN, SCALE_MAX, SCALE_STEP, "H", "%.3f", 1.f},
     };
@@ -139,27 +142,40 @@ void Editor::runProperties(bool act, bool drawPass) {
     if (!act) return;  // a drawing pass changes nothing
     actor->bindScale = bindScale;
     actor->wobble = wobble;
-    applyRowEdit(*actor, frame, p, e);
-    if (reset) actor->cutAfter(frame, play.frameCount());
+    // A rigged actor's rows and "Reset>>" go through the rig's motion, as a drag does.
+    if (!poseEdited(p, e) ||
+        !play.rig().editShownPose(play.actors(), actor, frame, play.frameCount(), p, e))
+        applyRowEdit(*actor, frame, p, e);
+    if (reset && !play.rig().holdFrom(play.actors(), actor, frame, play.frameCount()))
+        actor->cutAfter(frame, play.frameCount());
 }
 
 void Editor::runLayers(bool act, bool drawPass) {
     if (drawPass)
-        text(layout.layersTitle.x, layout.layersTitle.y, "Layers (drawing order)", ALIGN_LEFT_TOP, EDITOR_DIM_TEXT_COLOUR);
+        text(layout.layersTitle.x, layout.layersTitle.y, "Layers (topmost first)", ALIGN_LEFT_TOP, EDITOR_DIM_TEXT_COLOUR);
     const int rows = layout.visibleLayerRows();
-    const std::vector<Actor*>& actors = play.actors();
-    const int count = int(actors.size());
+    const int count = int(play.actors().size());
     layerScroll = std::max(0, std::min(layerScroll, std::max(0, count - rows)));
     for (int i = 0; i < rows && layerScroll + i < count; ++i) {
-        Actor* actor = actors[size_t(layerScroll + i)];
-        const RectF r = layout.layerRow(i);
+        Actor* actor = layerActor(i);
+        const RectF r = layout.layerRow(i), eye = layout.layerEye(i), lock = layout.layerLock(i),
+                    room = layout.layerName(i);
         if (drawPass && actor == play.selectedActor()) fill(r, SELECTED_ROW_COLOUR);
-        layerSkin->setTextColour(ColorRGBA(EDITOR_TEXT_COLOUR));
+        layerSkin->setTextColour(ColorRGBA(actor->hidden ? EDITOR_DIM_TEXT_COLOUR : EDITOR_TEXT_COLOUR));
         layerSkin->setTextOffset(EDITOR_GAP, 0.f);
-        const std::string name = fitted(actor->name, r.width - 2.f * EDITOR_GAP);
-        if (play.ui().button(r.x, r.y, UI_NO_ID, layerSkin.get(), r.width, r.height, name.c_str(), nullptr) &&
-            act && !play.playing()) {
-            play.select(actor);
+        UiContext& ui = play.ui();
+        const bool eyeClicked = ui.button(eye.x, eye.y, UI_NO_ID, layerSkin.get(), eye.width, eye.height, "", nullptr);
+        const bool lockClicked = ui.button(lock.x, lock.y, UI_NO_ID, layerSkin.get(), lock.width, lock.height, "", nullptr);
+        const std::string name = fitted(actor->name, room.width - 2.f * EDITOR_GAP);
+        const bool nameClicked =
+            ui.button(room.x, room.y, UI_NO_ID, layerSkin.get(), room.width, room.height, name.c_str(), nullptr);
+        if (drawPass) {
+            drawEye(eye, !actor->hidden);
+            drawLock(lock, actor->locked);
         }
+        if (!act || play.playing()) continue;
+        if (eyeClicked) toggleHidden(actor);
+        if (lockClicked) toggleLocked(actor);
+        if (nameClicked) play.select(actor);
     }
 }

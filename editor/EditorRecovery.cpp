@@ -10,6 +10,7 @@
 #include "editor/Editor.h"
 #include "platform/FileAside.h"
 #include "platform/Words.h"
+#include "states/DrawingOrder.h"
 
 using namespace irr;
 
@@ -30,6 +31,14 @@ void Editor::restoreRecovery() {
         status.tell("Restored the unsaved rig of the last session; Ctrl+S saves it");
         std::fprintf(stderr, "tumelora: %s (%s)\n", status.newest().c_str(), play.rig().recoveryPath().c_str());
     }
+    SceneSettings& scene = play.sceneSettings();
+    const std::size_t sceneTold = scene.messages().size();
+    if (scene.restoreRecovery(play.actors())) {
+        dirty = true;
+        status.tell("Restored the unsaved hidden and locked actors of the last session; Ctrl+S saves them");
+        std::fprintf(stderr, "tumelora: %s (%s)\n", status.newest().c_str(), scene.recoveryPath().c_str());
+    }
+    for (std::size_t i = sceneTold; i < scene.messages().size(); ++i) status.warn(scene.messages()[i]);
     std::ifstream in(writer.path(), std::ios::binary);
     if (!in) return;
     const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -61,12 +70,29 @@ void Editor::restoreRecovery() {
             break;
         }
     }
+    // The file lists the actors in their drawing order: an unsaved order comes back too.
+    std::vector<Actor*> order;
+    bool orderRestored = false;
+    for (const RecoveredActor& r : snapshot.actors)
+        for (Actor* actor : play.actors())
+            if (actor->name == r.name && std::find(order.begin(), order.end(), actor) == order.end())
+                order.push_back(actor);
+    if (order.size() == play.actors().size() && order != play.actors()) {
+        // Only an order the player can load (JPEG pictures first).
+        bool loadable = true;
+        for (std::size_t i = 1; i < order.size(); ++i)
+            loadable = loadable && !(isJpegPicture(order[i]->pictureFile) && !isJpegPicture(order[i - 1]->pictureFile));
+        if (loadable) {
+            play.setDrawingOrder(order);
+            orderRestored = true;
+        }
+    }
     int frames = std::max(1, int(snapshot.frameCount));
     for (const Actor* actor : play.actors()) frames = std::max(frames, int(actor->poses.size()));
     play.setFrameCount(frames);
     dirty = true;
-    status.tell("Restored the unsaved edits of the last session (" + countOf(restored, "actor") +
-                " changed); Ctrl+S saves them");
+    status.tell("Restored the unsaved edits of the last session (" + countOf(restored, "actor") + " changed" +
+                (orderRestored ? ", and the drawing order" : "") + "); Ctrl+S saves them");
     std::fprintf(stderr, "tumelora: %s (%s)\n", status.newest().c_str(), writer.path().c_str());
 }
 
@@ -86,6 +112,8 @@ void Editor::writeRecovery() {
     std::string rigError;
     rigRecoveryFailure.clear();
     if (!play.rig().writeRecovery(play.actors(), rigError)) rigRecoveryFailure = rigError;
+    if (!play.sceneSettings().writeRecovery(play.actors(), rigError) && rigRecoveryFailure.empty())
+        rigRecoveryFailure = rigError;
     recoveryDue = false;
 }
 

@@ -7,10 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-namespace {
-
-// Renames from to to unless to exists: 0, or an errno (EEXIST when the name is taken).
-int renameNoReplace(const std::string& from, const std::string& to) {
+int renameWithoutReplacing(const std::string& from, const std::string& to) {
     if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
     const int why = errno;
     if (why != EINVAL && why != ENOSYS && why != EOPNOTSUPP) return why;
@@ -24,13 +21,11 @@ int renameNoReplace(const std::string& from, const std::string& to) {
     return 0;
 }
 
-}  // namespace
-
 bool moveAside(const std::string& path, const std::string& suffix, std::string& keptAs,
                std::string& error) {
     for (int n = 1; n <= FILE_ASIDE_MAX_TRIES; ++n) {
         const std::string candidate = path + suffix + (n == 1 ? "" : "-" + std::to_string(n));
-        const int why = renameNoReplace(path, candidate);
+        const int why = renameWithoutReplacing(path, candidate);
         if (why == 0) {
             keptAs = candidate;
             return true;

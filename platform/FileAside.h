@@ -3,6 +3,10 @@
 // that no file has, never over another file.
 #include <string>
 
+// Renames from to to unless a file is at to (never replacing it, also where the file system
+// lacks a rename that refuses to replace): 0, or the errno (EEXIST when the name is taken).
+int renameWithoutReplacing(const std::string& from, const std::string& to);
+
 // Most names tried (suffix, suffix-2, ... suffix-N) before giving up.
 constexpr int FILE_ASIDE_MAX_TRIES = 1000;
 

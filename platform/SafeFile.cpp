@@ -75,10 +75,14 @@ bool replaceFileSafely(const std::string& path, const std::vector<uint8_t>& byte
         return failed(step);
     }
     // Make the rename itself durable; the new file is in place either way.
+    syncFolder(folder);
+    return true;
+}
+
+void syncFolder(const std::string& folder) {
     const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd >= 0) {
         ::fsync(dirFd);
         ::close(dirFd);
     }
-    return true;
 }

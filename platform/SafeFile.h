@@ -10,3 +10,5 @@
 // old file is then intact, the temporary file removed and *error (when given) says why.
 bool replaceFileSafely(const std::string& path, const std::vector<uint8_t>& bytes,
                        std::string* error = nullptr);
+// Writes the folder's entries (renames, new and removed files) to the disk.
+void syncFolder(const std::string& folder);

@@ -115,11 +115,6 @@ bool moveWithoutReplacing(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
-void syncFolder(const std::string& folder) {
-    OpenFile dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() >= 0) fsync(dir.get());
-}
-
 mode_t newFolderMode() {
     const mode_t mask = umask(0);
     umask(mask);

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/SafeFile.h"  // syncFolder
+
 // The text with A-Z turned to a-z.
 std::string lowerCase(std::string s);
 // The extension of a file name from its last '.', in lower case ("" without one).
@@ -21,7 +23,5 @@ bool readWholeFile(const std::string& path, std::vector<uint8_t>& bytes);
 bool writeNewFile(const std::string& path, const std::vector<uint8_t>& bytes);
 // Moves from to to, never over an existing file; false with errno set.
 bool moveWithoutReplacing(const std::string& from, const std::string& to);
-// Writes the folder's entries to the disk.
-void syncFolder(const std::string& folder);
 // The permissions a new folder gets under the process's umask.
 mode_t newFolderMode();

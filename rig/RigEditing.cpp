@@ -1,5 +1,6 @@
 #include "rig/RigEditing.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -127,6 +128,7 @@ void RigEditing::tell(const std::string& message) {
 void RigEditing::beginDrag(Actor* actor, bool turn) {
     dragging = actor;
     turn_ = turn;
+    turnAnchored = false;
 }
 
 bool RigEditing::drag(const std::vector<Actor*>& actors, int frame, int frameCount,
@@ -155,8 +157,14 @@ void RigEditing::turn(const std::vector<Actor*>& actors, int frame, int frameCou
     const int index = rigActorIndex(actors, dragging);
     if (index < 0) return;
     const vector2df pivotPixels = rigPivotPixels(*dragging, rig_);
-    const vector2df pivot = picturePointAt(*dragging, shownPoseAt(*dragging, frame), pivotPixels);
-    const vector2df a = fromScene - pivot, b = toScene - pivot;
+    // The angle is measured about the pivot where it stood when the turn began: a parent moving
+    // the pivot during a take adds nothing to it (the turn is added to where the parent carries
+    // the actor, frame by frame, by moveRigFamily).
+    if (!turnAnchored) {
+        turnAnchor = picturePointAt(*dragging, editedPose(actors, dragging, frame), pivotPixels);
+        turnAnchored = true;
+    }
+    const vector2df a = fromScene - turnAnchor, b = toScene - turnAnchor;
     const float dead = kRigTurnDeadPixels / kSceneUnitPixels;
     if (a.getLength() < dead || b.getLength() < dead) return;
     double angle = std::atan2(double(b.Y), double(b.X)) - std::atan2(double(a.Y), double(a.X));
@@ -175,6 +183,60 @@ void RigEditing::turn(const std::vector<Actor*>& actors, int frame, int frameCou
         return;
     }
     moveRigFamily(family, pivotPixels, frame, frameCount, motion);
+}
+
+bool RigEditing::editShownPose(const std::vector<Actor*>& actors, Actor* actor, int frame, int frameCount,
+                               const ActorPose& before, const ActorPose& wanted) {
+    const int index = rigActorIndex(actors, actor);
+    if (index < 0 || !rigLinked(actors, rig_, std::size_t(index))) return false;
+    RigMotion motion;
+    motion.angle = wanted.rotation - before.rotation;
+    motion.scale = wanted.scale - before.scale;
+    motion.offset = wanted.position - before.position;
+    editRigFamily(actors, rig_, std::size_t(index), frame, frameCount,
+                  [&motion](std::size_t, const ActorPose&) { return motion; });
+    return true;
+}
+
+bool RigEditing::holdFrom(const std::vector<Actor*>& actors, Actor* actor, int frame, int frameCount) {
+    const int index = rigActorIndex(actors, actor);
+    if (index < 0 || !rigLinked(actors, rig_, std::size_t(index))) return false;
+    frame = std::max(frame, 0);
+    const ActorPose held = shownPoseAt(*actor, frame);
+    const vector2df pivotPixels = rigPivotPixels(*actor, rig_);
+    const vector2df heldPivot = picturePointAt(*actor, held, pivotPixels);
+    // Carried by the parent: the point of the parent's picture under the pivot at frame, and
+    // the parent's turn since.
+    std::size_t length = std::size_t(std::max(frameCount, frame + 2));
+    for (const Actor* a : actors) length = std::max(length, a->poses.size());
+    const int parent = rigParentIndex(actors, rig_, std::size_t(index));
+    std::vector<ActorPose> carrier;
+    vector2df spot;
+    if (parent >= 0) {
+        carrier = shownTrack(*actors[std::size_t(parent)], length);
+        const ActorPose& at = carrier[std::size_t(frame)];
+        if (std::fabs(at.scale.X) < 1e-6f || std::fabs(at.scale.Y) < 1e-6f)
+            carrier.clear();  // flat at that frame: held where it stands instead
+        else
+            spot = pictureSpotAt(*actors[std::size_t(parent)], at, heldPivot);
+    }
+    const Actor* carrierActor = parent >= 0 ? actors[std::size_t(parent)] : nullptr;
+    editRigFamily(actors, rig_, std::size_t(index), frame + 1, frameCount,
+                  [&](std::size_t k, const ActorPose& before) {
+                      float rotation = held.rotation;
+                      vector2df pivot = heldPivot;
+                      if (!carrier.empty()) {
+                          const ActorPose& c = carrier[std::min(k, carrier.size() - 1)];
+                          rotation += c.rotation - carrier[std::size_t(frame)].rotation;
+                          pivot = picturePointAt(*carrierActor, c, spot);
+                      }
+                      RigMotion motion;
+                      motion.angle = rotation - before.rotation;
+                      motion.scale = held.scale - before.scale;
+                      motion.offset = pivot - picturePointAt(*actor, before, pivotPixels);
+                      return motion;
+                  });
+    return true;
 }
 
 bool RigEditing::setPivotAt(const std::vector<Actor*>& actors, Actor* actor, int frame,
@@ -277,6 +339,62 @@ void RigEditing::restore(const std::string& text) {
             if (!get(line)) return;
     }
     rig_ = std::move(rig);
+}
+
+namespace {
+
+// The name an actor has after a renaming.
+std::string renamedTo(const std::map<std::string, std::string>& renamed, const std::string& name) {
+    const auto it = renamed.find(name);
+    return it == renamed.end() ? name : it->second;
+}
+
+// The rig with the actors renamed: joints, parents, and the names that start a kept line or
+// stand as its parent.
+Rig renamedRig(const Rig& rig, const std::map<std::string, std::string>& renamed) {
+    Rig out;
+    out.comments = rig.comments;
+    for (const auto& [name, joint] : rig.joints) {
+        RigJoint j = joint;
+        if (!j.parent.empty()) j.parent = renamedTo(renamed, j.parent);
+        out.joints[renamedTo(renamed, name)] = j;
+    }
+    for (const std::string& line : rig.refusedLines) {
+        const std::size_t tab = line.find('\t');
+        std::string name = line.substr(0, tab), rest = tab == std::string::npos ? "" : line.substr(tab);
+        if (!rest.empty()) {
+            const std::size_t next = rest.find('\t', 1);
+            const std::string parent = rest.substr(1, next == std::string::npos ? std::string::npos : next - 1);
+            rest = "\t" + renamedTo(renamed, parent) + (next == std::string::npos ? "" : rest.substr(next));
+        }
+        out.refusedLines.push_back(renamedTo(renamed, name) + rest);
+    }
+    return out;
+}
+
+}  // namespace
+
+void RigEditing::renameActors(const std::map<std::string, std::string>& renamed, const std::vector<Actor*>& actors) {
+    rig_ = renamedRig(rig_, renamed);
+    std::vector<std::string> names;
+    for (const Actor* a : actors) names.push_back(a->name);
+    if (savedKnown) savedText = fileText(names);
+    recoveryWritten.clear();
+    fileFound = fileFound || hasFile();
+}
+
+std::string RigEditing::renamedSnapshot(const std::string& bytes, const std::map<std::string, std::string>& renamed) {
+    RigEditing rig;
+    rig.restore(bytes);
+    if (rig.snapshot() != bytes) return bytes;  // not a snapshot of this program's
+    rig.rig_ = renamedRig(rig.rig_, renamed);
+    return rig.snapshot();
+}
+
+std::string RigEditing::fileText(const std::vector<std::string>& names,
+                                 const std::map<std::string, std::string>& renamed) const {
+    std::vector<std::string> unwritable;
+    return formatRig(renamed.empty() ? rig_ : renamedRig(rig_, renamed), names, unwritable);
 }
 
 ActorPose RigEditing::editedPose(const std::vector<Actor*>& actors, const Actor* actor, int frame) const {

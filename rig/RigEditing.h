@@ -5,6 +5,7 @@
 // drawn over the stage while one of them is selected.
 #include <irrlicht.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -58,7 +59,10 @@ public:
     // Starts a drag of actor: a turn about its pivot when turn, else a move.
     void beginDrag(Actor* actor, bool turn);
     // Ends the drag.
-    void endDrag() { dragging = nullptr; }
+    void endDrag() {
+        dragging = nullptr;
+        turnAnchored = false;
+    }
     // True while a drag turns its actor.
     bool turning() const { return dragging && turn_; }
     // Mouse motion of the drag from one scene point to another at frame: a turn, or a move of
@@ -70,10 +74,23 @@ public:
     // with its descendants (it has a parent or children), false when it is not linked.
     bool move(const std::vector<Actor*>& actors, int frame, int frameCount,
               const irr::core::vector2df& offset);
-    // A turn of the dragged actor about its pivot by the angle the pointer swept around it
-    // from one scene point to another, with its descendants.
+    // A turn of the dragged actor about its pivot, with its descendants, by the angle the
+    // pointer swept from one scene point to another. The rule of a turn: the angle is measured
+    // about the pivot where it stood when the turn began, and added to the pose the actor is
+    // carried to by its parent; so a parent's own motion during a take turns nothing.
     void turn(const std::vector<Actor*>& actors, int frame, int frameCount,
               const irr::core::vector2df& fromScene, const irr::core::vector2df& toScene);
+
+    // The property rows' edit of a linked actor (one with a parent or children): from the pose
+    // playback shows at frame (before) to the one asked (wanted), through the rig's motion: a
+    // turn and a change of scale about the pivot, then a move, what hangs from it following.
+    // False, changing nothing, when the actor is not linked.
+    bool editShownPose(const std::vector<Actor*>& actors, Actor* actor, int frame, int frameCount,
+                       const ActorPose& before, const ActorPose& wanted);
+    // "Reset>>" on a linked actor: from the frame after frame on, it stands as it does at frame,
+    // carried along by its parent (the pose it has on its parent is kept), and what hangs from
+    // it follows. False, changing nothing, when the actor is not linked.
+    bool holdFrom(const std::vector<Actor*>& actors, Actor* actor, int frame, int frameCount);
 
     // Puts the actor's pivot on the point of its picture shown at the scene point at frame
     // (rigging the actor if it was not); false when its pose is flat there.
@@ -86,6 +103,19 @@ public:
     std::string snapshot() const;
     // Puts back a rig kept by snapshot (anything else leaves the rig as it is).
     void restore(const std::string& bytes);
+    // The actors named in renamed (old name to new) have new names: the joints, parents and
+    // kept lines follow, and the rig as saved is known under the new names.
+    void renameActors(const std::map<std::string, std::string>& renamed, const std::vector<Actor*>& actors);
+    // A snapshot with the actors renamed as renameActors renames them.
+    static std::string renamedSnapshot(const std::string& bytes, const std::map<std::string, std::string>& renamed);
+    // The text rig.txt holds with the actors' names given by names (in actor order), the
+    // actors in renamed (old name to new) renamed.
+    std::string fileText(const std::vector<std::string>& names,
+                         const std::map<std::string, std::string>& renamed = {}) const;
+    // True when Save writes rig.txt: the file was there or the rig has something in it.
+    bool hasFile() const { return fileFound || !rig_.joints.empty() || !rig_.refusedLines.empty(); }
+    // False when rig.txt could not be read at start (Save then leaves it as it is).
+    bool readable() const { return fileRead; }
 
     // The pose the editor shows for an actor while not playing: for a linked actor, what
     // playback from frame 0 shows at frame; otherwise the track's pose at frame.
@@ -114,6 +144,8 @@ private:
     bool savedKnown = false;      // savedText is known (the rig was loaded)
     Actor* dragging = nullptr;
     bool turn_ = false;
+    bool turnAnchored = false;             // the turn's pivot is known
+    irr::core::vector2df turnAnchor{0, 0};  // where the pivot stood when the turn began (scene)
 };
 
 // Name of the rig's recovery file in the actor folder.

@@ -122,38 +122,48 @@ bool rigLinked(const std::vector<Actor*>& actors, const Rig& rig, std::size_t in
     return false;
 }
 
-RigEditReport moveRigFamily(const std::vector<Actor*>& family, const vector2df& pivotPixels,
-                            int frame, int minLength, const RigMotion& motion) {
+namespace {
+
+// The poses frame k of an edit wants of each family member, given a share of the edit and
+// what playback showed of each before the edit (before[i][k]).
+using WantedPoses = std::function<void(std::size_t k, float share,
+                                       const std::vector<std::vector<ActorPose>>& before,
+                                       std::vector<ActorPose>& want)>;
+
+// Grows the tracks, then stores from frame on, frame by frame, the poses that playback eases
+// onto the wanted ones: the whole edit where every part can follow it exactly, otherwise the
+// largest share of it that all can (no less than the previous frame's), the rest later.
+RigEditReport storeFamilyEdit(const std::vector<Actor*>& family, int frame, int minLength,
+                              const WantedPoses& wanted) {
     RigEditReport report;
     if (family.empty()) return report;
     const std::size_t first = std::size_t(std::max(frame, 0));
     std::size_t length = std::max<std::size_t>(first + 1, std::size_t(std::max(minLength, 1)));
     for (const Actor* a : family) length = std::max(length, a->poses.size());
 
-    // What playback shows now, before the edit; the turning actor's pivot follows it.
+    // What playback shows now, before the edit.
     std::vector<std::vector<ActorPose>> before;
     before.reserve(family.size());
     for (const Actor* a : family) before.push_back(shownTrack(*a, length));
     for (Actor* a : family) a->poses.resize(length, a->poses.back());
 
     const std::size_t n = family.size();
-    std::vector<ActorPose> shown(n), stored(n), trial(n);
+    std::vector<ActorPose> shown(n), stored(n), trial(n), want(n);
     if (first > 0)
         for (std::size_t i = 0; i < n; ++i) shown[i] = before[i][first - 1];
 
-    // The poses frame k wants with a share of the edit, and whether every part can follow
+    // The poses to store at frame k for a share of the edit, and whether every part can follow
     // them exactly from the shown poses.
     auto attempt = [&](std::size_t k, float share, std::vector<ActorPose>& out) {
-        const vector2df pivot = picturePointAt(*family[0], before[0][k], pivotPixels);
+        wanted(k, share, before, want);
         bool exact = true;
         for (std::size_t i = 0; i < n; ++i) {
-            const ActorPose want = moved(before[i][k], pivot, motion.angle * share, motion.offset * share);
             if (k == 0) {
-                out[i] = want;  // the first frame is shown as it is stored
+                out[i] = want[i];  // the first frame is shown as it is stored
                 continue;
             }
             bool clipped = false;
-            out[i] = storedPoseFor(shown[i], want, clipped);
+            out[i] = storedPoseFor(shown[i], want[i], clipped);
             exact = exact && !clipped;
         }
         return exact;
@@ -194,4 +204,89 @@ RigEditReport moveRigFamily(const std::vector<Actor*>& family, const vector2df& 
         }
     }
     return report;
+}
+
+// The pose whose picture point pixel lies at the scene point, for the rotation and scale of pose.
+ActorPose placedBy(const Actor& actor, ActorPose pose, const vector2df& pixel, const vector2df& at) {
+    pose.position += at - picturePointAt(actor, pose, pixel);
+    return pose;
+}
+
+bool flat(const ActorPose& pose) {
+    return std::fabs(double(pose.scale.X)) < kFlatScale || std::fabs(double(pose.scale.Y)) < kFlatScale;
+}
+
+}  // namespace
+
+RigEditReport moveRigFamily(const std::vector<Actor*>& family, const vector2df& pivotPixels,
+                            int frame, int minLength, const RigMotion& motion) {
+    if (family.empty()) return RigEditReport();
+    const Actor& turning = *family[0];
+    return storeFamilyEdit(family, frame, minLength,
+                           [&](std::size_t k, float share, const std::vector<std::vector<ActorPose>>& before,
+                               std::vector<ActorPose>& want) {
+                               // The turning actor's pivot follows what playback shows.
+                               const vector2df pivot = picturePointAt(turning, before[0][k], pivotPixels);
+                               for (std::size_t i = 0; i < family.size(); ++i)
+                                   want[i] = moved(before[i][k], pivot, motion.angle * share, motion.offset * share);
+                           });
+}
+
+RigEditReport editRigFamily(const std::vector<Actor*>& actors, const Rig& rig, std::size_t index, int frame,
+                            int minLength, const RigMotionAt& motionAt) {
+    if (index >= actors.size()) return RigEditReport();
+    // The family with every parent before its children, and each one's parent in it.
+    std::vector<std::size_t> members = rigFamily(actors, rig, index);
+    const auto depth = [&](std::size_t i) {
+        std::size_t d = 0;
+        for (int at = int(i); at >= 0 && std::size_t(at) != index && d <= actors.size(); ++d)
+            at = rigParentIndex(actors, rig, std::size_t(at));
+        return d;
+    };
+    std::stable_sort(members.begin() + 1, members.end(),
+                     [&](std::size_t a, std::size_t b) { return depth(a) < depth(b); });
+    std::vector<Actor*> family;
+    std::vector<int> parentIn(members.size(), -1);
+    std::vector<vector2df> pivots;
+    for (std::size_t m = 0; m < members.size(); ++m) {
+        family.push_back(actors[members[m]]);
+        pivots.push_back(rigPivotPixels(*actors[members[m]], rig));
+        const int parent = rigParentIndex(actors, rig, members[m]);
+        for (std::size_t p = 0; p < m && m > 0; ++p)
+            if (int(members[p]) == parent) parentIn[m] = int(p);
+    }
+    return storeFamilyEdit(
+        family, frame, minLength,
+        [&](std::size_t k, float share, const std::vector<std::vector<ActorPose>>& before,
+            std::vector<ActorPose>& want) {
+            const RigMotion motion = motionAt(k, before[0][k]);
+            const float angle = motion.angle * share;
+            const vector2df offset = motion.offset * share;
+            const vector2df pivot = picturePointAt(*family[0], before[0][k], pivots[0]);
+            if (motion.scale.X == 0.f && motion.scale.Y == 0.f) {
+                // A rigid motion: every part turns about the same point and moves alike.
+                for (std::size_t i = 0; i < family.size(); ++i)
+                    want[i] = moved(before[i][k], pivot, angle, offset);
+                return;
+            }
+            ActorPose root = before[0][k];
+            root.rotation += angle;
+            root.scale += motion.scale * share;
+            want[0] = placedBy(*family[0], root, pivots[0], pivot + offset);
+            for (std::size_t i = 1; i < family.size(); ++i) {
+                const ActorPose& was = before[i][k];
+                const int p = parentIn[i];
+                if (p < 0 || flat(before[std::size_t(p)][k])) {
+                    want[i] = moved(was, pivot, angle, offset);
+                    continue;
+                }
+                // The joint: the point of the parent's picture under this part's pivot, where
+                // the parent's new pose puts it.
+                const Actor& parent = *family[std::size_t(p)];
+                const vector2df joint = picturePointAt(*family[i], was, pivots[i]);
+                const vector2df spot = pictureSpotAt(parent, before[std::size_t(p)][k], joint);
+                const vector2df moveTo = picturePointAt(parent, want[std::size_t(p)], spot);
+                want[i] = moved(was, joint, angle, moveTo - joint);
+            }
+        });
 }

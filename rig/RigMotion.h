@@ -18,6 +18,7 @@
 #include <irrlicht.h>
 
 #include <cstddef>
+#include <functional>
 #include <vector>
 
 #include "actors/Actor.h"
@@ -57,11 +58,14 @@ std::vector<std::size_t> rigFamily(const std::vector<Actor*>& actors, const Rig&
 // True when the actor has a parent or a child in the rig.
 bool rigLinked(const std::vector<Actor*>& actors, const Rig& rig, std::size_t index);
 
-// A rigid motion: a turn by angle (radians, clockwise) about a pivot, then a move by offset
-// (scene units).
+// A motion of a rigged actor: a turn by angle (radians, clockwise) and a change of its scale
+// factors by scale, both about its pivot, then a move by offset (scene units). What hangs from
+// it turns with it and stays on its joints (a change of scale moves the joints on the actor's
+// picture, and the parts hanging there follow them without being scaled).
 struct RigMotion {
     float angle = 0.f;
     irr::core::vector2df offset{0.f, 0.f};
+    irr::core::vector2df scale{0.f, 0.f};
 };
 
 // What a family edit did.
@@ -70,10 +74,18 @@ struct RigEditReport {
     int clippedFrames = 0;  // frames whose stored step was shortened for some part
 };
 
-// Applies motion to the shown poses of family (the first one turning about its pivot, given
-// in picture pixels, the others about the same point) from frame on, and stores the poses
-// that playback eases onto them. Tracks are first grown to at least minLength frames (copies
-// of their last pose); frames before frame keep their poses.
+// Applies a rigid motion (its scale is not used) to the shown poses of family (the first one
+// turning about its pivot, given in picture pixels, the others about the same point) from frame
+// on, and stores the poses that playback eases onto them. Tracks are first grown to at least
+// minLength frames (copies of their last pose); frames before frame keep their poses.
 RigEditReport moveRigFamily(const std::vector<Actor*>& family,
                             const irr::core::vector2df& pivotPixels, int frame, int minLength,
                             const RigMotion& motion);
+
+// The motion wanted at a frame, given what playback shows of the moved actor there before the edit.
+using RigMotionAt = std::function<RigMotion(std::size_t frame, const ActorPose& shownBefore)>;
+// Applies the motion of each frame (motionAt) to the shown poses of actors[index] and of every
+// actor hanging from it from frame on, as moveRigFamily does: the actor turns and scales about
+// its pivot and moves, the others turn with it and stay on their joints.
+RigEditReport editRigFamily(const std::vector<Actor*>& actors, const Rig& rig, std::size_t index, int frame,
+                            int minLength, const RigMotionAt& motionAt);

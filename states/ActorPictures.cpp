@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "actors/PictureMask.h"
 #include "render/Image.h"
 #include "render/PictureLimits.h"
 #include "render/Renderer2D.h"
@@ -32,8 +33,35 @@ bool jpegTailComplete(const unsigned char* tail, std::size_t size) {
     return n >= sizeof JPEG_END && std::memcmp(tail + n - sizeof JPEG_END, JPEG_END, sizeof JPEG_END) == 0;
 }
 
+PictureMask pictureMaskOf(irr::video::IImage& picture) {
+    using irr::video::ECOLOR_FORMAT;
+    const irr::core::dimension2d<irr::u32> size = picture.getDimension();
+    PictureMask mask(size.Width, size.Height);
+    const ECOLOR_FORMAT format = picture.getColorFormat();
+    if (format == irr::video::ECF_R8G8B8 || format == irr::video::ECF_R5G6B5) {
+        // No alpha: every pixel is drawn.
+        for (irr::u32 y = 0; y < size.Height; ++y)
+            for (irr::u32 x = 0; x < size.Width; ++x) mask.set(x, y);
+        return mask;
+    }
+    const unsigned char* bytes = static_cast<const unsigned char*>(picture.lock());
+    if (format == irr::video::ECF_A8R8G8B8 && bytes) {
+        // Four bytes a pixel, the alpha the highest byte of the little-endian word.
+        const irr::u32 pitch = picture.getPitch();
+        for (irr::u32 y = 0; y < size.Height; ++y)
+            for (irr::u32 x = 0; x < size.Width; ++x)
+                if (bytes[std::size_t(y) * pitch + std::size_t(x) * 4 + 3] >= PICTURE_MASK_MIN_ALPHA) mask.set(x, y);
+    } else {
+        for (irr::u32 y = 0; y < size.Height; ++y)
+            for (irr::u32 x = 0; x < size.Width; ++x)
+                if (picture.getPixel(x, y).getAlpha() >= PICTURE_MASK_MIN_ALPHA) mask.set(x, y);
+    }
+    picture.unlock();
+    return mask;
+}
+
 std::unique_ptr<Image> loadActorPicture(Renderer2D& renderer, const std::string& path, irr::u32 flags,
-                                        std::string& problem) {
+                                        std::string& problem, PictureMask* mask) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         problem = std::string("cannot be opened (") + std::strerror(errno ? errno : EIO) + ")";
@@ -69,6 +97,9 @@ std::unique_ptr<Image> loadActorPicture(Renderer2D& renderer, const std::string&
         picture->drop();
         return nullptr;
     }
+    // The drawn pixels are taken from the decoded picture before the texture is made of it
+    // (which may pad or change the picture).
+    if (mask) *mask = pictureMaskOf(*picture);
     std::unique_ptr<Image> image(renderer.createImage(path.c_str(), picture, true, flags, nullptr));
     if (!image) problem = "no texture could be made of it";
     return image;

@@ -7,6 +7,7 @@
 #include <string>
 
 class Image;
+class PictureMask;
 class Renderer2D;
 
 // Bytes read from the start of a picture file to tell PNG from JPEG.
@@ -22,6 +23,9 @@ std::string pictureSignatureProblem(const unsigned char* bytes, std::size_t size
 bool jpegTailComplete(const unsigned char* tail, std::size_t size);
 // Loads the picture at path as an Image with the renderer's flags; null with the reason in
 // problem when the file is missing, empty, not a PNG or JPEG, damaged or cut short, or larger
-// than the picture limit.
+// than the picture limit. With mask given, it gets the picture's drawn pixels (PictureMask)
+// from the decoded picture, before the texture is made of it.
 std::unique_ptr<Image> loadActorPicture(Renderer2D& renderer, const std::string& path, irr::u32 flags,
-                                        std::string& problem);
+                                        std::string& problem, PictureMask* mask = nullptr);
+// The drawn pixels of a decoded picture: those at least half opaque.
+PictureMask pictureMaskOf(irr::video::IImage& picture);

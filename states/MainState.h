@@ -12,6 +12,7 @@
 #include <irrlicht.h>
 
 #include <atomic>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,12 +21,14 @@
 #include "platform/FSound.h"
 #include "rig/RigEditing.h"
 #include "states/ScenePaths.h"
+#include "states/SceneSettings.h"
 #include "states/StateExtension.h"
 #include "ui/UiContext.h"
 #include "platform/Timebase.h"
 
 class Actor;
 class Application;
+class FileMover;
 class BitmapFont;
 class ButtonSkin;
 class Image;
@@ -70,11 +73,23 @@ extern std::atomic<bool> musicEnded;
 signed char onMusicEnd(FSOUND_STREAM* stream, void* buffer, int length, void* userData);
 
 // What one "Save" did: how many data files were written, each one that was not, as
-// "FILE: reason", and what else the user should know (a file kept as it was, or kept aside).
+// "FILE: reason", and what else the user should know (a file kept as it was, or kept aside);
+// in the editing mode also the rig's joints and whether the scene settings were written.
 struct SaveReport {
     int saved = 0;
     std::vector<std::string> failures;
     std::vector<std::string> notes;
+    int rigJoints = -1;          // joints of the rig written (-1: no rig file)
+    bool sceneSettings = false;  // scene.txt written
+};
+
+// What keeping the drawing order in the file names did.
+struct OrderSaveReport {
+    bool changed = false;     // the order differed from the file names' (files were to be renamed)
+    int renamedActors = 0;    // actors that got a new name
+    std::string failure;      // why it was not kept ("" when it was)
+    std::vector<std::string> notes;  // what else the user should know
+    std::map<std::string, std::string> renamed;  // old actor name to new
 };
 
 class MainState : public GameState {
@@ -126,6 +141,10 @@ public:
     SaveReport saveActors();
     // Offline rendering: starts playback at frame 0 now, without the pause or the music; returns frameCount.
     int startOffline();
+    // Keeps the drawing order in the actors' file names (states/DrawingOrder.h) when it differs
+    // from theirs: renames the pictures and data files that must move, with rig.txt and
+    // scene.txt following the new names; nothing changes when it fails.
+    OrderSaveReport saveDrawingOrder();
 
     // Where init finds the program's files, the actors and the music (before init; by default
     // the paths under data/ of the working directory).
@@ -183,11 +202,38 @@ protected:
     // Draws the rig's pivots and links (in the scene's screen coordinates).
     void drawRigOverlay();
     // The rig's keys (P: pivot, H and U: parent) with the pointer at a scene point; true when
-    // the key was one of them (the caller brackets it as an edit).
-    bool rigKey(const irr::SEvent::SKeyInput* key, const irr::core::vector2df& pointerScene);
+    // the key was one of them (the caller brackets it as an edit), with what it did in said.
+    bool rigKey(const irr::SEvent::SKeyInput* key, const irr::core::vector2df& pointerScene, std::string& said);
 
     // Tells the user what loading could not use: stderr now, loadProblems for a status line.
     void reportLoadProblem(const std::string& problem);
+
+    // The editing mode's stage (MainStatePicking.cpp).
+    // The pose an actor is drawn with now (the eased pose while playing; while stopped the
+    // frame's position, and in the editing mode rigged actors as playback shows them).
+    ActorPose drawnPose(const Actor* actor) const;
+    // True when the actor, drawn as it is now, has a drawn pixel (PictureMask) at the scene point.
+    bool drawsAt(const Actor* actor, const irr::core::vector2df& m) const;
+    // The actors drawn at the scene point that a click may pick (not hidden, not locked),
+    // topmost first.
+    std::vector<Actor*> pickableAt(const irr::core::vector2df& m) const;
+    // The topmost actor drawn at the scene point (not hidden) other than except, or null.
+    Actor* topmostDrawnAt(const irr::core::vector2df& m, const Actor* except) const;
+    // Selects the topmost pickable actor drawn at the scene point; a click again there selects
+    // the next one under it.
+    void pickDrawnAt(const irr::core::vector2df& m);
+    // Moves the actor places up (later in the drawing order, drawn over more) or down; false
+    // with the reason in why when it cannot go (the end of the order, or a JPEG picture, which
+    // is always drawn under every PNG picture).
+    bool moveInDrawingOrder(Actor* actor, int places, std::string& why);
+    // The drawing order becomes order (the same actors).
+    void setDrawingOrder(const std::vector<Actor*>& order);
+    // Every actor in load order, which never changes.
+    std::vector<Actor*> loadOrder() const;
+
+    // Scene settings of the editing mode: read at start, written by "Save".
+    void loadSceneSettings();
+    void saveSceneSettings(SaveReport& report);
 
     Application* app = nullptr;
     UiContext ui;
@@ -221,4 +267,10 @@ protected:
     std::unique_ptr<StateExtension> extension;
     // The rig, used by the editing mode only.
     RigEditing rigEditing;
+    // The scene settings (hidden, locked), used by the editing mode only.
+    SceneSettings sceneSettings;
+    // The drawing order the file names give (as loaded, or as the last Save renamed them).
+    std::vector<Actor*> namedOrder;
+    // What moves the files of a renaming (a test's, to make one fail); null: the file system.
+    FileMover* fileMover = nullptr;
 };

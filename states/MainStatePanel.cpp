@@ -327,7 +327,13 @@ SaveReport MainState::saveActors() {
             std::fprintf(stderr, "Not saved: %s\n", report.failures.back().c_str());
         }
     }
-    if (isEditing()) saveRig(report);
+    if (isEditing()) {
+        const std::size_t failed = report.failures.size();
+        saveRig(report);
+        if (report.failures.size() == failed && rigEditing.hasFile())
+            report.rigJoints = int(rigEditing.rig().joints.size());
+        saveSceneSettings(report);
+    }
     std::fflush(stderr);
     return report;
 }

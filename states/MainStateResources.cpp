@@ -11,6 +11,7 @@
 #include "render/Image.h"
 #include "render/Renderer2D.h"
 #include "states/ActorPictures.h"
+#include "states/DrawingOrder.h"
 #include "states/MainState.h"
 #include "text/BitmapFont.h"
 #include "ui/ButtonSkin.h"
@@ -90,11 +91,17 @@ bool MainState::init() {
 
     mousePosition.set(app->screenWidth() / 2, app->screenHeight() / 2);
 
+    // A Save that renamed files for the drawing order and did not end is finished first.
+    for (const std::string& message : finishDrawingOrder(paths.actorFolder).messages) reportLoadProblem(message);
     scanActors();
+    namedOrder = actors;
 
     for (const Actor* actor : actors)
         if (int(actor->poses.size()) > frameCount) frameCount = int(actor->poses.size());
-    if (isEditing()) loadRig();
+    if (isEditing()) {
+        loadRig();
+        loadSceneSettings();
+    }
 
     return font && buttonSkin;
 }
@@ -141,7 +148,10 @@ void MainState::createActor(const char* fileName) {
     if (!renderer || !fileName) return;
     const std::string path = paths.actorFolder + fileName;
     std::string problem;
-    std::unique_ptr<Image> image = loadActorPicture(*renderer, path, RENDERER_DEFAULT_FLAGS, problem);
+    // The editing mode picks actors by their drawn pixels: it keeps each picture's mask.
+    PictureMask mask;
+    std::unique_ptr<Image> image =
+        loadActorPicture(*renderer, path, RENDERER_DEFAULT_FLAGS, problem, isEditing() ? &mask : nullptr);
     if (!image) {
         reportLoadProblem(path + " is not loaded: " + problem);
         return;
@@ -149,6 +159,11 @@ void MainState::createActor(const char* fileName) {
     actorStore.push_back(std::make_unique<Actor>(actorNameFromFileName(fileName), image.get(), true, paths.actorFolder));
     images.push_back(std::move(image));
     Actor* actor = actorStore.back().get();
+    actor->pictureFile = fileName;
+    if (!mask.empty()) {
+        actor->drawnArea = mask.drawnBounds();
+        actor->mask = std::move(mask);
+    }
     actors.push_back(actor);
     if (actor->trackFile == Actor::TrackFile::Unreadable)
         reportLoadProblem(actor->dataPath() + " cannot be read: " + actor->trackProblem +

@@ -43,26 +43,41 @@ core::vector2df MainState::rigPosition(const Actor* actor) const {
     return rigEditing.editedPose(actors, actor, currentFrame).position;
 }
 
-bool MainState::rigKey(const SEvent::SKeyInput* key, const core::vector2df& m) {
+bool MainState::rigKey(const SEvent::SKeyInput* key, const core::vector2df& m, std::string& said) {
     if (key->Control || !selectedActor || recording || ui.isMouseDown()) return false;
     if (key->Key != KEY_KEY_P && key->Key != KEY_KEY_H && key->Key != KEY_KEY_U) return false;
+    const std::string& name = selectedActor->name;
     if (key->Key == KEY_KEY_P) {
-        if (!rigEditing.setPivotAt(actors, selectedActor, currentFrame, m))
-            rigEditing.tell(selectedActor->name + ": no pivot there (the picture is flat at this frame)");
-    } else {
-        // H hangs the selection from the actor drawn topmost under the pointer; U from nothing.
-        const Actor* parent = nullptr;
-        if (key->Key == KEY_KEY_H) {
-            for (const Actor* actor : actors) {
-                const core::vector2df c = rigPosition(actor), half = actor->size / 2.f;
-                if (actor != selectedActor && c.X - half.X <= m.X && m.X <= c.X + half.X &&
-                    c.Y - half.Y <= m.Y && m.Y <= c.Y + half.Y)
-                    parent = actor;
-            }
+        if (rigEditing.setPivotAt(actors, selectedActor, currentFrame, m)) {
+            const RigJoint* joint = rigEditing.rig().find(name);
+            char at[64];
+            std::snprintf(at, sizeof at, "%.0f, %.0f px", double(joint->pivotX), double(joint->pivotY));
+            said = "pivot of " + name + " at " + at;
+        } else {
+            said = name + ": no pivot there (the picture is flat at this frame)";
+            rigEditing.tell(said);
         }
+        return true;
+    }
+    const std::string before = rigEditing.rig().parentOf(name);
+    if (key->Key == KEY_KEY_U) {
         std::string why;
-        if ((parent || key->Key == KEY_KEY_U) && !rigEditing.setParent(selectedActor, parent, why))
-            rigEditing.tell(why);
+        rigEditing.setParent(selectedActor, nullptr, why);
+        said = before.empty() ? name + " hangs from nothing" : name + " no longer hangs from " + before;
+        return true;
+    }
+    // H hangs the selection from the actor drawn topmost under the pointer.
+    const Actor* parent = topmostDrawnAt(m, selectedActor);
+    if (!parent) {
+        said = "H: no actor is drawn under the pointer for " + name + " to hang from";
+        return true;
+    }
+    std::string why;
+    if (rigEditing.setParent(selectedActor, parent, why)) {
+        said = name + " hangs from " + parent->name;
+    } else {
+        said = why;
+        rigEditing.tell(why);
     }
     return true;
 }

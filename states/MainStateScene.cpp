@@ -21,8 +21,6 @@ constexpr u32 ACTOR_DRAW_FLAGS = DRAW_HOTSPOT_X | DRAW_HOTSPOT_Y | DRAW_TRANSFOR
                                  DRAW_SCALE;
 // Opaque white: the strip's colour as the scene passes it.
 constexpr u32 OPAQUE_WHITE = 0xFFFFFFFF;
-// Wave amplitude factor the scene passes.
-constexpr float SCENE_WOBBLE_AMPLITUDE = 1.f;
 
 // The strip's index table: two triangles per band, built on first use.
 const u16* stripIndices() {
@@ -56,6 +54,12 @@ float smoothStep(float x, float edge0, float edge1) {
 
 float pulse(float x, float a0, float a1, float b0, float b1) {
     return smoothStep(x, a0, a1) - smoothStep(x, b0, b1);
+}
+
+float wobbleShift(float row, float time, float width, float amplitude) {
+    const float reach = width * WOBBLE_AMPLITUDE_SHARE * amplitude;
+    const float e = pulse(row, WOBBLE_RISE_START, WOBBLE_PEAK, WOBBLE_PEAK, WOBBLE_FALL_END);
+    return std::sin(row * WOBBLE_PHASE_PER_ROW + time) * e * reach;
 }
 
 void drawWobbled(float time, Renderer2D* renderer, Image* image, int blend, unsigned drawFlags,
@@ -96,11 +100,9 @@ void drawWobbled(float time, Renderer2D* renderer, Image* image, int blend, unsi
     // Reused by every call; copied into the batch before returning.
     static video::S3DVertex strip[WOBBLE_VERTICES];
     const core::vector3df normal(0.f, 0.f, 0.f);
-    const float reach = w * WOBBLE_AMPLITUDE_SHARE * amplitude;
     for (int i = 0; i < WOBBLE_ROWS; ++i) {
         const float row = float(i);
-        const float e = pulse(row, WOBBLE_RISE_START, WOBBLE_PEAK, WOBBLE_PEAK, WOBBLE_FALL_END);
-        const float k = std::sin(row * WOBBLE_PHASE_PER_ROW + time) * e * reach;
+        const float k = wobbleShift(row, time, w, amplitude);
         const float ly = -hh - py + row * h / float(WOBBLE_BANDS);
         const float tv = top + row * (bottom - top) / float(WOBBLE_BANDS);
         core::vector3df l(-hw - px + k, ly, 0.f), r(hw - px + k, ly, 0.f);
@@ -143,13 +145,10 @@ void MainState::drawActors() {
     Renderer2D* renderer = app ? app->renderer() : nullptr;
     if (!renderer) return;
     for (Actor* actor : actors) {
-        const ActorPose& p = actor->poseAt(currentFrame);
-        // While stopped the exact pose of the frame is shown; while playing the eased one.
-        core::vector2df position = playing ? actor->current.position : p.position;
-        ActorPose shown = actor->current;
-        // The editing mode shows rigged actors as playback will.
-        if (isEditing() && !playing) rigShownPose(actor, position, shown);
-        const core::vector2df at = sceneToScreen(position);
+        // The editing mode leaves out the actors hidden in it (playback and export draw all).
+        if (isEditing() && actor->hidden) continue;
+        const ActorPose shown = drawnPose(actor);
+        const core::vector2df at = sceneToScreen(shown.position);
         if (actor->wobble) {
             drawWobbled(float(elapsedMs) / WOBBLE_TIME_DIVISOR, renderer, actor->image, BLEND_ALPHA,
                         ACTOR_DRAW_FLAGS, at.X, at.Y, shown.rotation, shown.scale.X,

@@ -61,6 +61,10 @@ public:
     std::size_t imageCount() const { return s.images.size(); }
     // The rig of the editing mode.
     RigEditing& rig() const { return s.rigEditing; }
+    // The scene settings of the editing mode.
+    SceneSettings& sceneSettings() const { return s.sceneSettings; }
+    // Every actor in load order, which never changes (actors() is the drawing order).
+    std::vector<Actor*> loadOrder() const { return s.loadOrder(); }
 
     // --- What may be changed ---------------------------------------------------------------
     // Starts the state's clock and stands it at frame 0, stopped: the editor's start (no pause,
@@ -112,6 +116,19 @@ public:
     void setMousePosition(int x, int y) { s.mousePosition.set(x, y); }
     // Writes every actor's data file (MainState::saveActors).
     SaveReport saveActors() { return s.saveActors(); }
+    // Keeps the drawing order in the file names (MainState::saveDrawingOrder).
+    OrderSaveReport saveDrawingOrder() { return s.saveDrawingOrder(); }
+    // What moves the files of that renaming (null: the file system; a test's, to fail halfway).
+    void setFileMover(FileMover* mover) { s.fileMover = mover; }
+    // Moves an actor places up (drawn over more) or down the drawing order; false with why.
+    bool moveInDrawingOrder(Actor* actor, int places, std::string& why) {
+        return s.moveInDrawingOrder(actor, places, why);
+    }
+    // Puts the actors in this drawing order (the same actors).
+    void setDrawingOrder(const std::vector<Actor*>& order) { s.setDrawingOrder(order); }
+    // The editing mode's click: the topmost pickable actor drawn at a scene point, the next
+    // one under it when clicked again.
+    void pickDrawnAt(const irr::core::vector2df& m) { s.pickDrawnAt(m); }
 
     // --- Drawing and the rig's hooks, for the editing mode ---------------------------------
     // Draws every actor at its pose into the renderer's batch.
@@ -120,13 +137,16 @@ public:
     void drawRigOverlay() { s.drawRigOverlay(); }
     // The position of an actor at the current frame as the editor shows it while stopped.
     irr::core::vector2df rigPosition(const Actor* actor) const { return s.rigPosition(actor); }
+    // The pose an actor is drawn with now.
+    ActorPose drawnPose(const Actor* actor) const { return s.drawnPose(actor); }
     // A drag starts: a turn with the right button or Shift, else a move.
     void rigPress(const irr::SEvent::SMouseInput* mouse) { s.rigPress(mouse); }
     // Drag motion between two scene points: true when the rig moved or turned the actor.
     bool rigDrag(const irr::core::vector2df& from, const irr::core::vector2df& to) { return s.rigDrag(from, to); }
-    // The rig's keys with the pointer at a scene point; true when the key was one of them.
-    bool rigKey(const irr::SEvent::SKeyInput* key, const irr::core::vector2df& pointerScene) {
-        return s.rigKey(key, pointerScene);
+    // The rig's keys with the pointer at a scene point; true when the key was one of them,
+    // with what it did in said.
+    bool rigKey(const irr::SEvent::SKeyInput* key, const irr::core::vector2df& pointerScene, std::string& said) {
+        return s.rigKey(key, pointerScene, said);
     }
     // The keyboard command of a key press, for the widgets.
     static UiKeyEvent keyEventOf(const irr::SEvent::SKeyInput* key) { return MainState::keyEventOf(key); }

@@ -14,3 +14,6 @@ target_compile_options(make_tone PRIVATE ${TUMELORA_WARNINGS})
 
 # The libFuzzer harness of the checks an actor picture passes before it is decoded.
 tumelora_add_fuzzer(picture_check fuzz/picture_check_fuzzer.cpp ${CMAKE_SOURCE_DIR}/fuzz/corpus/picture_check)
+# The libFuzzer harnesses of the scene settings file and of the drawing order's journal.
+tumelora_add_fuzzer(scene_settings fuzz/scene_settings_fuzzer.cpp ${CMAKE_SOURCE_DIR}/fuzz/corpus/scene_settings)
+tumelora_add_fuzzer(drawing_order fuzz/drawing_order_fuzzer.cpp ${CMAKE_SOURCE_DIR}/fuzz/corpus/drawing_order)

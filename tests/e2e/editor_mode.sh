@@ -8,7 +8,9 @@
 # "Save"; a recorded take undone and redone bit for bit; the recovery file after kill -9
 # following a drag and in the middle of a take; the quit guard on Escape and on the window's
 # close button, leaving the data files as they were; SIGTERM keeping unsaved edits in the
-# recovery file. Without --edit the window keeps its old size. Exit 77 means skipped.
+# recovery file; Page Down, Save and a restart giving the new drawing order with every picture
+# and track still there; a drag at 200% zoom moving by half the pointer's pixels. Without
+# --edit the window keeps its old size. Exit 77 means skipped.
 set -uo pipefail
 bin=$(readlink -f "$1")
 tone=$(readlink -f "$2")
@@ -182,17 +184,18 @@ t near "$got" "$PANEL" 3 && fail "no Play button picture"
 click "$(sx 4)" "$(sy 3)"
 shoot
 expect_pixel $(( $(sx 3) + 1 )) "$(sy 3)" "$OUTLINE" 3 "selection outline, left edge"
-l0=(${L[layer0]})
-expect_pixel $(( l0[0] + l0[2] - 3 )) "$(cy layer0)" "$SELECTED" 3 "box highlighted in the layer list"
+# The layer list shows the topmost actor first: "wide", then "box".
+l1=(${L[layer1]})
+expect_pixel $(( l1[0] + l1[2] - 3 )) "$(cy layer1)" "$SELECTED" 3 "box highlighted in the layer list"
 xr=(${L[x]})
 got=$(pixel $(( xr[0] + 3 )) "$(cy x)")
 t near "$got" "$PANEL" 3 && fail "no X slider with a selection"
 # The layer list selects too.
-press_rect layer1
-shoot
-l1=(${L[layer1]})
-expect_pixel $(( l1[0] + l1[2] - 3 )) "$(cy layer1)" "$SELECTED" 3 "wide highlighted after its row was clicked"
 press_rect layer0
+shoot
+l0=(${L[layer0]})
+expect_pixel $(( l0[0] + l0[2] - 3 )) "$(cy layer0)" "$SELECTED" 3 "wide highlighted after its row was clicked"
+press_rect layer1
 
 # --- Save writes every actor; check boxes ----------------------------------------------------------
 rm -f "$actors/wide.data"
@@ -256,7 +259,7 @@ awk -v a="$y0" -v b="$yb" -v d="$DX" -v s="$SCALE" 'BEGIN { w = b + d / (80 * s)
 cp "$actors/box.data" "$work/box.saved"
 
 # --- kill -9 in the middle of a take --------------------------------------------------------------
-press_rect layer0   # select box again (a new session selects nothing)
+press_rect layer1   # select box again (a new session selects nothing)
 keys Home
 keys r
 at "$(sx 8)" "$(sy 7)"; settle 0.1
@@ -276,7 +279,7 @@ cp "$actors/box.data" "$work/box.saved"
 cp "$actors/wide.data" "$work/wide.saved"
 
 # --- The quit guard: Escape -------------------------------------------------------------------------
-press_rect layer0
+press_rect layer1
 drag "$(sx 8)" "$(sy 7)" 40 0 0.3
 keys Escape
 settle 0.5
@@ -295,7 +298,7 @@ start w --edit
 "$tool" close-window "$win" || fail "cannot ask the window to close"
 wait_exit 50 || fail "closing the window with nothing unsaved did not end the editor"
 start w --edit
-press_rect layer0
+press_rect layer1
 drag "$(sx 8)" "$(sy 7)" 40 0 0.3
 "$tool" close-window "$win"
 settle 0.5
@@ -306,7 +309,7 @@ cmp -s "$actors/box.data" "$work/box.saved" || fail "closing without saving chan
 
 # --- A signal keeps unsaved edits in the recovery file ----------------------------------------------
 start w --edit
-press_rect layer0
+press_rect layer1
 drag "$(sx 8)" "$(sy 7)" 40 0 0.2
 kill -TERM "$pid"
 wait_exit 100 || fail "SIGTERM did not end the editor"
@@ -320,6 +323,46 @@ keys Escape
 wait_exit 100 || fail "two Escapes did not end the editor"
 [ -e "$RECOVERY" ] && fail "quitting without saving left the recovery file"
 cmp -s "$actors/box.data" "$work/box.saved" || fail "quitting without saving changed box.data"
+
+# --- The drawing order: Page Down, Save, a restart ------------------------------------------------
+sums() { (cd "$actors" && for f in *.png *.data; do md5sum <"$f"; done | sort); }
+sums >"$work/sums.before"
+start w --edit
+press_rect layer0   # "wide", the topmost
+keys Next
+save_files
+keys Escape
+wait_exit 100 || fail "Escape after Save did not end the editor"
+sums >"$work/sums.after"
+cmp -s "$work/sums.before" "$work/sums.after" || fail "a picture or track was lost by the renaming: $(ls "$actors")"
+ls "$actors" | grep -q -- '-wide\.png$' && ls "$actors" | grep -q -- '-box\.png$' || fail "not renamed: $(ls "$actors")"
+[ -e "$actors/.drawing-order.journal" ] && fail "the renaming's journal is left"
+start w --edit
+# Now "box" is the topmost, and "wide" is in the second row of the list.
+click "$(sx 9)" "$(sy 6)"   # only "wide" is drawn here
+shoot
+l1=(${L[layer1]})
+expect_pixel $(( l1[0] + l1[2] - 3 )) "$(cy layer1)" "$SELECTED" 3 "wide in the second row after the restart"
+box_data=$(ls "$actors"/*-box.data)
+
+# --- A drag at 200% zoom: half as many stage pixels as pointer pixels ------------------------------
+press_rect layer0   # box
+cp "$box_data" "$work/box.before-zoom"
+notches=$(awk -v s="$SCALE" 'BEGIN { n = split("0.25 0.3333 0.5 0.6667 1 1.5 2", l, " "); c = 0;
+  for (i = 1; i <= n; i++) if (l[i] > s * 1.001) c++; print c }')
+at "$(sx 4)" "$(sy 3)"; settle 0.1
+xdotool keydown ctrl
+for _ in $(seq "$notches"); do xdotool click 4; sleep 0.1; done
+xdotool keyup ctrl
+settle 0.3
+drag "$(sx 4)" "$(sy 3)" 80 0 0.5
+save_files
+read -r x0 _ < <(t pose "$work/box.before-zoom" 0)
+read -r x1 _ < <(t pose "$box_data" 0)
+awk -v a="$x0" -v b="$x1" 'BEGIN { d = (b - a) * 80; exit !(d > 39.5 && d < 40.5) }' \
+  || fail "an 80-pixel drag at 200% zoom moved box by $(awk -v a="$x0" -v b="$x1" 'BEGIN { print (b - a) * 80 }') stage pixels, not 40"
+keys Escape
+wait_exit 100 || fail "Escape after Save did not end the editor"
 
 # --- Without --edit the window keeps the stage's size -----------------------------------------------
 start w

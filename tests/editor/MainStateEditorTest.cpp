@@ -1,8 +1,11 @@
 // The main state in its editing mode, on a real device: how it starts, the layout at several
 // window sizes, the scaled stage with clicks and drags mapped back, undo and redo of drags,
 // slider edits and whole takes, keys, the music while scrubbing, the drawn window read back,
-// the quit guard, "Save" and its report, and the recovery file.
+// the quit guard, "Save" and its report, the recovery file, picking by drawn pixels, the
+// drawing order kept on disk through a failure and a crash, and sliders on a rigged part.
 #include <GL/gl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstring>
@@ -11,6 +14,8 @@
 
 #include "app/Program.h"
 #include "editor/Editor.h"
+#include "rig/RigMotion.h"
+#include "states/DrawingOrder.h"
 #include "tests/state/StateTestSupport.h"
 #include "text/BitmapFont.h"
 
@@ -87,7 +92,7 @@ TEST(EditorLayoutTest, NothingOverlapsAndTheStageFitsAtEveryAcceptedSize) {
     const int sizes[][2] = {{960, 560}, {1024, 600}, {1264, 672}, {1350, 720}, {1366, 768}, {1920, 1080}};
     for (const auto& size : sizes) {
         SCOPED_TRACE(std::to_string(size[0]) + "x" + std::to_string(size[1]));
-        const EditorLayout l = computeEditorLayout(size[0], size[1], m);
+        EditorLayout l = computeEditorLayout(size[0], size[1], m);
         const RectF window(0.f, 0.f, float(size[0]), float(size[1]));
         const std::vector<RectF> controls = l.controls();
         for (size_t i = 0; i < controls.size(); ++i) {
@@ -115,6 +120,22 @@ TEST(EditorLayoutTest, NothingOverlapsAndTheStageFitsAtEveryAcceptedSize) {
         const core::vector2df d = windowToScene(l, core::vector2df(l.stage.x + 80.f, 0.f)) -
                                   windowToScene(l, core::vector2df(l.stage.x, 0.f));
         EXPECT_NEAR(d.X, 1.f / l.stageScale, 1e-5);
+        // Zoomed to 2x around a point and panned, the point stays under the pointer and a
+        // drag of 80 window pixels is 40 stage pixels.
+        StageView view;
+        const core::vector2df p(l.stageArea.x + 100.f, l.stageArea.y + 50.f);
+        for (int i = 0; i < 8 && l.stageScale < 2.f; ++i) {
+            const core::vector2df before = windowToScene(l, p);
+            view = zoomedView(l, view, p, true);
+            const EditorLayout z = computeEditorLayout(size[0], size[1], m, view);
+            EXPECT_NEAR(windowToScene(z, p).X, before.X, 1e-4);
+            EXPECT_NEAR(windowToScene(z, p).Y, before.Y, 1e-4);
+            l = z;
+        }
+        ASSERT_EQ(l.stageScale, 2.f);
+        view = pannedView(l, view, core::vector2df(-37.f, 12.f));
+        const EditorLayout z = computeEditorLayout(size[0], size[1], m, view);
+        EXPECT_NEAR((windowToScene(z, p + core::vector2df(80.f, 0.f)) - windowToScene(z, p)).X * 80.f, 40.f, 1e-3);
     }
     // A 1366 x 768 screen gets a window that fits it.
     const core::dimension2d<u32> w = editorWindowSize(1366, 768);
@@ -572,6 +593,269 @@ TEST_F(EditorTest, TheRecoveryFileBringsBackUnsavedWorkAndDamagedOnesAreRefused)
     EXPECT_FALSE(refused.hasUnsavedEdits());
     EXPECT_TRUE(fs::exists(recoveryFilePath(ACTOR_DIRECTORY) + ".damaged"));
     third.shutdown();
+}
+
+// A picture of w x h pixels, opaque red, with the pixels where clear(x, y) holds fully
+// transparent, or at alpha 127 (at least half transparent) when they are odd.
+void writeMaskedPicture(IrrlichtDevice* device, const std::string& path, u32 w, u32 h,
+                        const std::function<bool(u32, u32)>& clear) {
+    video::IVideoDriver* driver = device->getVideoDriver();
+    video::IImage* picture = driver->createImage(video::ECF_A8R8G8B8, core::dimension2d<u32>(w, h));
+    ASSERT_NE(picture, nullptr);
+    for (u32 y = 0; y < h; ++y)
+        for (u32 x = 0; x < w; ++x)
+            picture->setPixel(x, y, video::SColor(clear(x, y) ? ((x + y) % 2 ? 127 : 0) : 255, 0xCC, 0x33, 0x22));
+    const bool written = driver->writeImageToFile(picture, path.c_str());
+    picture->drop();
+    ASSERT_TRUE(written) << path;
+}
+
+// A click picks the topmost actor whose drawn pixel is under it: a turned bar where it is
+// drawn and not beside it, through a picture's (half) transparent part, never a locked
+// backdrop; clicks again there go through what is drawn under the point.
+TEST_F(EditorTest, AClickPicksWhatIsDrawnUnderItTurnedScaledOrSeenThroughAndNeverALockedBackdrop) {
+    writeMusic(1.0);
+    // The backdrop: the whole stage. The bar: 240 x 40 pixels, half as long again and turned
+    // 45 degrees clockwise, at scene (8, 4.5). The frame: 160 x 160 pixels, clear but for a
+    // 20-pixel border, over the bar's middle.
+    addActor("0-backdrop", rampTrack(10, 8.f, 0.f, 4.5f), 1280, 720);
+    std::vector<ActorPose> bar = rampTrack(10, 8.f, 0.f, 4.5f);
+    for (ActorPose& p : bar) {
+        p.rotation = 0.78539816f;
+        p.scale.set(1.5f, 1.f);
+    }
+    addActor("1-bar", bar, 240, 40);
+    writeMaskedPicture(device, "data/actors/2-frame.png", 160, 160,
+                       [](u32 x, u32 y) { return x >= 20 && x < 140 && y >= 20 && y < 140; });
+    writeTrack("2-frame", rampTrack(10, 8.f, 0.f, 4.5f));
+    enableEditing(state);
+    ASSERT_TRUE(initState());
+    state.enter();
+    Actor* backdrop = play.actors()[0];
+    Actor* bar1 = play.actors()[1];
+    Actor* frame = play.actors()[2];
+    ASSERT_EQ(bar1->name, "1-bar");
+    // Along the turned bar, 120 stage pixels from its centre (within its 180-pixel half
+    // length), and the same distance along the other diagonal: beside it, inside the
+    // upright rectangle the player would hit.
+    const float along = 120.f / 80.f / std::sqrt(2.f);
+    const core::vector2df onBar(8.f + along, 4.5f + along), beside(8.f + along, 4.5f - along * 0.2f);
+    click(wx(onBar.X, onBar.Y), wy(onBar.X, onBar.Y));
+    EXPECT_EQ(play.selectedActor(), bar1) << "the turned bar's drawn pixel";
+    click(wx(beside.X, beside.Y), wy(beside.X, beside.Y));
+    EXPECT_EQ(play.selectedActor(), backdrop) << "beside the bar: what is drawn there";
+    // The middle of the frame is clear: the bar under it is picked, then the backdrop under
+    // that, then the bar again; the frame's border is the frame's.
+    click(wx(8.f, 4.5f), wy(8.f, 4.5f));
+    EXPECT_EQ(play.selectedActor(), bar1);
+    click(wx(8.f, 4.5f), wy(8.f, 4.5f));
+    EXPECT_EQ(play.selectedActor(), backdrop);
+    click(wx(8.f, 4.5f), wy(8.f, 4.5f));
+    EXPECT_EQ(play.selectedActor(), bar1);
+    click(wx(8.f - 0.875f, 4.5f), wy(8.f - 0.875f, 4.5f));  // 70 stage pixels left: the border
+    EXPECT_EQ(play.selectedActor(), frame);
+    // Its outline follows the turned bar: just inside the middle of its long edge.
+    clickRect(layout().layerName(1));  // second from the top: the bar
+    ASSERT_EQ(play.selectedActor(), bar1);
+    drawFrame();
+    const core::vector2df edge =
+        sceneToWindow(layout(), picturePointAt(*bar1, bar1->poses[0], {120.f, 40.f - 1.f / layout().stageScale}));
+    EXPECT_EQ(pixelAt(device, int(std::lround(edge.X)), int(std::lround(edge.Y))), 0xFF00FFu);
+    // Locked (K), the backdrop is never picked: beside the bar nothing is.
+    click(wx(beside.X, beside.Y), wy(beside.X, beside.Y));
+    ASSERT_EQ(play.selectedActor(), backdrop);
+    key(KEY_KEY_K);
+    ASSERT_TRUE(backdrop->locked);
+    click(wx(beside.X, beside.Y), wy(beside.X, beside.Y));
+    EXPECT_EQ(play.selectedActor(), nullptr);
+    click(wx(8.f, 4.5f), wy(8.f, 4.5f));
+    click(wx(8.f, 4.5f), wy(8.f, 4.5f));
+    EXPECT_EQ(play.selectedActor(), bar1) << "clicks again go round the bar alone";
+}
+
+// Page Up, then Save: the order is kept in the file names. A rename that fails halfway takes
+// back what it did; a crash halfway leaves every picture and track readable under its old
+// name or its new one, and the next start finishes the renaming and says so.
+TEST_F(EditorTest, TheDrawingOrderIsKeptInTheFileNamesAndNeitherAFailureNorACrashLosesAFile) {
+    writeMusic(1.0);
+    writePicture("00-stage.jpg", 1280, 720);
+    writeTrack("00-stage", rampTrack(10, 8.f, 0.f, 4.5f));
+    addActor("01-body", rampTrack(10, 4.f, 0.f, 4.f));
+    addActor("02-arm", rampTrack(10, 4.5f, 0.f, 4.f), 40, 80);
+    {
+        std::ofstream rig("data/actors/rig.txt");
+        rig << "02-arm\t01-body\t20\t5\n";
+        std::ofstream scene("data/actors/scene.txt");
+        scene << "# mine\nlocked 00-stage\nzoom 2\n";
+    }
+    const std::vector<std::string> files = {"00-stage.jpg", "00-stage.data", "01-body.png", "01-body.data",
+                                            "02-arm.png", "02-arm.data"};
+    std::map<std::string, std::vector<uint8_t>> original;
+    for (const std::string& f : files) original[f] = fileBytes("data/actors/" + f);
+    // Every file's bytes are in the folder under one name or another.
+    const auto nothingLost = [&] {
+        std::vector<std::vector<uint8_t>> there;
+        for (const fs::directory_entry& e : fs::directory_iterator("data/actors")) there.push_back(fileBytes(e.path()));
+        for (const auto& [name, bytes] : original)
+            if (std::find(there.begin(), there.end(), bytes) == there.end()) return "lost " + name;
+        return std::string();
+    };
+    enableEditing(state);
+    ASSERT_TRUE(initState());
+    state.enter();
+    Actor* body = play.actors()[1];
+    clickRect(layout().layerName(1));  // rows topmost first: the body
+    ASSERT_EQ(play.selectedActor(), body);
+    EXPECT_TRUE(play.actors()[0]->locked) << "scene.txt locks the stage";
+    // A JPEG picture is always drawn under every PNG picture; the top is the top.
+    key(KEY_NEXT);
+    EXPECT_EQ(play.actors()[1], body);
+    EXPECT_NE(editor().statusMessage().find("JPEG"), std::string::npos) << editor().statusMessage();
+    key(KEY_PRIOR);
+    ASSERT_EQ(play.actors()[2], body) << "drawn over the arm now";
+    undo();
+    EXPECT_EQ(play.actors()[1], body) << "a move in the drawing order is one undo step";
+    redoY();
+    ASSERT_EQ(play.actors()[2], body);
+    key(KEY_PRIOR);
+    EXPECT_NE(editor().statusMessage().find("over every other actor already"), std::string::npos)
+        << editor().statusMessage();
+
+    // The second rename fails: the first is taken back, nothing is renamed, the order is unsaved.
+    struct FailingMover : FileMover {
+        int left;
+        explicit FailingMover(int n) : left(n) {}
+        bool move(const std::string& from, const std::string& to, bool replace, std::string& error) override {
+            if (left-- == 0) {
+                error = "cannot rename " + from + " (no space left on device)";
+                return false;
+            }
+            return FileMover::move(from, to, replace, error);
+        }
+    } failing(1);
+    play.setFileMover(&failing);
+    key(KEY_KEY_S, true);
+    play.setFileMover(nullptr);
+    EXPECT_NE(editor().statusMessage().find("the drawing order is not kept"), std::string::npos)
+        << editor().statusMessage();
+    EXPECT_TRUE(editor().hasUnsavedEdits());
+    for (const std::string& f : files) EXPECT_EQ(fileBytes("data/actors/" + f), original[f]) << f;
+    EXPECT_FALSE(fs::exists(std::string("data/actors/") + DRAWING_ORDER_JOURNAL));
+
+    // A crash in the middle: a child process renames the first picture and dies before its
+    // data file (as "Save" does, the recovery file is gone first).
+    editor().recoveryWriter().remove();
+    editor().recoveryWriter().finish();
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        struct DyingMover : FileMover {
+            int left = 1;
+            bool move(const std::string& from, const std::string& to, bool replace, std::string& error) override {
+                if (left-- == 0) _exit(0);
+                return FileMover::move(from, to, replace, error);
+            }
+        } dying;
+        play.setFileMover(&dying);
+        play.saveDrawingOrder();
+        _exit(1);  // not reached: the mover ends the process
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(fs::exists(std::string("data/actors/") + DRAWING_ORDER_JOURNAL));
+    EXPECT_EQ(nothingLost(), "");
+    state.shutdown();
+    initialised = false;
+
+    // The next start finishes it and says so: the new order, every track, the rig's joint and
+    // the scene settings under the new names.
+    MainState next;
+    enableEditing(next);
+    ASSERT_TRUE(next.init());
+    next.enter();
+    StateAccess again(next);
+    Editor& restarted = static_cast<Editor&>(*again.extension());
+    EXPECT_NE(restarted.statusMessage().find("did not end; finished it"), std::string::npos)
+        << restarted.statusMessage();
+    EXPECT_FALSE(fs::exists(std::string("data/actors/") + DRAWING_ORDER_JOURNAL));
+    EXPECT_EQ(nothingLost(), "");
+    ASSERT_EQ(again.actors().size(), 3u);
+    EXPECT_EQ(again.actors()[0]->name, "00-stage");
+    EXPECT_EQ(again.actors()[1]->name, "02-arm");
+    const std::string bodyNow = again.actors()[2]->name;
+    EXPECT_NE(bodyNow, "01-body");
+    EXPECT_EQ(bodyNow.substr(bodyNow.find('-')), "-body");
+    EXPECT_EQ(fileBytes("data/actors/" + bodyNow + ".data"), original["01-body.data"]);
+    EXPECT_EQ(again.rig().rig().parentOf("02-arm"), bodyNow);
+    EXPECT_TRUE(again.actors()[0]->locked);
+    std::ifstream scene("data/actors/scene.txt");
+    const std::string sceneText((std::istreambuf_iterator<char>(scene)), std::istreambuf_iterator<char>());
+    EXPECT_NE(sceneText.find("# mine"), std::string::npos) << sceneText;
+    EXPECT_NE(sceneText.find("zoom 2"), std::string::npos) << "an unknown setting is kept: " << sceneText;
+    next.shutdown();
+}
+
+// The property rows of a rigged parent move it through the rig: its child follows and stays
+// on its joint, frame by frame, as playback eases them.
+TEST_F(EditorTest, ASliderOnARiggedParentKeepsItsChildOnItsJointInPlayback) {
+    writeMusic(1.0);
+    addActor("1-body", rampTrack(40, 6.f, 0.02f, 4.f), 100, 200);
+    addActor("2-arm", rampTrack(40, 6.5f, 0.02f, 3.5f), 40, 120);
+    {
+        std::ofstream rig("data/actors/rig.txt");
+        rig << "1-body\t-\t50\t100\n" << "2-arm\t1-body\t20\t20\n";
+    }
+    enableEditing(state);
+    ASSERT_TRUE(initState());
+    state.enter();
+    Actor* body = play.actors()[0];
+    Actor* arm = play.actors()[1];
+    // The arm's pivot and the body's point under it.
+    const core::vector2df pivot(20.f, 20.f);
+    const core::vector2df spot = pictureSpotAt(*body, shownPoseAt(*body, 0), picturePointAt(*arm, shownPoseAt(*arm, 0), pivot));
+    clickRect(layout().layerName(1));  // the body, under the arm
+    ASSERT_EQ(play.selectedActor(), body);
+    play.setCurrentFrame(10);
+    // The rot slider 30 steps right, the W slider 200 steps, by keys at once.
+    play.ui().setFocus(EDITOR_PROPERTY_ID_BLOCK + 3);
+    for (int i = 0; i < 6; ++i) key(KEY_RIGHT, false, true);
+    play.ui().setFocus(EDITOR_PROPERTY_ID_BLOCK + 4);
+    for (int i = 0; i < 40; ++i) key(KEY_RIGHT, false, true);
+    const ActorPose shown = shownPoseAt(*body, 20);
+    EXPECT_NEAR(shown.rotation, 0.03f, 1e-4f);
+    EXPECT_NEAR(shown.scale.X, 1.2f, 1e-3f);
+    // Played back from frame 0 through the player's easing: the arm's pivot on the body's spot.
+    float widest = 0.f;
+    ActorPose b = body->poses[0], a = arm->poses[0];
+    for (int f = 0; f < 40; ++f) {
+        if (f > 0) {
+            easeToward(b, body->poseAt(f));
+            easeToward(a, arm->poseAt(f));
+        }
+        widest = std::max(widest, (picturePointAt(*arm, a, pivot) - picturePointAt(*body, b, spot)).getLength() *
+                                      kSceneUnitPixels);
+    }
+    EXPECT_LE(widest, 1.f) << "pixels between the arm's pivot and its point on the body";
+    EXPECT_NEAR(a.rotation, 0.03f, 1e-4f) << "the arm turned with the body";
+    EXPECT_NEAR(a.scale.X, 1.f, 1e-6f) << "and kept its own size";
+    // "Reset>>" on the arm keeps it on the body too.
+    clickRect(layout().layerName(0));
+    ASSERT_EQ(play.selectedActor(), arm);
+    play.setCurrentFrame(5);
+    clickRect(layout().reset);
+    b = body->poses[0];
+    a = arm->poses[0];
+    widest = 0.f;
+    for (int f = 0; f < 40; ++f) {
+        if (f > 0) {
+            easeToward(b, body->poseAt(f));
+            easeToward(a, arm->poseAt(f));
+        }
+        widest = std::max(widest, (picturePointAt(*arm, a, pivot) - picturePointAt(*body, b, spot)).getLength() *
+                                      kSceneUnitPixels);
+    }
+    EXPECT_LE(widest, 1.f) << "after Reset>> on the arm";
 }
 
 TEST_F(EditorTest, ProblemsStayOnTheStatusLineAndUnprotectedWorkRaisesTheAlarmUntilItIsWrittenAgain) {

@@ -236,6 +236,38 @@ TEST_F(RigTest, RecordedTurnOfAParentKeepsTwoLevelsOfChildrenOnTheirJointsInPlay
     EXPECT_GT(naive[0], 10.f * kJointTolerancePixels);
 }
 
+// The rule of a turn: its angle is measured about the pivot where it stood when the turn
+// began, so a parent swaying under the part during a take adds nothing to the turn.
+TEST_F(RigTest, ATurnInATakeFollowsThePointerAloneWhileTheParentSways) {
+    auto bodyImage = makeImage(100, 200), armImage = makeImage(40, 120);
+    Actor body("body", bodyImage.get(), false), arm("arm", armImage.get(), false);
+    const std::vector<Actor*> actors = {&body, &arm};
+    RigEditing editing;
+    editing.rig().joints["body"] = RigJoint{"", 50.f, 100.f};
+    editing.rig().joints["arm"] = RigJoint{"body", 20.f, 10.f};
+    // The body sways 32 pixels either way; the arm hangs at the body's shoulder (50, 30).
+    constexpr int kFrames = 120;
+    for (int f = 0; f < kFrames; ++f) {
+        const float x = 6.f + 0.4f * std::sin(float(f) / 8.f);
+        body.poses.push_back(ActorPose{{x, 4.f}, 0.f, {1.f, 1.f}});
+        arm.poses.push_back(ActorPose{{x, 4.f + (30.f - 100.f - 10.f + 60.f) / kSceneUnitPixels}, 0.f, {1.f, 1.f}});
+    }
+    // The pointer goes round the arm's pivot as it stood at the start, 200 pixels out, by half
+    // a radian over the take.
+    const vector2df pivot0 = picturePointAt(arm, shownPoseAt(arm, 1), {20.f, 10.f});
+    const auto pointer = [&](int f) {
+        const float a = 0.5f * float(f) / float(kFrames - 1);
+        return pivot0 + vector2df(std::cos(a), std::sin(a)) * (200.f / kSceneUnitPixels);
+    };
+    editing.beginDrag(&arm, true);
+    for (int f = 1; f < kFrames; ++f) ASSERT_TRUE(editing.drag(actors, f, kFrames, pointer(f - 1), pointer(f)));
+    editing.endDrag();
+    float worst = 0.f;
+    for (int f = 1; f < kFrames; ++f)
+        worst = std::max(worst, std::fabs(shownPoseAt(arm, f).rotation - 0.5f * float(f) / float(kFrames - 1)));
+    EXPECT_LE(worst, 0.002f) << "radians off the pointer's own angle";
+}
+
 TEST_F(RigTest, TakeTurningTheBundledDancersUpperArmKeepsForearmAndHandOnIt) {
     using namespace scene;
     const std::filesystem::path source = std::filesystem::path(TUMELORA_SOURCE_DIR) / "data" / "actors";
