@@ -1,4 +1,5 @@
 // The main state's resources and music, its per-step advance and its keyboard handlers.
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <string>
@@ -46,6 +47,23 @@ bool hasExtension(const char* name, const char* ext) {
     return *dot == '\0' && *ext == '\0';
 }
 
+// Deletes the actors drawn with these pictures, and the pictures.
+void dropActorsOf(const std::vector<Image*>& failed, std::vector<Image*>& images,
+                  std::vector<Actor*>& actors) {
+    for (Image* image : failed) {
+        for (auto it = actors.begin(); it != actors.end();) {
+            if ((*it)->image == image) {
+                delete *it;
+                it = actors.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        images.erase(std::remove(images.begin(), images.end(), image), images.end());
+        delete image;
+    }
+}
+
 }  // namespace
 
 signed char onMusicEnd(FSOUND_STREAM*, void*, int, void*) {
@@ -76,9 +94,19 @@ bool MainState::init() {
     font = new BitmapFont(renderer, paths.programFile(FONT_FILE).c_str());
     if (!font->load()) return false;
 
+    // The skin pictures share textures (Renderer2D packing), packed before the skins take them:
+    // one whose texture cannot be made is null, like one that cannot be read.
+    if (renderer) renderer->beginPacking();
     for (const char* file : SKIN_PICTURE_FILES)
         images.push_back(renderer ? renderer->loadImage(paths.programFile(file).c_str(), RENDERER_DEFAULT_FLAGS)
                                   : nullptr);
+    if (renderer)
+        for (Image* failed : renderer->endPacking())
+            for (Image*& image : images)
+                if (image == failed) {
+                    delete image;
+                    image = nullptr;
+                }
 
     buttonSkin = new ButtonSkin(font, images[SKIN_BUTTON], images[SKIN_BUTTON_HOT],
                                 images[SKIN_BUTTON_ACTIVE], images[SKIN_BUTTON_HOT_ACTIVE]);
@@ -92,7 +120,11 @@ bool MainState::init() {
 
     mousePosition.set(app->screenWidth() / 2, app->screenHeight() / 2);
 
+    // So do the actors' pictures, packed once all are read: an actor whose picture gets no
+    // texture is skipped, like one whose picture cannot be read.
+    if (renderer) renderer->beginPacking();
     scanActors();
+    if (renderer) dropActorsOf(renderer->endPacking(), images, actors);
 
     for (const Actor* actor : actors)
         if (int(actor->poses.size()) > frameCount) frameCount = int(actor->poses.size());
