@@ -411,17 +411,25 @@ int runQuad() {
     return 0;
 }
 
-int runStartup() {
-    IrrlichtDevice* device = createGlDevice();
-    if (!device) {
-        std::fprintf(stderr, "bench_render startup: no OpenGL device (run under scripts/with-display)\n");
-        return 1;
+// An OpenGL device (into *device) that asks for quality textures, as the program does before
+// loading anything, and the application on it; null, saying so, without a display.
+Application* openLoadingApplication(const char* mode, IrrlichtDevice** device) {
+    *device = createGlDevice();
+    if (!*device) {
+        std::fprintf(stderr, "bench_render %s: no OpenGL device (run under scripts/with-display)\n", mode);
+        return nullptr;
     }
+    (*device)->getVideoDriver()->setTextureCreationFlag(video::ETCF_OPTIMIZED_FOR_QUALITY, true);
+    Application* app = new Application(*device);
+    app->init(*device);
+    return app;
+}
+
+int runStartup() {
+    IrrlichtDevice* device = nullptr;
+    Application* app = openLoadingApplication("startup", &device);
+    if (!app) return 1;
     video::IVideoDriver* driver = device->getVideoDriver();
-    // The program asks for quality textures before loading anything.
-    driver->setTextureCreationFlag(video::ETCF_OPTIMIZED_FOR_QUALITY, true);
-    Application* app = new Application(device);
-    app->init(device);
     Renderer2D* renderer = app->renderer();
 
     char tmpl[] = "/tmp/tumelora-bench-startup-XXXXXX";
@@ -507,15 +515,10 @@ std::vector<Image*> loadScenePictures(Renderer2D* renderer, const fs::path& data
 }
 
 int runTextures(const char* dataFolder) {
-    IrrlichtDevice* device = createGlDevice();
-    if (!device) {
-        std::fprintf(stderr, "bench_render textures: no OpenGL device (run under scripts/with-display)\n");
-        return 1;
-    }
+    IrrlichtDevice* device = nullptr;
+    Application* app = openLoadingApplication("textures", &device);
+    if (!app) return 1;
     video::IVideoDriver* driver = device->getVideoDriver();
-    driver->setTextureCreationFlag(video::ETCF_OPTIMIZED_FOR_QUALITY, true);
-    Application* app = new Application(device);
-    app->init(device);
     Renderer2D* renderer = app->renderer();
     const fs::path data = dataFolder;
 

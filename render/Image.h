@@ -31,6 +31,7 @@ public:
     void setTexture(irr::video::ITexture* texture, const irr::core::vector2df texCoords[2]);
     // True while the Image waits in its renderer's packing session for its texture.
     bool awaitsPacking() const { return awaitsPacking_; }
+    // Set by the renderer while the Image waits in its packing session.
     void setAwaitsPacking(bool value) { awaitsPacking_ = value; }
     const irr::core::vector2df* texCoords() const { return texCoords_; }
     Renderer2D* renderer() const { return renderer_; }

@@ -39,11 +39,13 @@ constexpr irr::u32 BATCH_PIXEL_COPY = 0x80000000u;
 // picture, the copy that bleedEdgeColors makes). A page is at most ATLAS_MAX_PAGE_SIDE (and
 // the driver's largest texture) on a side, and its sides are powers of two, so the texture
 // coordinates of a picture's corners are exact binary fractions as before.
+// Largest page side in texels (a 4096 x 4096 page is 64 MiB).
 constexpr irr::u32 ATLAS_MAX_PAGE_SIDE = 4096;
-// A picture wider or higher than this keeps a texture of its own (the 1280 x 720 backdrop:
-// drawn texel for pixel, it is a batch of its own in any texture, and packing it would only
-// double the page it lands in).
+// A picture wider or higher than this (in texels) keeps a texture of its own: it would fill
+// much of a page alone, saving no memory, and a backdrop such as the scene's 1280 x 720 one,
+// drawn texel for pixel, is a batch of its own in any texture.
 constexpr irr::u32 ATLAS_MAX_PICTURE_SIDE = 1024;
+// Texels of repeated edge around each picture in a page (bilinear filtering reads one).
 constexpr irr::u32 ATLAS_GUTTER = 1;
 
 // Source rectangle of createImage / makeTexture, in picture pixels.
