@@ -257,7 +257,12 @@ TEST_F(PixelTest, PackedPicturesDrawTheSamePixelsAsPicturesWithTexturesOfTheirOw
         EXPECT_NE(sets[set][TOO_LARGE]->texture(), sets[set][0]->texture());
         EXPECT_EQ(sets[set][TOO_LARGE]->texture()->getSize(), sets[0][TOO_LARGE]->texture()->getSize());
     }
-    EXPECT_NE(sets[2][0]->texture(), sets[2][2]->texture());  // 39 + 63 > 64: two pages at least
+    // Pictures 0 to 4 with their gutters cover 4,582 texels: more than one page of 64 x 64.
+    std::vector<ITexture*> smallPages;
+    for (size_t k = 0; k < 5; ++k)
+        if (std::find(smallPages.begin(), smallPages.end(), sets[2][k]->texture()) == smallPages.end())
+            smallPages.push_back(sets[2][k]->texture());
+    EXPECT_GE(smallPages.size(), 2u);
     for (size_t k = 0; k < N; ++k) {
         EXPECT_EQ(sets[1][k]->pixelWidth(), PACKING_PICTURES[k].w);
         EXPECT_EQ(sets[1][k]->pixelHeight(), PACKING_PICTURES[k].h);
