@@ -28,7 +28,17 @@ Image::Image(Renderer2D* renderer, u32 width, u32 height, u32 flags, ITexture* t
 }
 
 Image::~Image() {
+    // Deleted before its packing session ended: the session forgets its picture.
+    if (awaitsPacking_ && renderer_) renderer_->forgetPending(this);
     if (texture_) texture_->drop();
+}
+
+void Image::setTexture(ITexture* texture, const core::vector2df texCoords[2]) {
+    if (texture) texture->grab();
+    if (texture_) texture_->drop();
+    texture_ = texture;
+    texCoords_[0] = texCoords[0];
+    texCoords_[1] = texCoords[1];
 }
 
 void Image::setColor(const ColorRGBA* col) { color = toSColor(col); }

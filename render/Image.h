@@ -25,6 +25,14 @@ public:
     void draw(float x, float y) override;
 
     irr::video::ITexture* texture() const { return texture_; }
+    // Points the Image at another texture and area in it (grabbing the new texture, dropping
+    // the old one): how a picture packed into a shared texture (Renderer2D::endPacking) gets
+    // its place. The Image's own size, flags and everything else stay as they are.
+    void setTexture(irr::video::ITexture* texture, const irr::core::vector2df texCoords[2]);
+    // True while the Image waits in its renderer's packing session for its texture.
+    bool awaitsPacking() const { return awaitsPacking_; }
+    // Set by the renderer while the Image waits in its packing session.
+    void setAwaitsPacking(bool value) { awaitsPacking_ = value; }
     const irr::core::vector2df* texCoords() const { return texCoords_; }
     Renderer2D* renderer() const { return renderer_; }
     // True when the picture has no pixel that is not fully opaque (set by its creator).
@@ -46,6 +54,7 @@ private:
     irr::core::vector2df scale{1.f, 1.f};
     bool sizeSet = false;
     bool opaque_ = false;
+    bool awaitsPacking_ = false;
 };
 
 // Largest coordinate a copied quad may have: far beyond any target, and small enough that

@@ -73,7 +73,13 @@ Renderer2D::Renderer2D(IrrlichtDevice* device, s32 quadCapacity)
     driver_ = device ? device->getVideoDriver() : nullptr;
 }
 
-Renderer2D::~Renderer2D() = default;
+Renderer2D::~Renderer2D() {
+    // A session never ended: its Images stay without a texture and forget the renderer.
+    for (PendingPicture& p : pending_) {
+        p.image->setAwaitsPacking(false);
+        p.guttered->drop();
+    }
+}
 
 namespace {
 

@@ -9,6 +9,9 @@
 // quads, 8192 triangles) is about 624 KiB; 16-bit indices never overflow.
 #include <irrlicht.h>
 
+#include <string>
+#include <vector>
+
 #include "render/Renderer.h"
 
 // Largest vertex count one batch reaches: setBatchState draws the batch once it holds
@@ -27,6 +30,23 @@ constexpr irr::u32 BATCH_RESERVE_INDICES = irr::u32(MAX_BATCH_VERTICES) / 4 * 6;
 // whole pixel (copiesPixelForPixel). While one scene unit is one pixel, such a batch is drawn
 // without blending or filtering: the same pixels, at a fraction of a software rasteriser's cost.
 constexpr irr::u32 BATCH_PIXEL_COPY = 0x80000000u;
+
+// Packing (beginPacking ... endPacking): pictures loaded in between share textures, "atlas
+// pages", so that Images of different pictures draw in one batch. Each picture sits in its
+// page with a gutter of ATLAS_GUTTER texels on every side that repeats its edge texels: the
+// texels that filtering reads around the picture's edges are the ones it reads in the
+// picture's own texture (clamped to the edge; past the right and bottom edges of a padded
+// picture, the copy that bleedEdgeColors makes). A page is at most ATLAS_MAX_PAGE_SIDE (and
+// the driver's largest texture) on a side, and its sides are powers of two, so the texture
+// coordinates of a picture's corners are exact binary fractions as before.
+// Largest page side in texels (a 4096 x 4096 page is 64 MiB).
+constexpr irr::u32 ATLAS_MAX_PAGE_SIDE = 4096;
+// A picture wider or higher than this (in texels) keeps a texture of its own: it would fill
+// much of a page alone, saving no memory, and a backdrop such as the scene's 1280 x 720 one,
+// drawn texel for pixel, is a batch of its own in any texture.
+constexpr irr::u32 ATLAS_MAX_PICTURE_SIDE = 1024;
+// Texels of repeated edge around each picture in a page (bilinear filtering reads one).
+constexpr irr::u32 ATLAS_GUTTER = 1;
 
 // Source rectangle of createImage / makeTexture, in picture pixels.
 struct PictureRect {
@@ -106,6 +126,27 @@ public:
     // Adds to the pending counts after a direct append.
     void addCounts(irr::s32 vertexCount, irr::s32 primitiveCount);
 
+    // Starts a packing session (see ATLAS_MAX_PAGE_SIDE above); nothing if one is open. Until
+    // endPacking, createImage (and so loadImage) returns an Image without a texture for a
+    // picture that can share one (4-byte texels with or without alpha, 2 to
+    // ATLAS_MAX_PICTURE_SIDE texels a side, flags without mip-maps or repeat) and keeps its
+    // bled, guttered copy; other pictures get their own texture at once, as outside a session.
+    // Such an Image must not be drawn before endPacking.
+    void beginPacking();
+    // Ends the session: packs the pictures kept since beginPacking into as few pages as fit
+    // (each page the smallest power-of-two size that holds its pictures), registers each page
+    // with the driver and points every Image at its area. A page the driver refuses leaves its
+    // pictures a texture of their own each, as outside a session. Returns the Images left
+    // without any texture (only if the driver refuses those too): their owners treat them as
+    // pictures that could not be loaded.
+    std::vector<Image*> endPacking();
+    // True between beginPacking and endPacking.
+    bool packing() const { return packing_; }
+    // Lowers the largest page side (a power of two; tests use it to make several pages).
+    void setAtlasPageSide(irr::u32 side) { atlasPageSide_ = side; }
+    // The session forgets an Image deleted before endPacking (called by ~Image).
+    void forgetPending(Image* image);
+
     irr::s32 vertexCount() const { return vertexCount_; }
     irr::s32 primitiveCount() const { return primitiveCount_; }
     irr::u32 defaultFlags() const { return defaultFlags_; }
@@ -135,6 +176,31 @@ protected:
     irr::core::array<irr::video::S3DVertex> vertices_;
     irr::s32 stageW_ = 0, stageH_ = 0;  // the picture's size; 0: the render target's
     bool unitIsPixel_ = true;            // set by beginFrame: false while the stage is scaled
+
+private:
+    // A picture waiting in the packing session for its page.
+    struct PendingPicture {
+        Image* image;                   // made by createImage, no texture yet
+        irr::video::IImage* guttered;   // the bled used area with its gutter (owned)
+        std::string name;               // for a texture of its own, should the page fail
+        irr::u32 flags;                 // the Image's flags word
+    };
+    // True when createImage may leave this picture to the packing session.
+    bool canPack(irr::video::IImage* picture, irr::u32 flags, const PictureRect* rect) const;
+    // The largest page side: ATLAS_MAX_PAGE_SIDE, atlasPageSide_ and the driver's limit.
+    irr::u32 pageSideLimit() const;
+    // Makes one page of these pictures at their places (x, y of each guttered copy) and points
+    // their Images at it; falls back to own textures; adds Images left without one to failed.
+    void makePage(const std::vector<PendingPicture*>& members, const std::vector<irr::u32>& xs,
+                  const std::vector<irr::u32>& ys, irr::u32 w, irr::u32 h,
+                  std::vector<Image*>& failed);
+    // Gives a kept picture a texture of its own, as makeTexture would have; false if refused.
+    bool makeOwnTexture(PendingPicture& p);
+
+    bool packing_ = false;
+    std::vector<PendingPicture> pending_;
+    irr::u32 pagesMade_ = 0;  // numbers the pages' names
+    irr::u32 atlasPageSide_ = ATLAS_MAX_PAGE_SIDE;
 };
 
 // Smallest power of two >= v (1 -> 1, 3 -> 4, 1280 -> 2048, 0 -> 0).
@@ -142,3 +208,9 @@ irr::u32 nextPowerOfTwo(irr::u32 v);
 // Fills the colour of fully transparent texels in the used w x h area from their opaque
 // neighbours and copies the last used column and row one texel outwards.
 void bleedEdgeColors(irr::video::IImage* picture, irr::u32 w, irr::u32 h);
+// The w x h area at (x, y) of a picture as a new A8R8G8B8 picture of (w + 2) x (h + 2): the
+// area at (1, 1), bled as bleedEdgeColors bleeds a used area, and around it a gutter of one
+// texel that repeats the nearest edge texel. Null when it cannot be made.
+irr::video::IImage* makeGutteredPicture(irr::video::IVideoDriver* driver,
+                                        irr::video::IImage* picture, irr::s32 x, irr::s32 y,
+                                        irr::u32 w, irr::u32 h);

@@ -1,5 +1,8 @@
 // The picture side of the renderer: decoding, power-of-two padding, edge bleeding and
-// texture registration. No cache: every load makes a new texture.
+// texture registration. No cache: every load makes a new texture (or, in a packing session,
+// a place in a shared one: render/Atlas.cpp).
+#include <cstring>
+
 #include "render/Image.h"
 #include "render/Renderer2D.h"
 
@@ -123,6 +126,44 @@ void bleedEdgeColors(IImage* picture, u32 w, u32 h) {
     picture->unlock();
 }
 
+IImage* makeGutteredPicture(IVideoDriver* driver, IImage* picture, s32 x, s32 y, u32 w, u32 h) {
+    const u32 g = ATLAS_GUTTER, gw = w + 2 * g, gh = h + 2 * g;
+    IImage* out = driver->createImage(ECF_A8R8G8B8, core::dimension2d<u32>(gw, gh));
+    if (!out) return nullptr;
+    out->fill(SColor(0));
+    // The same copy (and format conversion) as makeTexture's padding.
+    picture->copyTo(out, core::position2d<s32>(s32(g), s32(g)),
+                    core::rect<s32>(core::position2d<s32>(x, y),
+                                    core::dimension2d<s32>(s32(w), s32(h))));
+    u32* texels = static_cast<u32*>(out->lock());
+    if (!texels) {
+        out->drop();
+        return nullptr;
+    }
+    const u32 pitch = out->getPitch() / 4;
+    // Bled like a used area of w x h (bleedEdgeColors on a picture of at least 2 x 2 with an
+    // alpha mask): the gutter takes the place of its outward copy.
+    if (w >= 2 && h >= 2) {
+        const u32 masks[3] = {out->getRedMask(), out->getGreenMask(), out->getBlueMask()};
+        const u32 shifts[3] = {16, 8, 0};
+        bleedTexels(texels + g * pitch + g, pitch, w, h, w, h, out->getAlphaMask(), masks, shifts);
+    }
+    // Every gutter texel repeats the nearest texel of the area: clamping to its edge.
+    for (u32 row = g; row < g + h; ++row) {
+        u32* r = texels + row * pitch;
+        for (u32 i = 0; i < g; ++i) {
+            r[i] = r[g];
+            r[g + w + i] = r[g + w - 1];
+        }
+    }
+    for (u32 i = 0; i < g; ++i) {
+        std::memcpy(texels + i * pitch, texels + g * pitch, gw * 4);
+        std::memcpy(texels + (g + h + i) * pitch, texels + (g + h - 1) * pitch, gw * 4);
+    }
+    out->unlock();
+    return out;
+}
+
 Image* Renderer2D::loadImage(const char* path, u32 flags) {
     IImage* picture = readPicture(path);
     if (!picture) return nullptr;
@@ -148,6 +189,21 @@ Image* Renderer2D::createImage(const char* name, IImage* picture, bool releasePi
     if (flags == 0xFFFFFFFFu) flags = defaultFlags_;
     core::dimension2d<u32> size = picture->getDimension();
     if (rect) size = core::dimension2d<u32>(u32(rect->width), u32(rect->height));
+    if (packing_ && canPack(picture, flags, rect)) {
+        // Its texture comes with the session's end (endPacking); the bled, guttered copy waits.
+        const s32 x = rect ? rect->x : 0, y = rect ? rect->y : 0;
+        IImage* guttered = makeGutteredPicture(driver_, picture, x, y, size.Width, size.Height);
+        if (guttered) {
+            const bool opaque = isOpaque(picture, rect);
+            if (releasePicture) picture->drop();
+            const core::vector2df none[2];
+            Image* image = new Image(this, size.Width, size.Height, flags, nullptr, none);
+            image->setOpaque(opaque);
+            image->setAwaitsPacking(true);
+            pending_.push_back({image, guttered, name ? name : "", flags});
+            return image;
+        }
+    }
     ITexture* texture = nullptr;
     core::vector2df texCoords[2];
     const bool made = makeTexture(name, &texture, texCoords, picture, flags, rect);

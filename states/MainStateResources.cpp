@@ -1,4 +1,5 @@
 // The main state's resources and music, its per-step advance and its keyboard handlers.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -49,6 +50,22 @@ bool hasExtension(const char* name, const char* ext) {
     return *dot == '\0' && *ext == '\0';
 }
 
+// Drops the actors drawn with these pictures (from the actor order and from their owner), and
+// the pictures.
+void dropActorsOf(const std::vector<Image*>& failed, std::vector<std::unique_ptr<Image>>& images,
+                  std::vector<Actor*>& actors, std::vector<std::unique_ptr<Actor>>& owned) {
+    for (Image* image : failed) {
+        const auto drawnWith = [image](const Actor* a) { return a->image == image; };
+        actors.erase(std::remove_if(actors.begin(), actors.end(), drawnWith), actors.end());
+        owned.erase(std::remove_if(owned.begin(), owned.end(),
+                                   [&](const std::unique_ptr<Actor>& a) { return drawnWith(a.get()); }),
+                    owned.end());
+        images.erase(std::remove_if(images.begin(), images.end(),
+                                    [image](const std::unique_ptr<Image>& i) { return i.get() == image; }),
+                     images.end());
+    }
+}
+
 }  // namespace
 
 signed char onMusicEnd(FSOUND_STREAM*, void*, int, void*) {
@@ -74,9 +91,16 @@ bool MainState::init() {
     font = std::make_unique<BitmapFont>(renderer, paths.programFile(FONT_FILE).c_str());
     if (!font->load()) return false;
 
+    // The skin pictures share textures (Renderer2D packing), packed before the skins take them:
+    // one whose texture cannot be made is null, like one that cannot be read.
+    if (renderer) renderer->beginPacking();
     for (const char* file : SKIN_PICTURE_FILES)
         images.emplace_back(renderer ? renderer->loadImage(paths.programFile(file).c_str(), RENDERER_DEFAULT_FLAGS)
                                      : nullptr);
+    if (renderer)
+        for (Image* failed : renderer->endPacking())
+            for (std::unique_ptr<Image>& image : images)
+                if (image.get() == failed) image.reset();
     const auto skin = [this](SkinPicture index) { return images[index].get(); };
 
     buttonSkin = std::make_unique<ButtonSkin>(font.get(), skin(SKIN_BUTTON), skin(SKIN_BUTTON_HOT),
@@ -93,7 +117,11 @@ bool MainState::init() {
 
     // A Save that renamed files for the drawing order and did not end is finished first.
     for (const std::string& message : finishDrawingOrder(paths.actorFolder).messages) reportLoadProblem(message);
+    // So do the actors' pictures, packed once all are read: an actor whose picture gets no
+    // texture is skipped, like one whose picture cannot be read.
+    if (renderer) renderer->beginPacking();
     scanActors();
+    if (renderer) dropActorsOf(renderer->endPacking(), images, actors, actorStore);
     namedOrder = actors;
 
     for (const Actor* actor : actors)
