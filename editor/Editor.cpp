@@ -92,6 +92,7 @@ bool Editor::hasUnsavedEdits() const { return dirty || play.recording(); }
 
 void Editor::afterUpdate() {
     takeBeats();
+    keepLooping();
     const u32 t = now();
     if (play.recording()) {
         if (int32_t(t - nextTakeWrite) >= 0) {

@@ -12,7 +12,8 @@
 // EditorRecovery.cpp (the recovery file), EditorInput.cpp (keys and mouse, through the key
 // table of EditorKeys), EditorStage.cpp (the stage's zoom and pan, the drawing order, hidden
 // and locked actors), EditorTimeline.cpp (playback, the timeline's view, the beats),
-// EditorPanel.cpp (the widgets), EditorDrawing.cpp (everything drawn).
+// EditorRange.cpp (the range on the timeline, the track edits through it, the loop and the
+// animation's end), EditorPanel.cpp (the widgets), EditorDrawing.cpp (everything drawn).
 #include <irrlicht.h>
 
 #include <map>
@@ -26,6 +27,7 @@
 #include "editor/Recovery.h"
 #include "editor/StatusLine.h"
 #include "editor/Waveform.h"
+#include "rig/RigTrackEdits.h"
 #include "states/StateAccess.h"
 #include "states/StateExtension.h"
 #include "ui/ButtonSkin.h"
@@ -134,6 +136,11 @@ public:
     void waitForBeats();
     // Replaces the beat grid (a shift or a new tempo by hand) and keeps it in the beats file.
     void setBeats(std::vector<long> grid);
+    // True when the range's in and out are both set; the range (frames in to out, both included).
+    bool hasRange() const { return inFrame >= 0 && outFrame >= inFrame; }
+    FrameRange range() const { return FrameRange{inFrame, outFrame}; }
+    // True while playback loops through the range.
+    bool loopingRange() const { return looping; }
 
 private:
     // --- The session (Editor.cpp)
@@ -176,8 +183,8 @@ private:
     // first; null: none).
     int layerRowAt(float x, float y) const;
     Actor* layerActor(int row) const;
-    // What an edit keeps beside the tracks: the rig, the drawing order and the hidden and
-    // locked actors, as bytes; and putting them back.
+    // What an edit keeps beside the tracks: the rig, the drawing order, the hidden and locked
+    // actors and the animation's end, as bytes; and putting them back.
     std::string workExtras() const;
     void restoreExtras(const std::string& bytes);
     // Extras with the actors renamed (old name to new) after a "Save" renamed their files.
@@ -202,6 +209,39 @@ private:
     // Takes the beats once the loader has them.
     void takeBeats();
 
+    // --- The range, the track edits through it, the loop and the end (EditorRange.cpp)
+    // The playhead frames forward (negative: back), or to the next (or previous) beat marker.
+    void stepPlayhead(int frames);
+    void stepBeat(bool forward);
+    // The range's in (or out) at the playhead.
+    void setRangeEnd(bool in);
+    // The range from the frame of a Shift+drag's press (start) to that under the pointer at x,
+    // each end on the nearest beat marker unless Alt is held.
+    void dragRange(float x, bool start);
+    // The frame under the timeline's column x: the nearest beat marker's with snap (when there
+    // are beats), otherwise the frame there.
+    int timelineFrame(float x, bool snap) const;
+    // "frames 100 to 228 (129 frames, 2.15 s)".
+    std::string rangeText() const;
+    // True when an edit through the range can be made now (an actor selected, the range set when
+    // needsRange, no take, no button held); otherwise the status line says what is missing.
+    bool rangeWorkable(bool needsRange);
+    // "arm and 1 part hanging from it".
+    std::string familyText(Actor* actor) const;
+    // Hold, smooth or repeat through the range on the selection and what hangs from it (one
+    // undo step); a repeat moves the range onto the copy.
+    void editRange(EditorCommand command);
+    // Copies the motion through the range; pastes the copy at the playhead (one undo step).
+    void copyRange();
+    void pasteClip();
+    // Starts playback looped through the range, or stops it; keeps it looping after each step.
+    void toggleLoop();
+    void keepLooping();
+    // The last frame the loop plays: the range's out, or the animation's end before it.
+    int loopLast() const;
+    // The animation ends at the playhead, or nowhere (clear); one undo step.
+    void setEnd(bool clear);
+
     // --- The widgets (EditorPanel.cpp)
     // One pass over the panel's widgets; only a behaviour pass (drawPass false) changes data.
     void runPanel(bool drawPass);
@@ -217,6 +257,10 @@ private:
     // --- Drawing (EditorDrawing.cpp)
     // Draws the waveform, beat markers and playhead.
     void drawTimeline();
+    // Draws the motion lanes: where the selected actor (the first lane) and the others move.
+    void drawLanes();
+    // Draws the range and the animation's end over the timeline.
+    void drawRangeAndEnd();
     // Draws the status line, and the key list with the recent messages while it is shown.
     void drawStatus();
     void drawHelp();
@@ -276,4 +320,9 @@ private:
     Actor* layerDragged = nullptr;  // the actor whose layer row is held (a drag moves it)
     bool lockedDrag = false;        // the press on the stage would drag a locked actor
     irr::core::vector2df lastScene{0.f, 0.f};  // scene point of the last mouse position
+    int inFrame = -1, outFrame = -1;  // the range's ends (-1: not set)
+    bool rangeDragging = false;       // a Shift+drag on the timeline sets the range
+    int rangeAnchor = 0;              // the frame where that drag began
+    MotionClip clip;                  // the motion Ctrl+C copied
+    bool looping = false;             // playback loops through the range
 };

@@ -9,6 +9,7 @@
 // --- Playback --------------------------------------------------------------------------------
 
 void Editor::togglePlayback() {
+    looping = false;
     beginEdit();  // may end a take
     if (play.recording() || play.playing())
         play.stop();
@@ -19,6 +20,7 @@ void Editor::togglePlayback() {
 }
 
 void Editor::toggleRecording() {
+    looping = false;
     beginEdit();
     if (play.recording()) {
         play.stop();

@@ -111,6 +111,10 @@ TEST(EditorLayoutTest, NothingOverlapsAndTheStageFitsAtEveryAcceptedSize) {
         // Every layer row that the list shows lies in it; at 768 pixels most of an animation's
         // actors fit.
         EXPECT_GE(l.visibleLayerRows(), 10);
+        // The selected actor's motion lane at least, in the timeline; the key list within the window.
+        EXPECT_GE(l.laneCount(), 1);
+        EXPECT_TRUE(rectInside(l.lanes, l.timeline));
+        EXPECT_TRUE(rectInside(l.help, window));
         // A window pixel maps to a scene point and back exactly; 80 drawn pixels are 80 / scale
         // scene pixels.
         const core::vector2df s(3.25f, 4.5f);
