@@ -126,7 +126,7 @@ void Editor::restoreExtras(const std::string& bytes) {
         !takeField(bytes, at, end))
         return;
     play.rig().restore(rig);
-    play.setEndFrame(std::stoi(end));
+    if (std::stoi(end) != play.endFrame()) play.setEndFrame(std::stoi(end));
     const std::vector<Actor*> loaded = play.loadOrder();
     std::vector<Actor*> drawn;
     for (std::size_t start = 0, comma; (comma = order.find(',', start)) != std::string::npos; start = comma + 1) {

@@ -169,7 +169,15 @@ bool SceneSettings::writeRecovery(const std::vector<Actor*>& actors, std::string
 
 void SceneSettings::setEnd(int frame) {
     end_ = frame < 0 ? -1 : frame;
-    kept.keptLines.erase(std::remove_if(kept.keptLines.begin(), kept.keptLines.end(), isEndLine), kept.keptLines.end());
+    // An end line that was not used (a second one, one past the animation) could be read
+    // instead of the end set now: it is kept as a comment, as it stood.
+    std::vector<std::string> lines;
+    for (std::string& line : kept.keptLines)
+        if (isEndLine(line))
+            kept.comments.push_back(SCENE_SET_ASIDE_PREFIX + line);
+        else
+            lines.push_back(std::move(line));
+    kept.keptLines = std::move(lines);
 }
 
 void SceneSettings::removeRecovery() {

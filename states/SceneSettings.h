@@ -12,6 +12,8 @@
 
 class Actor;
 
+// Put before an end line that could not be used once the editor sets or clears the end.
+constexpr const char* SCENE_SET_ASIDE_PREFIX = "# not used: ";
 // The recovery file of unsaved scene settings, in the actor folder.
 constexpr const char* SCENE_RECOVERY_FILE_NAME = ".unsaved-scene.recovery";
 
@@ -51,7 +53,8 @@ public:
 
     // The animation's last frame (-1: none set; it then ends with its tracks and the music).
     int endFrame() const { return end_; }
-    // Sets the end (-1 clears it); the lines of an end that could not be used are dropped.
+    // Sets the end (-1 clears it). Lines of an end that could not be used are kept as comments
+    // (SCENE_SET_ASIDE_PREFIX and the line as it stood), so that none is read in its place.
     void setEnd(int frame);
 
     // What loading reported, one line each.
