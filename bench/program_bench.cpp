@@ -554,7 +554,7 @@ SEvent mouseEvent(EMOUSE_INPUT_EVENT what, int x, int y) {
 // editing cycle whenever it runs dry.
 class EditScript {
 public:
-    EditScript(BenchApplication* app, MainState* state) : app(app), state(state), view(*state) {}
+    EditScript(BenchApplication* app, MainState* state) : app(app), view(*state) {}
 
     // Runs the next action.
     void step() {
@@ -690,7 +690,6 @@ private:
     }
 
     BenchApplication* app;
-    MainState* state;
     StateAccess view;  // what the script reads of the state
     fs::file_time_type savedAt{};
     std::vector<std::function<void()>> actions;
