@@ -8,12 +8,12 @@
 //                                        the next place, and so on (rotation 0, scale 1)
 //   dump PATH                            "status version count bindScale wobble", then one line
 //                                        "i x y rotation scaleX scaleY" per pose
+//   recovery PATH NAME                   actor NAME's track in the editor's recovery file PATH, as
+//                                        dump prints it ("missing" when the file has none)
 //   pixels WINDOW X Y [X Y ...]          the colour (RRGGBB) of each window pixel, one a line
 //   audio RAW                            statistics of 16-bit stereo samples (SDL's disk audio):
 //                                        "frames F loud L peak P first I" (I: the first loud
 //                                        frame, -1 if none)
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <irrlicht.h>
 
 #include <algorithm>
@@ -22,11 +22,17 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "actors/ActorDataFile.h"
 #include "editor/EditorLayout.h"
+#include "editor/Recovery.h"
+
+// Last: Xlib's macros (None, Status) would clash with names in the headers above.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 using namespace irr;
 
@@ -39,7 +45,8 @@ constexpr int STEREO = 2;
 int usage() {
     std::fprintf(stderr,
                  "usage: e2e_tool picture PATH W H RRGGBB | track PATH N X0 Y0 [DX DY ROT SX SY "
-                 "VERSION] | segments PATH N X Y... | dump PATH | pixels WINDOW X Y... | audio RAW | "
+                 "VERSION] | segments PATH N X Y... | dump PATH | recovery PATH NAME | "
+                 "pixels WINDOW X Y... | audio RAW | "
                  "editor-layout W H BUTTON_W BUTTON_H THUMB_H CHECK_W CHECK_H LINE_H | "
                  "close-window WINDOW | editor-point DATA_DIR W H SX SY\n");
     return 2;
@@ -100,6 +107,17 @@ int writeSegments(int argc, char** argv) {
     return out.good() ? 0 : 1;
 }
 
+// Prints a track as dump does, after its status word.
+void printTrack(const char* status, const ActorData& data) {
+    std::printf("%s %d %zu %d %d\n", status, int(data.version), data.poses.size(),
+                int(data.bindScale), int(data.wobble));
+    for (size_t i = 0; i < data.poses.size(); ++i) {
+        const ActorPose& p = data.poses[i];
+        std::printf("%zu %.6f %.6f %.6f %.6f %.6f\n", i, double(p.position.X), double(p.position.Y),
+                    double(p.rotation), double(p.scale.X), double(p.scale.Y));
+    }
+}
+
 int dumpTrack(const char* path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
@@ -110,14 +128,25 @@ int dumpTrack(const char* path) {
     const ActorDataStatus status = readActorData(in, data);
     static const char* const names[] = {"complete", "truncated", "too-short", "wrong-magic",
                                         "bad-version"};
-    std::printf("%s %d %zu %d %d\n", names[int(status)], int(data.version), data.poses.size(),
-                int(data.bindScale), int(data.wobble));
-    for (size_t i = 0; i < data.poses.size(); ++i) {
-        const ActorPose& p = data.poses[i];
-        std::printf("%zu %.6f %.6f %.6f %.6f %.6f\n", i, double(p.position.X), double(p.position.Y),
-                    double(p.rotation), double(p.scale.X), double(p.scale.Y));
-    }
+    printTrack(names[int(status)], data);
     return 0;
+}
+
+int dumpRecovered(const char* path, const std::string& name) {
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                     std::istreambuf_iterator<char>());
+    RecoverySnapshot snapshot;
+    std::string error;
+    if (in.is_open() && decodeRecovery(bytes.data(), bytes.size(), snapshot, error)) {
+        for (const RecoveredActor& actor : snapshot.actors) {
+            if (actor.name != name) continue;
+            printTrack("complete", actor.data);
+            return 0;
+        }
+    }
+    std::printf("missing\n");
+    return 1;
 }
 
 int printPixels(int argc, char** argv) {
@@ -271,6 +300,7 @@ int main(int argc, char** argv) {
     if (command == "track" && argc >= 6) return writeTrack(argc, argv);
     if (command == "segments" && argc >= 6 && (argc - 3) % 3 == 0) return writeSegments(argc, argv);
     if (command == "dump") return dumpTrack(argv[2]);
+    if (command == "recovery" && argc == 4) return dumpRecovered(argv[2], argv[3]);
     if (command == "pixels" && argc >= 5) return printPixels(argc, argv);
     if (command == "audio") return audioStats(argv[2]);
     if (command == "editor-layout" && argc == 10) return printEditorLayout(argv);
