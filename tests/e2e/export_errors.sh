@@ -94,12 +94,10 @@ make_data "$work/long" 1800 30
 cd "$work/long"
 "$bin" --export big.mp4 2>"$work/err" &
 pid=$!
-cleanup_pid=$pid
-for _ in $(seq 200); do grep -q "exporting" "$work/err" 2>/dev/null && break; sleep 0.05; done
+exporting() { grep -q "exporting" "$work/err" 2>/dev/null; }
+wait_running "$LIMIT" exporting || fail "the export of 1800 frames never said it was exporting"
 kill -TERM "$pid"
-wait "$pid"
-rc=$?
-cleanup_pid=
+wait_exit || fail "SIGTERM did not end the export"
 [ "$rc" -ne 0 ] || fail "an export ended by SIGTERM reported success"
 grep -qF "interrupted" "$work/err" || grep -qF "ffmpeg" "$work/err" || fail "no message after SIGTERM"
 [ -z "$(stray)" ] || fail "an interrupted export left $(stray | tr '\n' ' ')"

@@ -3,25 +3,8 @@
 # of an exported video against a screenshot of the real player showing that frame. Playback
 # stops on the animation's last frame and rests there while the (longer) music goes on, so
 # the player's window can be photographed at a known frame. Runs on an X server of its own,
-# so that no other test's window covers the player's; the server picks a free display
-# number itself (-displayfd), so no other server started at the same moment can share it,
-# and it does not reset (refusing connections for a moment) when its last client leaves.
-command -v Xvfb >/dev/null || { echo "skipped: no Xvfb" >&2; exit 77; }
-display_file=$(mktemp /tmp/tumelora-export-display-XXXXXX)
-Xvfb -displayfd 3 -noreset -screen 0 1920x1200x24 -nolisten tcp +extension GLX 3>"$display_file" \
-  >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 300); do [ -s "$display_file" ] && break; sleep 0.1; done
-display=$(head -n1 "$display_file")
-rm -f "$display_file"
-if [ -z "$display" ]; then
-  kill "$xvfb_pid" 2>/dev/null
-  echo "Xvfb did not start" >&2
-  exit 1
-fi
-export DISPLAY=":$display"
+# so that no other test's window covers the player's.
 . "$(dirname "$0")/export_common.sh"
-command -v xdotool >/dev/null || fail "xdotool missing"
 command -v xwd >/dev/null || fail "xwd missing (package x11-apps)"
 
 frames=90
@@ -35,31 +18,33 @@ ffmpeg -v error -y -i "f-$(printf %03d $last).png" -pix_fmt rgb24 -f rawvideo pn
   || fail "cannot read the last PNG frame"
 frame_rgb out.mp4 0 first.rgb
 
+# shot: a screenshot of the player's stage as raw RGB24 pixels in shot.rgb.
+shot() {
+  xwd -silent -id "$win" >shot.xwd || fail "no screenshot"
+  ffmpeg -v error -y -i shot.xwd -vf crop=1280:720:0:0 -pix_fmt rgb24 -f rawvideo shot.rgb \
+    || fail "cannot read the screenshot"
+}
+# shows_last_frame: the player shows the PNG's last frame almost exactly.
+shows_last_frame() { shot; "$tool" compare shot.rgb png.rgb 1280 720 2 >"$work/cmp"; }
+
 # The player, with music that outlasts the animation (the end of the music ends it).
-"$make_tone" data/lumokari2_tumelora_voices.ogg 30 || fail "cannot write the long music"
+"$tone" data/lumokari2_tumelora_voices.ogg 30 || fail "cannot write the long music"
 "$bin" w 2>"$work/err" &
-cleanup_pid=$!
-win=
-for _ in $(seq 150); do
-  win=$(xdotool search --name '^TUMELORA$' 2>/dev/null | head -n1)
-  [ -n "$win" ] && break
-  sleep 0.1
-done
-[ -n "$win" ] || fail "no player window"
-# Loading, the two-second pause and 1.5 s of playback, with room to spare.
-sleep 8
-kill -0 "$cleanup_pid" 2>/dev/null || fail "the player ended before the screenshot"
-xwd -silent -id "$win" >shot.xwd || fail "no screenshot"
-ffmpeg -v error -y -i shot.xwd -vf crop=1280:720:0:0 -pix_fmt rgb24 -f rawvideo shot.rgb \
-  || fail "cannot read the screenshot"
-xdotool key --window "$win" Escape 2>/dev/null || xdotool key Escape
-for _ in $(seq 100); do kill -0 "$cleanup_pid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$cleanup_pid" 2>/dev/null && fail "the player did not end on Escape"
-cleanup_pid=
+pid=$!
+windows_before=
+wait_window || fail "no player window"
+# Loading, the two-second pause and 1.5 s of playback: then the last frame shows.
+wait_running "$LIMIT" shows_last_frame
+case $? in
+  1) fail "the PNG's last frame is not the player's: $(cat "$work/cmp")" ;;
+  2) fail "the player ended before its last frame was photographed" ;;
+esac
+# And it rests there while the music goes on.
+stays_running 1 "before the end of its music"
+shows_last_frame || fail "the player did not rest on its last frame: $(cat "$work/cmp")"
+escape_ends_it
 
 # The PNG frame is the player's picture almost exactly, the MP4 frame within video's loss.
-"$tool" compare shot.rgb png.rgb 1280 720 2 >"$work/cmp" \
-  || fail "the PNG's last frame is not the player's: $(cat "$work/cmp")"
 "$tool" compare shot.rgb video.rgb 1280 720 12 >"$work/cmp" \
   || fail "the video's last frame is not the player's: $(cat "$work/cmp")"
 "$tool" compare shot.rgb first.rgb 1280 720 12 >/dev/null \
