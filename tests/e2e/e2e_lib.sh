@@ -130,7 +130,7 @@ launcher() {
 # e2e_args TUMELORA [TOOL [MAKE_TONE [SOURCE_DIR]]]: the programs a script is given ("" for one
 # it is not given): sets bin (the program's launcher), tool, tone and src.
 e2e_args() {
-  bin=$(launcher "$1")
+  bin=$(launcher "$1") || exit 1
   tool=
   tone=
   src=

@@ -134,7 +134,7 @@ for f in bin/tumelora share/tumelora/droid30.fnt share/tumelora/button.png \
          share/icons/hicolor/scalable/apps/tumelora.svg; do
   [ -e "$prefix/$f" ] || fail "not installed: $f"
 done
-installed=$(launcher "$prefix/bin/tumelora")
+installed=$(launcher "$prefix/bin/tumelora") || exit 1
 [ -x "$prefix/share/tumelora/psd-import" ] || fail "the import helper is not executable"
 grep -q '^Exec=tumelora' "$prefix/share/applications/tumelora.desktop" || fail "desktop entry without Exec"
 cd / || fail "no /"
