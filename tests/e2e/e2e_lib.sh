@@ -95,7 +95,7 @@ stays_running() {
 # is one), and a program that connects during the reset finds no display.
 start_display() {
   local fifo="$own/displayfd" n='' t
-  for t in Xvfb xdpyinfo xdotool xwininfo; do
+  for t in Xvfb xdpyinfo xdotool xwininfo xwd perl; do
     command -v "$t" >/dev/null || { echo "skipped: $t missing" >&2; exit 77; }
   done
   Xvfb -displayfd 3 -noreset -screen 0 "${1}x24" -nolisten tcp +extension GLX 3>"$fifo" \
@@ -216,9 +216,34 @@ wait_window() { wait_running "$LIMIT" new_window; }
 # window_size: the window's width and height.
 window_size() { xwininfo -id "$win" | awk '/^ *Width:/ { w = $2 } /^ *Height:/ { h = $2 } END { print w, h }'; }
 
-# pixel X Y...: the window's colours (RRGGBB) at the given points, one a line, all from one
-# picture of the window.
-pixel() { "$tool" pixels "$win" "$@"; }
+# pixel X Y...: the window's colours (RRGGBB) at the given points, one a line ("outside" for a
+# point off the window), all from one picture of the window. Read with xwd and perl: programs
+# that start in a moment on a busy machine, also in the sanitizer test stage (a wait polls
+# often, and the program does not wait for the test).
+pixel() {
+  xwd -silent -id "$win" 2>/dev/null | perl -e '
+    binmode STDIN;
+    my $d = do { local $/; <STDIN> } // exit 1;
+    my @h = unpack("N25", $d);
+    my ($size, $w, $h, $order, $bpp, $line, $colours) = @h[0, 4, 5, 7, 11, 12, 19];
+    exit 1 unless $size && ($bpp == 32 || $bpp == 24);
+    my @mask = @h[14 .. 16];
+    my @shift = map { my ($m, $s) = ($_, 0); $s++ while $m && !($m & (1 << $s)); $s } @mask;
+    my $base = $size + 12 * $colours;
+    while (my ($x, $y) = splice(@ARGV, 0, 2)) {
+      if ($x < 0 || $y < 0 || $x >= $w || $y >= $h) { print "outside\n"; next }
+      my $at = $base + $y * $line + $x * $bpp / 8;
+      my $v;
+      if ($bpp == 32) { $v = unpack($order ? "N" : "V", substr($d, $at, 4)) }
+      else {
+        my @b = unpack("C3", substr($d, $at, 3));
+        $v = $order ? ($b[0] << 16 | $b[1] << 8 | $b[2]) : ($b[2] << 16 | $b[1] << 8 | $b[0]);
+      }
+      printf "%02X%02X%02X\n", map {
+        my $max = $mask[$_] >> $shift[$_];
+        int((($v & $mask[$_]) >> $shift[$_]) * 255 / ($max || 1) + 0.5) } 0 .. 2;
+    }' "$@"
+}
 
 # near GOT WANT TOLERANCE: two colours RRGGBB differ by at most TOLERANCE in each channel.
 near() {
