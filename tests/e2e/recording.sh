@@ -6,8 +6,10 @@
 e2e_args "$1" "$2" "$3" "$4"
 start_display 1920x1200
 
-FRAMES=600
-new_run recording 30
+# Twenty seconds of frames and a minute of music: time for the test's steps on a busy machine
+# before playback ends, and for the take before the music does (its end ends the program).
+FRAMES=1200
+new_run recording 60
 actor a.png 80 80 FF0000 $FRAMES 4 4
 actor b.png 80 80 0000FF $FRAMES 10 4
 start_drawn
