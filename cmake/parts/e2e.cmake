@@ -12,5 +12,5 @@ foreach(script playback scene editing recording failures)
   add_test(NAME e2e_${script}
     COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/${script}.sh $<TARGET_FILE:tumelora>
       $<TARGET_FILE:e2e_tool> $<TARGET_FILE:make_tone> ${CMAKE_SOURCE_DIR})
-  set_tests_properties(e2e_${script} PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77)
+  set_tests_properties(e2e_${script} PROPERTIES TIMEOUT 900 SKIP_RETURN_CODE 77)
 endforeach()
