@@ -27,7 +27,11 @@ pid=
 xvfb=
 run=
 win=
+# The script's own shell: a child that bash forks for a command in the background runs this
+# trap too when a signal ends it before it has become the command, and must not clean up.
+e2e_shell=$BASHPID
 cleanup() {
+  [ "$BASHPID" = "$e2e_shell" ] || return
   if [ -n "$pid" ]; then kill -KILL "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; fi
   [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
   rm -rf "$own"
