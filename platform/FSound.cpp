@@ -410,14 +410,15 @@ bool tumeloraStreamHeardMs(FSOUND_STREAM* stream, double* ms) {
     if (!h.playing) return false;
     const int64_t from = h.handedFrom, count = h.handedCount;
     // The device takes the music at a steady rate from the origin on (a late audio callback
-    // does not hold the position back), but never beyond the last buffer handed over; what is
-    // heard now is that, less the frames still queued in the device.
+    // does not hold the position back); what is heard now is that, less the frames still
+    // queued in the device, but never beyond the end of the last buffer handed over: the
+    // device plays out what it holds while an audio callback is late, and nothing more.
     const int64_t nowNs = monotonicNs();
     const double since = static_cast<double>(nowNs - h.handedAtNs) * OUTPUT_RATE / 1e9;
     const double steady = static_cast<double>(nowNs - h.originNs) * OUTPUT_RATE / 1e9;
-    double frames = std::min(std::max(static_cast<double>(from) + since, steady),
-                             static_cast<double>(from + count)) -
-                    static_cast<double>(g_device.latencyFrames.load());
+    double frames = std::min(std::max(static_cast<double>(from) + since, steady) -
+                                 static_cast<double>(g_device.latencyFrames.load()),
+                             static_cast<double>(from + count));
     frames = std::max(frames, static_cast<double>(h.floor));
     if (h.epoch == stream->lastHeardEpoch) frames = std::max(frames, stream->lastHeardFrames);
     stream->lastHeardEpoch = h.epoch;
