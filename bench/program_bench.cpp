@@ -92,7 +92,8 @@ constexpr double STALL_MS = 200.0;
 constexpr int SYNC_TARGET_FRAMES = 1;
 constexpr int SOFTWARE_BUSY_TARGET_FRAMES = 2;
 constexpr unsigned SOFTWARE_BUSY_MAX_CORES = 2;
-// Music heard behind the wall clock over the playback that meets the target, in per cent.
+// Music heard behind the sound server's clock over the playback (silence the server played
+// because the music came late) that meets the target, in per cent.
 constexpr double MUSIC_BEHIND_MAX_PERCENT = 0.5;
 // Two clicks heard further apart on the server's clock than in the song by more than this
 // had silence between them (a dropout: the server got the music late), in ms.
@@ -124,12 +125,17 @@ constexpr size_t LONG_ITERATIONS_LISTED = 8;
 // Seconds of the monotonic clock.
 double now() { return bench::clockSeconds(CLOCK_MONOTONIC); }
 
+// Seconds of CPU the calling thread has used.
+double threadCpu() { return bench::clockSeconds(CLOCK_THREAD_CPUTIME_ID); }
+
 // What one iteration of the application's loop did, in ms: the time since the previous
 // iteration (its sleep, the window's events and the clock's reading), the fixed steps, the
-// drawing (-1: nothing drawn) and the benchmark's own hook after it.
+// drawing (-1: nothing drawn) and the benchmark's own hook after it; and the main thread's
+// CPU over the drawing (near the drawing's time: the thread worked, compiling a shader say;
+// far below it: the thread waited, for the rasteriser's threads, the X server or a core).
 struct Iteration {
     double at = 0;  // monotonic s when the steps began
-    double betweenMs = 0, stepsMs = 0, drawMs = -1, hookMs = 0;
+    double betweenMs = 0, stepsMs = 0, drawMs = -1, hookMs = 0, drawCpuMs = 0;
     int steps = 0;
     double totalMs() const { return betweenMs + stepsMs + std::max(drawMs, 0.0) + hookMs; }
 };
@@ -147,6 +153,7 @@ public:
         const double simulated = clock.simulatedTimeMs;
         const bool draw = Application::fixedUpdate();
         stepsEnd = now();
+        stepsEndCpu = threadCpu();
         current = Iteration{};
         current.at = t0;
         current.betweenMs = lastEnd > 0 ? (t0 - lastEnd) * 1000.0 : 0.0;
@@ -158,6 +165,7 @@ public:
     void afterRender() override {
         const double drawn = now();
         current.drawMs = (drawn - stepsEnd) * 1000.0;
+        current.drawCpuMs = (threadCpu() - stepsEndCpu) * 1000.0;
         if (onFrame) onFrame();
         const double end = now();
         current.hookMs = (end - drawn) * 1000.0;
@@ -171,11 +179,14 @@ private:
         if (longIterations && current.totalMs() > LONG_ITERATION_MS) longIterations->push_back(current);
     }
     Iteration current;
-    double stepsEnd = 0, lastEnd = 0;
+    double stepsEnd = 0, stepsEndCpu = 0, lastEnd = 0;
 };
 
-// Prints the longest of the long iterations with what they did (times from `start`, s).
+// Prints the longest of the long iterations after `start` (monotonic s) with what they did.
 void printLongIterations(const std::string& label, std::vector<Iteration> iterations, double start) {
+    iterations.erase(std::remove_if(iterations.begin(), iterations.end(),
+                                    [start](const Iteration& it) { return it.at < start; }),
+                     iterations.end());
     std::printf("sync (%s): %zu loop iterations took longer than %.0f ms\n", label.c_str(), iterations.size(),
                 LONG_ITERATION_MS);
     std::sort(iterations.begin(), iterations.end(),
@@ -183,9 +194,9 @@ void printLongIterations(const std::string& label, std::vector<Iteration> iterat
     for (size_t i = 0; i < iterations.size() && i < LONG_ITERATIONS_LISTED; ++i) {
         const Iteration& it = iterations[i];
         std::printf("sync (%s):   at %.2f s: %.1f ms = %.1f before the steps (sleep, events, clock) + %.1f for %d "
-                    "steps + %.1f drawing + %.1f the benchmark's reading\n",
+                    "steps + %.1f drawing (main thread's CPU %.1f) + %.1f the benchmark's reading\n",
                     label.c_str(), it.at - start, it.totalMs(), it.betweenMs, it.stepsMs, it.steps,
-                    std::max(it.drawMs, 0.0), it.hookMs);
+                    std::max(it.drawMs, 0.0), it.drawCpuMs, it.hookMs);
     }
 }
 
@@ -595,10 +606,11 @@ int runSync(double seconds, const std::string& label, double stallAt, bool busy)
                     distances[distances.size() * 99 / 100]);
     }
     const bool countOk = double(clicks.size()) >= MIN_HEARD_SHARE * double(expected) && clicks.size() <= expected + 2;
-    // The music heard against the wall clock, from the first click after the first second to
-    // the last: how far it fell behind, and the silence the server played between clicks (on
-    // its own clock) because the music came late.
-    double behindMs = 0, wallMs = 0, silenceMs = 0, longestDropoutMs = 0;
+    // The music heard against the clocks, from the first click after the first second to the
+    // last: how far it fell behind the server's clock (the silence the server played because
+    // the music came late: dropouts) and behind the wall clock (that, and the server's own
+    // rate; this one rests on the fitted timeline, which a starved listener can bend).
+    double behindMs = 0, wallMs = 0, behindServerMs = 0, serverMs = 0, silenceMs = 0, longestDropoutMs = 0;
     int dropouts = 0;
     {
         const ClickListener::Click* first = nullptr;
@@ -618,14 +630,19 @@ int runSync(double seconds, const std::string& label, double stallAt, bool busy)
             previous = &c;
         }
         if (first && previous) {
+            const double songSpan = double(previous->index - first->index) * CLICK_EVERY_MS;
             wallMs = (previous->t - first->t) * 1000.0;
-            behindMs = wallMs - double(previous->index - first->index) * CLICK_EVERY_MS;
+            behindMs = wallMs - songSpan;
+            serverMs = (previous->frame - first->frame) * 1000.0 / 44100.0;
+            behindServerMs = serverMs - songSpan;
         }
     }
-    const double behindPercent = wallMs > 0 ? behindMs * 100.0 / wallMs : 0.0;
-    std::printf("sync (%s): the music heard fell %+.1f ms behind the wall clock over %.1f s (%+.3f %%); %d dropouts "
-                "(silence between clicks) of %.1f ms in all, the longest %.1f ms\n",
-                label.c_str(), behindMs, wallMs / 1000.0, behindPercent, dropouts, silenceMs, longestDropoutMs);
+    const double behindPercent = serverMs > 0 ? behindServerMs * 100.0 / serverMs : 0.0;
+    std::printf("sync (%s): the music heard fell %+.1f ms behind the server's clock over %.1f s (%+.3f %%): %d "
+                "dropouts (silence between clicks) of %.1f ms in all, the longest %.1f ms; against the wall clock "
+                "%+.1f ms (%+.3f %%)\n",
+                label.c_str(), behindServerMs, serverMs / 1000.0, behindPercent, dropouts, silenceMs,
+                longestDropoutMs, behindMs, wallMs > 0 ? behindMs * 100.0 / wallMs : 0.0);
     std::printf("sync (%s): device buffers of %d frames (%.1f ms); audio callbacks at most %.1f ms apart; %llu found "
                 "the decoder behind\n",
                 label.c_str(), bufferFrames, bufferFrames * 1000.0 / 44100.0, longestCallbackGapMs,
@@ -648,10 +665,10 @@ int runSync(double seconds, const std::string& label, double stallAt, bool busy)
                                  label.c_str(), software ? "software" : "GPU"),
                    bench::format("%.2f", worst), "-", "-", bench::format("<= %.1f", targetFrames * FRAME_MS),
                    worstFrames <= targetFrames && countOk && counted > 0 ? "met" : "MISSED");
-        bench::row(bench::format("4 music heard behind the wall clock, %s, %%", label.c_str()),
+        bench::row(bench::format("4 music heard behind the sound server's clock (dropouts), %s, %%", label.c_str()),
                    bench::format("%+.3f (%d dropouts, %.0f ms)", behindPercent, dropouts, silenceMs), "-", "-",
                    bench::format("<= %.1f", MUSIC_BEHIND_MAX_PERCENT),
-                   behindPercent <= MUSIC_BEHIND_MAX_PERCENT && wallMs > 0 ? "met" : "MISSED");
+                   behindPercent <= MUSIC_BEHIND_MAX_PERCENT && serverMs > 0 ? "met" : "MISSED");
         return 0;
     }
     // Together again: from the end of the stall to the first click heard within one frame of
