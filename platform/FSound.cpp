@@ -17,11 +17,14 @@ using namespace fsound;
 namespace {
 
 // Frames per device buffer where someone hears the device (a sound server or a sound card):
-// about 93 ms at 44,100 Hz, the time a busy machine may keep the audio thread waiting before
-// the device runs dry. SDL asks for a time-critical audio thread, which a program without
-// privileges does not get; through PulseAudio with both cores busy (bench/run --only sync)
-// 1,024-frame buffers let the music fall 0.7-2.8 % behind the wall clock in dropouts, 4,096
-// 0-0.3 %.
+// about 93 ms at 44,100 Hz, about how long a busy machine may keep the audio thread waiting
+// before the device runs dry. SDL asks for a time-critical audio thread, which a program
+// without privileges does not get, and even a raised priority only counts against the
+// program's own threads where the scheduler shares the processor by session first. Measured
+// through PulseAudio with stress-ng --cpu 2 beside the program and other work on the machine
+// (load average 20-30, 30 s runs): with 1,024-frame buffers the server played silence for
+// 0.02-3.3 % of the time because the music came late (0.2-1.4 % with the audio thread at
+// nice -20), with 4,096 for 0-0.3 %.
 constexpr int HEARD_DEVICE_BUFFER_FRAMES = 4096;
 // Frames per device buffer on SDL's dummy and disk drivers, which no one hears: about 23 ms
 // (the disk driver pauses SDL_DISKAUDIODELAY after each buffer).
@@ -42,7 +45,7 @@ constexpr int64_t HEARD_ORIGIN_WINDOW_NS = 250'000'000;
 // Longest music accepted, in seconds (positions stay far inside int milliseconds).
 constexpr long long MAX_STREAM_SECONDS = 3 * 60 * 60;
 // Device buffers decoded before Play lets the device have the stream.
-constexpr int64_t PLAY_READY_BUFFERS = 2;
+constexpr int64_t PLAY_READY_BUFFERS = 1;
 // Longest wait of Play (and of tumeloraStreamRead per chunk) for the decoder, in ms.
 constexpr int DECODER_WAIT_MS = 1000;
 
@@ -299,7 +302,7 @@ int F_API FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream) {
         detach(stream);
         if (stream->position >= stream->frames) moveTo(stream, 0);
     }
-    // The first buffers are decoded before the device gets the stream (outside the lock).
+    // The first buffer is decoded before the device gets the stream (outside the lock).
     waitDecoded(stream, PLAY_READY_BUFFERS * g_device.bufferFrames, DECODER_WAIT_MS);
     DeviceLock lock;
     if (channel == FSOUND_FREE) {

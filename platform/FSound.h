@@ -25,7 +25,7 @@
 //   seeks (libvorbisfile's sample-exact seek; a converted stream starts its resampler a little
 //   earlier at a point where the two rates' sample grids meet, and drops the frames before
 //   the wanted one). FSOUND_Stream_Play waits on the calling thread (up to a second) until
-//   the first buffers are decoded, so music never starts with a gap.
+//   the first device buffer is decoded, so music never starts with a gap.
 // - The heard position (tumeloraStreamHeardMs): each audio callback records, without a lock
 //   that the calling thread could wait on, which frames it handed over and when (monotonic
 //   clock); the position heard at any moment is that record moved on by the time since, less

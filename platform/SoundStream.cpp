@@ -1,5 +1,7 @@
 #include "platform/SoundStream.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <chrono>
 
@@ -148,4 +150,6 @@ FSOUND_STREAM::~FSOUND_STREAM() {
 void FSOUND_STREAM::startDecoder(int channels, int rate) {
     ring.assign(static_cast<size_t>(fsound::RING_FRAMES) * 2, 0);
     decoderThread = std::thread(fsound::decodeLoop, this, channels, rate);
+    // Named, so that its share of the processor can be read off /proc/PID/task/*/comm.
+    pthread_setname_np(decoderThread.native_handle(), "music-decoder");
 }
