@@ -128,14 +128,27 @@ double now() { return bench::clockSeconds(CLOCK_MONOTONIC); }
 // Seconds of CPU the calling thread has used.
 double threadCpu() { return bench::clockSeconds(CLOCK_THREAD_CPUTIME_ID); }
 
+// Milliseconds of CPU time the machine's processors have lost to the host so far (steal time
+// of a virtual machine, all processors together; 0 where /proc/stat does not say).
+double stolenMs() {
+    std::FILE* f = std::fopen("/proc/stat", "r");
+    if (!f) return 0;
+    unsigned long long v[8] = {};
+    const int n = std::fscanf(f, "cpu %llu %llu %llu %llu %llu %llu %llu %llu", &v[0], &v[1], &v[2], &v[3], &v[4],
+                              &v[5], &v[6], &v[7]);
+    std::fclose(f);
+    return n == 8 ? double(v[7]) * 1000.0 / double(sysconf(_SC_CLK_TCK)) : 0.0;
+}
+
 // What one iteration of the application's loop did, in ms: the time since the previous
 // iteration (its sleep, the window's events and the clock's reading), the fixed steps, the
 // drawing (-1: nothing drawn) and the benchmark's own hook after it; and the main thread's
 // CPU over the drawing (near the drawing's time: the thread worked, compiling a shader say;
-// far below it: the thread waited, for the rasteriser's threads, the X server or a core).
+// far below it: the thread waited, for the rasteriser's threads, the X server or a core), and
+// the processor time the host took from the machine meanwhile (a virtual machine's steal).
 struct Iteration {
     double at = 0;  // monotonic s when the steps began
-    double betweenMs = 0, stepsMs = 0, drawMs = -1, hookMs = 0, drawCpuMs = 0;
+    double betweenMs = 0, stepsMs = 0, drawMs = -1, hookMs = 0, drawCpuMs = 0, stolenMs = 0;
     int steps = 0;
     double totalMs() const { return betweenMs + stepsMs + std::max(drawMs, 0.0) + hookMs; }
 };
@@ -176,10 +189,13 @@ private:
     // Closes the current iteration at `end` (s); keeps it when it was long.
     void finish(double end) {
         lastEnd = end;
+        const double stolen = stolenMs();
+        current.stolenMs = stolen - lastStolen;
+        lastStolen = stolen;
         if (longIterations && current.totalMs() > LONG_ITERATION_MS) longIterations->push_back(current);
     }
     Iteration current;
-    double stepsEnd = 0, stepsEndCpu = 0, lastEnd = 0;
+    double stepsEnd = 0, stepsEndCpu = 0, lastEnd = 0, lastStolen = 0;
 };
 
 // Prints the longest of the long iterations after `start` (monotonic s) with what they did.
@@ -194,9 +210,10 @@ void printLongIterations(const std::string& label, std::vector<Iteration> iterat
     for (size_t i = 0; i < iterations.size() && i < LONG_ITERATIONS_LISTED; ++i) {
         const Iteration& it = iterations[i];
         std::printf("sync (%s):   at %.2f s: %.1f ms = %.1f before the steps (sleep, events, clock) + %.1f for %d "
-                    "steps + %.1f drawing (main thread's CPU %.1f) + %.1f the benchmark's reading\n",
+                    "steps + %.1f drawing (main thread's CPU %.1f) + %.1f the benchmark's reading; the host took "
+                    "%.0f ms of processor time meanwhile\n",
                     label.c_str(), it.at - start, it.totalMs(), it.betweenMs, it.stepsMs, it.steps,
-                    std::max(it.drawMs, 0.0), it.drawCpuMs, it.hookMs);
+                    std::max(it.drawMs, 0.0), it.drawCpuMs, it.hookMs, it.stolenMs);
     }
 }
 
