@@ -30,6 +30,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -150,7 +151,82 @@ struct Iteration {
     double at = 0;  // monotonic s when the steps began
     double betweenMs = 0, stepsMs = 0, drawMs = -1, hookMs = 0, drawCpuMs = 0, stolenMs = 0;
     int steps = 0;
+    std::string drawingSeen;  // what DrawingWatch saw in a long drawing
     double totalMs() const { return betweenMs + stepsMs + std::max(drawMs, 0.0) + hookMs; }
+};
+
+// The first line of a file ("" when it cannot be read).
+std::string firstLine(const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "r");
+    if (!f) return "";
+    char line[256] = {};
+    const bool got = std::fgets(line, sizeof line, f) != nullptr;
+    std::fclose(f);
+    std::string text = got ? line : "";
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+    return text;
+}
+
+// Looks into a drawing that takes long, from a thread of its own, once it has lasted
+// LONG_ITERATION_MS: where the main thread waits (its kernel wait channel) and what the
+// rasteriser's threads are doing (R: runnable, waiting for a processor; S: asleep, with
+// their wait channel).
+class DrawingWatch {
+public:
+    DrawingWatch() : mainTask("/proc/self/task/" + std::to_string(gettid())), thread([this] { watch(); }) {}
+    ~DrawingWatch() {
+        quit = true;
+        thread.join();
+    }
+    DrawingWatch(const DrawingWatch&) = delete;
+    DrawingWatch& operator=(const DrawingWatch&) = delete;
+    // A drawing begins on the main thread.
+    void begin() {
+        std::lock_guard<std::mutex> lock(mutex);
+        seen.clear();
+        since = now();
+    }
+    // The drawing ended: what was seen in it ("" when it was short).
+    std::string end() {
+        std::lock_guard<std::mutex> lock(mutex);
+        since = 0;
+        return seen;
+    }
+
+private:
+    // Polling interval of the watching thread, in microseconds.
+    static constexpr useconds_t POLL_US = 5000;
+    void watch() {
+        double looked = 0;
+        while (!quit) {
+            usleep(POLL_US);
+            double drawing = 0;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                drawing = since;
+            }
+            if (drawing <= 0 || drawing == looked || (now() - drawing) * 1000.0 < LONG_ITERATION_MS) continue;
+            looked = drawing;
+            std::string text = "main thread waits in " + firstLine(mainTask + "/wchan");
+            for (const auto& task : fs::directory_iterator("/proc/self/task")) {
+                const std::string comm = firstLine(task.path().string() + "/comm");
+                if (comm.rfind("llvmpipe", 0) != 0) continue;
+                const std::string stat = firstLine(task.path().string() + "/stat");
+                const size_t close = stat.rfind(')');
+                const char state = close != std::string::npos && close + 2 < stat.size() ? stat[close + 2] : '?';
+                text += ", " + comm + " " + state;
+                if (state != 'R') text += " in " + firstLine(task.path().string() + "/wchan");
+            }
+            std::lock_guard<std::mutex> lock(mutex);
+            if (since == drawing) seen = text;
+        }
+    }
+    const std::string mainTask;
+    std::mutex mutex;
+    double since = 0;  // when the drawing began (monotonic s), 0: none; guarded by mutex
+    std::string seen;  // guarded by mutex
+    std::atomic<bool> quit{false};
+    std::thread thread;
 };
 
 // The application with a hook after every drawn frame; it keeps the iterations that took
@@ -173,12 +249,14 @@ public:
         current.stepsMs = (stepsEnd - t0) * 1000.0;
         current.steps = int(std::lround((clock.simulatedTimeMs - simulated) / FRAME_MS));
         if (!draw) finish(stepsEnd);
+        else if (longIterations) watch.begin();
         return draw;
     }
     void afterRender() override {
         const double drawn = now();
         current.drawMs = (drawn - stepsEnd) * 1000.0;
         current.drawCpuMs = (threadCpu() - stepsEndCpu) * 1000.0;
+        if (longIterations) current.drawingSeen = watch.end();
         if (onFrame) onFrame();
         const double end = now();
         current.hookMs = (end - drawn) * 1000.0;
@@ -196,6 +274,7 @@ private:
     }
     Iteration current;
     double stepsEnd = 0, stepsEndCpu = 0, lastEnd = 0, lastStolen = 0;
+    DrawingWatch watch;
 };
 
 // Prints the longest of the long iterations after `start` (monotonic s) with what they did.
@@ -214,6 +293,9 @@ void printLongIterations(const std::string& label, std::vector<Iteration> iterat
                     "%.0f ms of processor time meanwhile\n",
                     label.c_str(), it.at - start, it.totalMs(), it.betweenMs, it.stepsMs, it.steps,
                     std::max(it.drawMs, 0.0), it.drawCpuMs, it.hookMs, it.stolenMs);
+        if (!it.drawingSeen.empty())
+            std::printf("sync (%s):     %.0f ms into the drawing: %s\n", label.c_str(), LONG_ITERATION_MS,
+                        it.drawingSeen.c_str());
     }
 }
 
