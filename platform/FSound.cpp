@@ -109,6 +109,18 @@ void detach(FSOUND_STREAM* stream) {
     stream->heard.write(heard);
 }
 
+// The position heard at nowNs by the record h if the device kept taking music at a steady rate
+// (a late audio callback does not hold it back), in frames: the music handed over, moved on
+// from the origin, less the frames still queued in the device. The device cannot play beyond
+// the end of what it was handed (h.handedFrom + h.handedCount); where this passes that end,
+// the device ran dry.
+double steadyHeardFrames(const Heard& h, int64_t nowNs) {
+    const double since = static_cast<double>(nowNs - h.handedAtNs) * OUTPUT_RATE / 1e9;
+    const double steady = static_cast<double>(nowNs - h.originNs) * OUTPUT_RATE / 1e9;
+    return std::max(static_cast<double>(h.handedFrom) + since, steady) -
+           static_cast<double>(g_device.latencyFrames.load());
+}
+
 // The audio callback: reports streams whose last frame went out in the previous buffer, then
 // mixes every playing stream into this one (saturating 16-bit sums).
 void SDLCALL audioCallback(void*, Uint8* out, int len) {
@@ -142,7 +154,12 @@ void SDLCALL audioCallback(void*, Uint8* out, int len) {
         musicFrames = std::max(musicFrames, n);
         const bool ended = s->position >= s->frames;
         const int64_t origin = nowNs - from * NS_PER_SECOND / OUTPUT_RATE;
-        if (s->originEpoch != s->heardEpoch) {
+        // A device that ran dry since the last callback goes on from here, later than the
+        // origin says: the origin starts afresh (the earlier one would put the heard position
+        // ahead of the music by the silence).
+        const Heard last = s->heard.read();
+        const bool ranDry = steadyHeardFrames(last, nowNs) > static_cast<double>(last.handedFrom + last.handedCount);
+        if (s->originEpoch != s->heardEpoch || ranDry) {
             s->originEpoch = s->heardEpoch;
             s->originOlderNs = s->originNewerNs = origin;
             s->originBucketNs = nowNs;
@@ -153,7 +170,7 @@ void SDLCALL audioCallback(void*, Uint8* out, int len) {
         } else {
             s->originNewerNs = std::min(s->originNewerNs, origin);
         }
-        s->heard.write({s->heardEpoch, !ended, s->heard.read().floor, from, n, nowNs,
+        s->heard.write({s->heardEpoch, !ended, last.floor, from, n, nowNs,
                         std::min(s->originOlderNs, s->originNewerNs)});
         if (ended) {
             s->playing = false;
@@ -412,16 +429,8 @@ bool tumeloraStreamHeardMs(FSOUND_STREAM* stream, double* ms) {
     const Heard h = stream->heard.read();
     if (!h.playing) return false;
     const int64_t from = h.handedFrom, count = h.handedCount;
-    // The device takes the music at a steady rate from the origin on (a late audio callback
-    // does not hold the position back); what is heard now is that, less the frames still
-    // queued in the device, but never beyond the end of the last buffer handed over: the
-    // device plays out what it holds while an audio callback is late, and nothing more.
-    const int64_t nowNs = monotonicNs();
-    const double since = static_cast<double>(nowNs - h.handedAtNs) * OUTPUT_RATE / 1e9;
-    const double steady = static_cast<double>(nowNs - h.originNs) * OUTPUT_RATE / 1e9;
-    double frames = std::min(std::max(static_cast<double>(from) + since, steady) -
-                                 static_cast<double>(g_device.latencyFrames.load()),
-                             static_cast<double>(from + count));
+    // The device plays out what it holds while an audio callback is late, and nothing more.
+    double frames = std::min(steadyHeardFrames(h, monotonicNs()), static_cast<double>(from + count));
     frames = std::max(frames, static_cast<double>(h.floor));
     if (h.epoch == stream->lastHeardEpoch) frames = std::max(frames, stream->lastHeardFrames);
     stream->lastHeardEpoch = h.epoch;
