@@ -30,8 +30,8 @@
 //   that the calling thread could wait on, which frames it handed over and when (monotonic
 //   clock); the position heard at any moment is that record moved on by the time since, less
 //   the device's output latency, never beyond the end of what was handed over (a device whose
-//   audio callback is late plays out what it holds, and no more), and never earlier than a
-//   value already reported. SDL does not report the latency: FSound.cpp estimates it
+//   audio callback is late plays out what it holds, and no more; one that ran dry goes on from
+//   its next callback), and never earlier than a value already reported. SDL does not report the latency: FSound.cpp estimates it
 //   (LATENCY_BUFFERS, from the synchronisation benchmark), and the environment variable
 //   TUMELORA_AUDIO_LATENCY_MS (read by FSOUND_Init) sets it for a device that lags more.
 // - End of stream: when the mixer has copied a playing stream's last frame into a device buffer,
