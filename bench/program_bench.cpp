@@ -582,6 +582,8 @@ int runSync(double seconds, const std::string& label, double stallAt, bool busy)
     int bufferFrames = 0;
     double longestCallbackGapMs = 0;
     uint64_t starvedAtStart = 0, starved = 0;
+    // Processor time the host took from the machine over the playback (steal), in ms.
+    double stolenAtStart = 0, stolenDuring = 0;
     std::thread stall;
     const bool ok = runLikeProgram([&](BenchApplication* app, MainState* state) {
         app->onFrame = [&, app, state] {
@@ -605,7 +607,9 @@ int runSync(double seconds, const std::string& label, double stallAt, bool busy)
                 songMs = FSOUND_Stream_GetLengthMs(musicStream);
                 tumeloraSoundTakeLongestCallbackGapMs();
                 starvedAtStart = tumeloraSoundStarvedCallbacks();
+                stolenAtStart = stolenMs();
             }
+            stolenDuring = stolenMs() - stolenAtStart;
             longestCallbackGapMs = std::max(longestCallbackGapMs, tumeloraSoundTakeLongestCallbackGapMs());
             starved = tumeloraSoundStarvedCallbacks() - starvedAtStart;
             bufferFrames = tumeloraSoundBufferFrames();
@@ -752,6 +756,8 @@ int runSync(double seconds, const std::string& label, double stallAt, bool busy)
         busy && software && cores <= SOFTWARE_BUSY_MAX_CORES ? SOFTWARE_BUSY_TARGET_FRAMES : SYNC_TARGET_FRAMES;
     std::printf("sync (%s): OpenGL renderer %s (%s), %u cores: the target is %d frame%s\n", label.c_str(),
                 renderer.c_str(), software ? "software" : "GPU", cores, targetFrames, targetFrames > 1 ? "s" : "");
+    std::printf("sync (%s): the host took %.1f %% of the processors' time over the playback (steal)\n", label.c_str(),
+                played > 0 && cores > 0 ? stolenDuring * 100.0 / (played * cores) : 0.0);
     printLongIterations(label, longIterations, start);
     if (stallAt <= 0 && label == "idle machine") {
         const long hwm = bench::statusKiB("VmHWM");
