@@ -24,7 +24,7 @@ namespace {
 // through PulseAudio with stress-ng --cpu 2 beside the program and other work on the machine
 // (load average 20-30, 30 s runs): with 1,024-frame buffers the server played silence for
 // 0.02-3.3 % of the time because the music came late (0.2-1.4 % with the audio thread at
-// nice -20), with 4,096 for 0-0.3 %.
+// nice -20), with 4,096 for 0-0.4 %.
 constexpr int HEARD_DEVICE_BUFFER_FRAMES = 4096;
 // Frames per device buffer on SDL's dummy and disk drivers, which no one hears: about 23 ms
 // (the disk driver pauses SDL_DISKAUDIODELAY after each buffer).
