@@ -5,7 +5,9 @@
 // How it works:
 // - FSOUND_Init opens one SDL audio device at SOUND_MIX_RATE, stereo, signed 16-bit native-endian
 //   samples, with an audio callback; SDL converts to the hardware's format if it differs, so the
-//   device (and SDL's `disk` driver file) always receives exactly that format.
+//   device (and SDL's `disk` driver file) always receives exactly that format. Its buffers are
+//   long enough for a busy machine where someone hears the device (a sound server, a card;
+//   FSound.cpp says how long and why), and 1024 frames on SDL's dummy and disk drivers.
 // - FSOUND_Stream_Open checks every Ogg page of the file (checksums, no truncation, an
 //   end-of-stream page) by reading it once in small chunks, opens it with libvorbisfile and
 //   learns its length; nothing is decoded yet and the file's bytes are not kept in memory (a
@@ -14,20 +16,22 @@
 // - Decoding happens while the music plays, on one decoder thread per stream: it decodes with
 //   libvorbisfile, converts other rates with libsamplerate (and other channel counts by a fixed
 //   down-mix) to the mix rate in stereo 16-bit, and keeps a ring buffer of about 1.5 s ahead of the
-//   stream's position filled. The ring buffer has its own mutex, held only to copy samples in
-//   or out; file reading and decoding happen outside every lock, so the audio callback never
-//   waits for them. If the ring runs dry (the machine is very busy) the callback hands over
-//   silence without moving the position, so no music is skipped.
+//   stream's position filled. The decoder writes and the audio callback reads the ring without
+//   waiting for each other (SoundStream.h), so the audio callback takes no lock but the device's
+//   own and never waits for decoding, the calling thread or drawing. If the ring runs dry (the
+//   machine is very busy) the callback hands over silence without moving the position, so no
+//   music is skipped.
 // - FSOUND_Stream_SetTime is exact to the sample: it empties the ring buffer and the decoder
 //   seeks (libvorbisfile's sample-exact seek; a converted stream starts its resampler a little
 //   earlier at a point where the two rates' sample grids meet, and drops the frames before
 //   the wanted one). FSOUND_Stream_Play waits on the calling thread (up to a second) until
-//   the first buffers are decoded, so music never starts with a gap.
+//   the first device buffer is decoded, so music never starts with a gap.
 // - The heard position (tumeloraStreamHeardMs): each audio callback records, without a lock
 //   that the calling thread could wait on, which frames it handed over and when (monotonic
-//   clock); the position heard at any moment is that record moved on by the time since,
-//   capped at what was handed over, less the device's output latency, and never earlier
-//   than a value already reported. SDL does not report the latency: FSound.cpp estimates it
+//   clock); the position heard at any moment is that record moved on by the time since, less
+//   the device's output latency, never beyond the end of what was handed over (a device whose
+//   audio callback is late plays out what it holds, and no more; one that ran dry goes on from
+//   its next callback), and never earlier than a value already reported. SDL does not report the latency: FSound.cpp estimates it
 //   (LATENCY_BUFFERS, from the synchronisation benchmark), and the environment variable
 //   TUMELORA_AUDIO_LATENCY_MS (read by FSOUND_Init) sets it for a device that lags more.
 // - End of stream: when the mixer has copied a playing stream's last frame into a device buffer,
@@ -131,6 +135,17 @@ uint64_t tumeloraSoundFramesPlayed();
 uint64_t tumeloraSoundMusicFramesPlayed();
 // How many end callbacks have run since FSOUND_Init.
 uint64_t tumeloraSoundEndCallbacksRun();
+// True while the device hands the sound to a listener (a sound server or a sound card); false
+// without a device and on SDL's dummy and disk drivers, which play to no one.
+bool tumeloraSoundIsHeard();
+// Frames per device buffer (larger where the device is heard, see FSound.cpp), 0 without a device.
+int tumeloraSoundBufferFrames();
+// Audio callbacks since FSOUND_Init that found less decoded music than they needed (the
+// decoder fell behind; silence went out in its place, the position stayed).
+uint64_t tumeloraSoundStarvedCallbacks();
+// The longest time between two audio callbacks since the last call (or FSOUND_Init), in ms;
+// the next call measures from now on.
+double tumeloraSoundTakeLongestCallbackGapMs();
 // The stream's position in frames at the mix rate (the next frame to hand over), 0 for null.
 int64_t tumeloraStreamPositionFrames(FSOUND_STREAM* stream);
 // The stream's position in milliseconds (rounded down), 0 for null.

@@ -166,9 +166,9 @@ protected:
     // Moves the music to the time of the current frame; at or past its end the music stops
     // there, silent, without ending the program.
     void seekMusicToCurrentFrame();
-    // The fixed-step clock's time source while the music plays with playback or recording:
-    // the heard music, placed so that the frame shown is the one nearest to it. False
-    // otherwise (the tick clock runs).
+    // The fixed-step clock's time source while the music plays with playback or recording on
+    // a device someone hears: the heard music, placed so that the frame shown is the one
+    // nearest to it. False otherwise, also on SDL's dummy and disk drivers (the tick clock runs).
     bool musicClock(double* ms);
     // The property rows of the selected actor and its "Reset>>" row.
     void runPropertyRows(float ox, float oy, float thumbH, float rowH, float rowStep);

@@ -251,7 +251,10 @@ void MainState::leave() {
 
 bool MainState::musicClock(double* ms) {
     double heardMs = 0.0;
-    if (!app || !(playing || recording) || !tumeloraStreamHeardMs(musicStream, &heardMs)) return false;
+    // Nothing is heard on SDL's dummy or disk driver: their position follows no listener's
+    // clock, so the tick clock runs.
+    if (!app || !(playing || recording) || !tumeloraSoundIsHeard() || !tumeloraStreamHeardMs(musicStream, &heardMs))
+        return false;
     *ms = musicClockMs(app->clock.simulatedTimeMs, heardMs, currentFrame);
     return true;
 }
