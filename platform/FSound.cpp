@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "platform/SoundDecoder.h"
 #include "platform/SoundStream.h"
@@ -102,9 +103,14 @@ void SDLCALL audioCallback(void*, Uint8* out, int len) {
     int64_t musicFrames = 0;
     for (FSOUND_STREAM* s : g_device.channels) {
         if (s == nullptr || !s->playing) continue;
-        const int64_t from = s->position;
-        const int64_t n = take(s, dst, std::min<int64_t>(frames, s->frames - s->position), true);
-        musicFrames = std::max(musicFrames, n);
+        // A lead-in is silence standing for the frames before the position.
+        const int64_t from = s->position - s->leadIn;
+        const int64_t lead = std::min<int64_t>(frames, s->leadIn);
+        s->leadIn -= lead;
+        const int64_t n =
+            lead + take(s, dst + lead * OUTPUT_CHANNELS, std::min<int64_t>(frames - lead, s->frames - s->position), true);
+        if (!s->clicks.empty()) mixClicks(dst, from, n, s->clicks);
+        musicFrames = std::max(musicFrames, n - lead);
         const bool ended = s->position >= s->frames;
         const int64_t origin = nowNs - from * NS_PER_SECOND / OUTPUT_RATE;
         if (s->originEpoch != s->heardEpoch) {
@@ -274,8 +280,8 @@ int F_API FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream) {
     g_device.channels[channel] = stream;
     ++stream->heardEpoch;
     const int64_t nowNs = monotonicNs();
-    stream->heard.write(stream->heardEpoch, true, stream->position, stream->position, 0, nowNs,
-                        nowNs - stream->position * NS_PER_SECOND / OUTPUT_RATE);
+    const int64_t start = stream->position - stream->leadIn;
+    stream->heard.write(stream->heardEpoch, true, start, start, 0, nowNs, nowNs - start * NS_PER_SECOND / OUTPUT_RATE);
     g_error = FSOUND_ERR_NONE;
     return channel;
 }
@@ -284,6 +290,7 @@ signed char F_API FSOUND_Stream_Stop(FSOUND_STREAM* stream) {
     if (stream == nullptr) return fail(FSOUND_ERR_INVALID_PARAM);
     DeviceLock lock;
     detach(stream);
+    stream->leadIn = 0;
     g_error = FSOUND_ERR_NONE;
     return true;
 }
@@ -399,4 +406,25 @@ bool tumeloraStreamIsPlaying(FSOUND_STREAM* stream) {
     if (stream == nullptr) return false;
     DeviceLock lock;
     return stream->playing;
+}
+
+bool tumeloraStreamSetClicks(FSOUND_STREAM* stream, const SoundClick* clicks, int count) {
+    if (stream == nullptr || count < 0 || (count > 0 && clicks == nullptr)) return false;
+    std::vector<SoundClick> copy(clicks, clicks + count);
+    DeviceLock lock;
+    stream->clicks.swap(copy);
+    return true;
+}
+
+bool tumeloraStreamSetLeadIn(FSOUND_STREAM* stream, int64_t frames) {
+    if (stream == nullptr || frames < 0) return false;
+    DeviceLock lock;
+    stream->leadIn = frames;
+    return true;
+}
+
+bool tumeloraSoundHeard() {
+    if (g_device.id == 0) return false;
+    const char* driver = SDL_GetCurrentAudioDriver();
+    return driver != nullptr && std::strcmp(driver, "dummy") != 0;
 }

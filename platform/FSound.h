@@ -49,6 +49,7 @@
 
 #include <cstdint>
 
+#include "platform/SoundClicks.h"
 #include "platform/Timebase.h"
 
 #define F_API
@@ -150,3 +151,15 @@ bool tumeloraStreamHeardMs(FSOUND_STREAM* stream, double* ms);
 void tumeloraSoundStallDevice(int ms);
 // True while the stream is playing (until its last frame has been handed over or it is stopped).
 bool tumeloraStreamIsPlaying(FSOUND_STREAM* stream);
+// Clicks mixed into the stream's sound at frames of the stream (a lead-in's frames count on
+// below the position it leads into), replacing those set before; count 0 removes them. True
+// unless the stream is null or count is negative.
+bool tumeloraStreamSetClicks(FSOUND_STREAM* stream, const SoundClick* clicks, int count);
+// The next FSOUND_Stream_Play starts with `frames` frames of silence (and the clicks within
+// them) before the stream's position, heard as the positions before it (negative ms at the
+// start of the music); FSOUND_Stream_Stop drops what is left of it. True unless the stream is
+// null or frames is negative.
+bool tumeloraStreamSetLeadIn(FSOUND_STREAM* stream, int64_t frames);
+// True when the sound goes to a device a person may hear: false without a device and with
+// SDL's dummy driver, which only consumes buffers at an uneven pace.
+bool tumeloraSoundHeard();

@@ -57,6 +57,9 @@ struct FSOUND_STREAM {
     int channel = -1;
     FSOUND_STREAMCALLBACK endCallback = nullptr;
     void* endUserData = nullptr;
+    // Silence still to hand over before the position (a lead-in), and the clicks mixed in.
+    int64_t leadIn = 0;
+    std::vector<SoundClick> clicks;
 
     // The ring buffer: frames [ringStart, ringStart + ringCount) of the music, frame f at index
     // f % RING_FRAMES. ringStart equals position. Guarded by ringMutex.
