@@ -90,6 +90,7 @@ bool MainState::init() {
 
     mousePosition.set(app->screenWidth() / 2, app->screenHeight() / 2);
 
+    loadSettings();
     scanActors();
 
     for (const Actor* actor : actors)
@@ -158,6 +159,13 @@ void MainState::createActor(const char* fileName) {
         reportLoadProblem(actor->dataPath() + " is " + actor->trackProblem);
 }
 
+void MainState::loadSettings() {
+    settingsPath = userSettingsPath();
+    settings = loadUserSettings(settingsPath);
+    if (!settings.problem.empty()) reportLoadProblem(settings.problem);
+    audioDelayMs = audioDelayOverridden ? audioDelayOverride : settings.settings.audioDelayMs;
+}
+
 void MainState::reportLoadProblem(const std::string& problem) {
     loadProblems.push_back(problem);
     std::fprintf(stderr, "tumelora: %s\n", problem.c_str());
@@ -206,9 +214,16 @@ void MainState::leave() {
     if (extension) extension->leave();
 }
 
+bool MainState::heardMusicMs(double* ms) const {
+    double heard = 0.0;
+    if (!tumeloraSoundHeard() || !tumeloraStreamHeardMs(musicStream, &heard)) return false;
+    *ms = heard - audioDelayMs;
+    return true;
+}
+
 bool MainState::musicClock(double* ms) {
     double heardMs = 0.0;
-    if (!app || !(playing || recording) || !tumeloraStreamHeardMs(musicStream, &heardMs)) return false;
+    if (!app || !(playing || recording) || !heardMusicMs(&heardMs)) return false;
     *ms = musicClockMs(app->clock.simulatedTimeMs, heardMs, currentFrame);
     return true;
 }
