@@ -65,11 +65,15 @@ void Editor::enter() {
     // already said on stderr) stay on the status line.
     for (const std::string& problem : play.loadProblems()) status.warn(problem);
     for (const std::string& message : play.rig().messages()) status.warn(message);
+    performerDelay = play.settings().settings.performerDelayMs;
     restoreRecovery();
 }
 
 void Editor::leave() {
     if (play.app()) play.app()->setCloseGuard(nullptr);
+    // A take that runs as the program ends keeps every frame it holds.
+    if (calibration) endCalibration(false);
+    endTake(false);
     if (hasUnsavedEdits() && !discardConfirmed) {
         writeRecovery();
         writer.finish();
@@ -82,6 +86,7 @@ void Editor::leave() {
 }
 
 void Editor::shutdown() {
+    sampler.stop();
     wave.stop();
     beatLoader.cancel();
     writer.finish();
@@ -91,6 +96,9 @@ bool Editor::hasUnsavedEdits() const { return dirty || play.recording(); }
 
 void Editor::afterUpdate() {
     takeBeats();
+    if (countInRunning) watchCountIn();
+    if (calibration) watchCalibration();
+    feedTake(false);
     const u32 t = now();
     if (play.recording()) {
         if (int32_t(t - nextTakeWrite) >= 0) {
@@ -149,6 +157,16 @@ bool Editor::stepHistory(bool forward) {
     play.rig().restore(rig);
     if (play.currentFrame() > play.frameCount() - 1) play.setCurrentFrame(play.frameCount() - 1);
     play.setDraggedActor(nullptr);
+    if (savedKnown && history.position() == savedPosition) {
+        // Back to what the files hold: nothing is unsaved, and there is nothing to recover.
+        dirty = false;
+        recoveryDue = false;
+        quitArmed = false;
+        status.setPrompt("");
+        writer.remove();
+        play.rig().removeRecovery();
+        return true;
+    }
     markUnsaved();
     return true;
 }
@@ -172,6 +190,8 @@ void Editor::save() {
     }
     status.tell(line);
     dirty = false;
+    savedPosition = history.position();
+    savedKnown = true;
     recoveryDue = false;
     quitArmed = false;
     status.setPrompt("");

@@ -5,6 +5,7 @@
 
 #include "actors/Actor.h"
 #include "editor/Editor.h"
+#include "platform/Ticks.h"
 #include "states/PropertyRows.h"
 
 using namespace irr;
@@ -36,7 +37,19 @@ bool Editor::runCommand(EditorCommand command, const SEvent::SKeyInput& key) {
         case EditorCommand::Save: save(); return true;
         case EditorCommand::Undo: undo(); return true;
         case EditorCommand::Redo: redo(); return true;
-        case EditorCommand::PlayStop: togglePlayback(); return true;
+        case EditorCommand::PlayStop:
+            // While a calibration runs, Space is its tap.
+            if (calibration)
+                tapCalibration();
+            else
+                togglePlayback();
+            return true;
+        case EditorCommand::CountIn:
+            countInOn = !countInOn;
+            status.tell(countInOn ? "Count-in on: one bar of clicks, two a beat, before each take"
+                                  : "Count-in off: takes start at once");
+            return true;
+        case EditorCommand::Calibrate: startCalibration(); return true;
         case EditorCommand::RecStop: toggleRecording(); return true;
         case EditorCommand::Rewind: seek(0); return true;
         case EditorCommand::Help: showHelp = !showHelp; return true;
@@ -85,7 +98,18 @@ void Editor::mouseDown(const SEvent::SMouseInput* mouse) {
     if (!play.uiOwnsMouse() && layout.wave.contains(x, y)) seek(int(std::floor(frameAtX(x))));
     // The drag starts anywhere on the stage; it need not be on the actor.
     if (play.selectedActor() && onStage) play.setDraggedActor(play.selectedActor());
-    play.rigPress(mouse);  // the right button or Shift turns
+    keepPointerEvent(mouse->X, mouse->Y, true);
+    if (take) {
+        // In a take the drag's frames are written as the pointer's path reaches their moments.
+        if (play.draggedActor()) {
+            takeDrags.push_back(TakeDrag{play.draggedActor(), StateAccess::turnsOnPress(mouse)});
+            take->beginDrag(steadyClockMs());
+        } else if (!play.uiOwnsMouse() && !showHelp) {
+            (onStage ? takePressUnselected : takePressOffStage) = true;
+        }
+    } else {
+        play.rigPress(mouse);  // the right button or Shift turns
+    }
     play.setPressPosition(mouse->X, mouse->Y);
     lastScene = scenePoint(mouse->X, mouse->Y);
     scrubMusic();
@@ -95,20 +119,26 @@ void Editor::mouseMove(const SEvent::SMouseInput* mouse) {
     play.ui().setMousePosition(mouse->X, mouse->Y);
     if (play.ui().isMouseDown()) runPanel(false);
     const core::vector2df p = scenePoint(mouse->X, mouse->Y);
-    // A turn, or a move of an actor with a parent or children, goes through the rig.
-    if (play.draggedActor() && (play.playing() || !play.rigDrag(lastScene, p))) dragSelection(p - lastScene);
+    keepPointerEvent(mouse->X, mouse->Y, play.ui().isMouseDown());
+    // A turn, or a move of an actor with a parent or children, goes through the rig; in a take
+    // the frames are written from the pointer's path instead.
+    if (!take && play.draggedActor() && (play.playing() || !play.rigDrag(lastScene, p)))
+        dragSelection(p - lastScene);
     lastScene = p;
     play.setMousePosition(mouse->X, mouse->Y);
     scrubMusic();
 }
 
 void Editor::mouseUp(const SEvent::SMouseInput* mouse) {
+    keepPointerEvent(mouse->X, mouse->Y, false);
+    if (take) take->endDrag(steadyClockMs());
     play.ui().setMousePosition(mouse->X, mouse->Y);
     play.ui().releaseMouse();
     runPanel(false);
     scrubMusic();
     play.setDraggedActor(nullptr);
-    play.rig().endDrag();
+    // A take's drag ends in the rig once its last frame is written.
+    if (!take) play.rig().endDrag();
     settleEdit();
     if (play.playing() || play.uiOwnsMouse() || !onStage) return;
     const float dx = f32(mouse->X - play.pressPosition().X);

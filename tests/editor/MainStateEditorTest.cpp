@@ -77,6 +77,8 @@ protected:
         enableEditing(state);
         ASSERT_TRUE(initState());
         state.enter();
+        // The test's events are made up: the window's own pointer never moves.
+        editor().takePointerFromEvents();
         click(wx(2.f, 3.f), wy(2.f, 3.f));
         ASSERT_EQ(play.selectedActor(), play.actors()[0]);
     }
