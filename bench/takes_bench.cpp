@@ -12,7 +12,9 @@
 // stage pixels, 160), --moves-per-second N (125), --time-scale S (music seconds per wall-clock
 // second while recording: 1, or 0.5 for a half-speed take), --expected-offset-ms MS (the shift
 // of a take the program is expected to apply, e.g. a performer's calibration: frames are then
-// compared with the hand MS earlier), --label TEXT, --log FILE (where take writes its log).
+// compared with the hand MS earlier), --reference-latency-ms MS (the latency fitted to a take
+// without that shift, in the same conditions: the row then says how far this take is shifted
+// from it, against the expected offset), --label TEXT, --log FILE (where take writes its log).
 //
 // The comparison: frame f of the take is compared with the pointer's path (stage pixels,
 // interpolated between the logged moves) at the wall-clock time rec + d + f / (60 x scale),
@@ -81,6 +83,8 @@ constexpr double TARGET_RMS_PERCENT = 1.5;
 constexpr int TARGET_STEP_BACKS = 0;
 constexpr int TARGET_HELD_RUN = 2;
 constexpr double TARGET_RATE_PERCENT = 0.5;
+// A take shifted by a performer's delay lies this far (ms) from the expected shift at most.
+constexpr double TARGET_SHIFT_MS = 20.0;
 // A frame's motion counts (for stepping back, and as the hand's motion that a held frame
 // misses) beyond this many stage pixels; a frame is held when it moved less than HELD_PX.
 constexpr double MOTION_TOLERANCE_PX = 0.5;
@@ -127,6 +131,7 @@ struct Options {
     double movesPerSecond = DEFAULT_MOVES_PER_SECOND;  // pointer moves sent a second
     double timeScale = 1.0;                            // music seconds per wall-clock second
     double expectedOffsetMs = 0.0;                     // shift the take should carry
+    double referenceLatencyMs = NAN;                   // a take's latency without the shift
     std::string label = "idle";                        // names the rows
     std::string log;                                   // where take writes its log
 };
@@ -425,6 +430,8 @@ int report(const TakeLog& log, const Track& track, const Options& o) {
     if (stepSpan > 0 && lastMoved > firstMoved)
         std::printf("takes (%s): frames %zu..%zu moved, over %.3f s of the hand's steps: %.2f frames a second\n",
                     o.label.c_str(), firstMoved, lastMoved, stepSpan, double(lastMoved - firstMoved) / stepSpan);
+    // For bench/run: the latency, to compare a shifted take with.
+    std::printf("takes (%s): latency-ms %.1f\n", o.label.c_str(), fig.latencyMs);
     if (log.rec + fig.latencyMs / 1000.0 > log.press.t + REST_AFTER_PRESS_S)
         std::printf("takes (%s): warning: frame 0 lies after the hand began to move: the take started late\n",
                     o.label.c_str());
@@ -443,6 +450,14 @@ int report(const TakeLog& log, const Track& track, const Options& o) {
     bench::row(bench::format("6 take: frames per wall-clock second vs %.0f, %s, %%", nominalRate, label),
                bench::format("%+.2f", ratePercent), "-", "-", bench::format("within %.1f", TARGET_RATE_PERCENT),
                std::fabs(ratePercent) <= TARGET_RATE_PERCENT ? "met" : "MISSED");
+    if (!std::isnan(o.referenceLatencyMs)) {
+        const double shift = fig.latencyMs - o.referenceLatencyMs;
+        bench::row(bench::format("6 take: shift by the performer's delay of %.0f ms (settings), %s, ms",
+                                 o.expectedOffsetMs, label),
+                   bench::format("%.1f", shift), "-", "-",
+                   bench::format("%.0f +- %.0f", o.expectedOffsetMs, TARGET_SHIFT_MS),
+                   std::fabs(shift - o.expectedOffsetMs) <= TARGET_SHIFT_MS ? "met" : "MISSED");
+    }
     return 0;
 }
 
@@ -734,6 +749,7 @@ bool parseOptions(int argc, char** argv, int first, Options& o) {
         else if (name == "--moves-per-second") o.movesPerSecond = std::atof(v);
         else if (name == "--time-scale") o.timeScale = std::atof(v);
         else if (name == "--expected-offset-ms") o.expectedOffsetMs = std::atof(v);
+        else if (name == "--reference-latency-ms") o.referenceLatencyMs = std::atof(v);
         else if (name == "--label") o.label = v;
         else if (name == "--log") o.log = v;
         else return false;
@@ -747,7 +763,7 @@ int usage() {
     std::fprintf(stderr,
                  "usage: bench_takes take DATA_DIR ACTOR [options] | analyse LOG DATA_FILE [options]\n"
                  "options: --seconds S --hz F --swing PX --moves-per-second N --time-scale S\n"
-                 "         --expected-offset-ms MS --label TEXT --log FILE\n");
+                 "         --expected-offset-ms MS --reference-latency-ms MS --label TEXT --log FILE\n");
     return 2;
 }
 

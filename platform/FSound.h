@@ -35,6 +35,11 @@
 //   the device) the end callback runs once, on the audio thread, under the device lock. Stop,
 //   Close and FSOUND_Close cancel an end callback that has not run yet, so it never runs after
 //   them. The callback must be short and must not call back into this layer.
+// - Clicks and a lead-in (tumeloraStreamSetClicks, tumeloraStreamSetLeadIn): the audio callback
+//   mixes short clicks into a stream at given frames of it, exact to the sample (SoundClicks.h),
+//   and a lead-in is silence handed over before the stream's position as the frames before it
+//   (so the heard position runs through negative times into the music): the editor's count-in
+//   and the steady click of its calibration.
 // - Every function accepts the null stream and does nothing with it; after a failed FSOUND_Init
 //   (no usable device) every call is harmless, and streams can still be opened and positioned,
 //   but FSOUND_Stream_Play fails.

@@ -94,9 +94,9 @@ program_env=()
 program_args=(w)
 
 # start [VAR=VALUE...]: runs the program with program_args in $run (disk audio into $run/audio.raw,
-# stderr into $run/err, error boxes printed only); sets pid.
+# stderr into $run/err, error boxes printed only, the user's settings of the run's own); sets pid.
 start() {
-  (cd "$run" && exec env "${program_env[@]}" TUMELORA_NO_ERROR_BOX=1 SDL_AUDIODRIVER=disk \
+  (cd "$run" && exec env "${program_env[@]}" TUMELORA_NO_ERROR_BOX=1 XDG_CONFIG_HOME="$run/config" SDL_AUDIODRIVER=disk \
      SDL_DISKAUDIOFILE="$run/audio.raw" "$@" "$bin" "${program_args[@]}" 2>"$run/err" >"$run/out") &
   pid=$!
 }

@@ -13,7 +13,7 @@ cp "$src"/data/actors/* "$run/data/actors/" || fail "cannot copy the bundled sce
 SELECTED_PIVOT=FF3060
 keys() { xdotool windowfocus "$win" 2>/dev/null; xdotool key --clearmodifiers "$@"; sleep 0.3; }
 
-(cd "$run" && exec env "${program_env[@]}" TUMELORA_NO_ERROR_BOX=1 SDL_AUDIODRIVER=disk \
+(cd "$run" && exec env "${program_env[@]}" TUMELORA_NO_ERROR_BOX=1 XDG_CONFIG_HOME="$run/config" SDL_AUDIODRIVER=disk \
    SDL_DISKAUDIOFILE="$run/audio.raw" "$bin" w --edit 2>"$run/err" >"$run/out") &
 pid=$!
 wait_window 300 || fail "no window named TUMELORA"
