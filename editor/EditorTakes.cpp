@@ -263,21 +263,26 @@ void Editor::endCalibration(bool done) {
     tumeloraStreamSetClicks(musicStream, nullptr, 0);
     play.seekMusic();
     if (!done) return;
-    // The taps' own moments: the key's press as the samples show it just before each tap's event.
+    // The taps' own moments: the key's press as the samples show it just before each tap's
+    // event; a tap whose key the samples show held down since the tap before is the key's
+    // repeat, not a tap; a press too short for the samples keeps its event's moment.
     std::vector<double> taps;
     double after = -1e300;
     for (double event : run->tapsMs) {
         double at = event;
         if (run->sampled) {
-            bool found = false;
+            bool found = false, held = true, seen = false;
             for (std::size_t i = run->keys.size(); i-- > 1 && !found;) {
                 const PointerSample& up = run->keys[i - 1];
                 const PointerSample& down = run->keys[i];
-                if (up.ms > event + SAMPLE_PERIOD_MS || down.ms <= after || up.keyDown || !down.keyDown) continue;
+                if (up.ms > event + SAMPLE_PERIOD_MS || down.ms <= after) continue;
+                seen = true;
+                held = held && down.keyDown;
+                if (up.keyDown || !down.keyDown) continue;
                 at = (up.ms + down.ms) / 2.0;
                 found = true;
             }
-            if (!found) continue;  // a repeat of a key held down, not a press
+            if (!found && seen && held) continue;
         }
         taps.push_back(at);
         after = event;
@@ -292,6 +297,7 @@ void Editor::endCalibration(bool done) {
     if (!calibrationOffset(clicks, taps, result)) {
         status.tell("Calibration: " + std::to_string(result.taps) + " of your taps fell on the clicks, " +
                     std::to_string(CALIBRATION_MIN_TAPS) + " are needed; press T to try again");
+        std::fprintf(stderr, "tumelora: %s\n", status.newest().c_str());
         return;
     }
     performerDelay = result.meanMs;
