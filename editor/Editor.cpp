@@ -157,18 +157,23 @@ bool Editor::stepHistory(bool forward) {
     play.rig().restore(rig);
     if (play.currentFrame() > play.frameCount() - 1) play.setCurrentFrame(play.frameCount() - 1);
     play.setDraggedActor(nullptr);
-    if (savedKnown && history.position() == savedPosition) {
-        // Back to what the files hold: nothing is unsaved, and there is nothing to recover.
-        dirty = false;
-        recoveryDue = false;
-        quitArmed = false;
-        status.setPrompt("");
-        writer.remove();
-        play.rig().removeRecovery();
-        return true;
-    }
-    markUnsaved();
+    // Back to what the files hold: nothing is unsaved.
+    if (savedKnown && history.position() == savedPosition)
+        markSaved();
+    else
+        markUnsaved();
     return true;
+}
+
+void Editor::markSaved() {
+    dirty = false;
+    savedPosition = history.position();
+    savedKnown = true;
+    recoveryDue = false;
+    quitArmed = false;
+    status.setPrompt("");
+    writer.remove();
+    play.rig().removeRecovery();
 }
 
 void Editor::save() {
@@ -189,14 +194,7 @@ void Editor::save() {
         return;
     }
     status.tell(line);
-    dirty = false;
-    savedPosition = history.position();
-    savedKnown = true;
-    recoveryDue = false;
-    quitArmed = false;
-    status.setPrompt("");
-    writer.remove();
-    play.rig().removeRecovery();
+    markSaved();
 }
 
 bool Editor::requestQuit() {

@@ -165,6 +165,8 @@ private:
     void settleEdit();
     // The edits are unsaved from now on, and the recovery file is due.
     void markUnsaved();
+    // The files hold the work as it is now: nothing is unsaved, no recovery file is needed.
+    void markSaved();
     // Milliseconds of the engine's real-time clock.
     irr::u32 now() const;
 
