@@ -12,9 +12,12 @@
 // stage pixels, 160), --moves-per-second N (125), --time-scale S (music seconds per wall-clock
 // second while recording: 1, or 0.5 for a half-speed take), --expected-offset-ms MS (the shift
 // of a take the program is expected to apply, e.g. a performer's calibration: frames are then
-// compared with the hand MS earlier), --reference-latency-ms MS (the latency fitted to a take
-// without that shift, in the same conditions: the row then says how far this take is shifted
-// from it, against the expected offset), --label TEXT, --log FILE (where take writes its log).
+// compared with the hand MS earlier), --label TEXT, --log FILE (where take writes its log).
+//
+// With TUMELORA_BENCH_MONITOR naming the monitor source of the sound server's sink, take also
+// listens to what the server plays and finds when the music (a tone from its first sample)
+// began to be heard; the row "frame's hand after its music" then says how long after that frame
+// 0 holds the hand (the fitted latency against that moment): the performer's delay, and no more.
 //
 // The comparison: frame f of the take is compared with the pointer's path (stage pixels,
 // interpolated between the logged moves) at the wall-clock time rec + d + f / (60 x scale),
@@ -27,11 +30,14 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <irrlicht.h>
+#include <pulse/error.h>
+#include <pulse/simple.h>
 #include <sched.h>
 #include <sys/stat.h>
 #include <time.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -39,6 +45,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "actors/Actor.h"
@@ -83,8 +90,15 @@ constexpr double TARGET_RMS_PERCENT = 1.5;
 constexpr int TARGET_STEP_BACKS = 0;
 constexpr int TARGET_HELD_RUN = 2;
 constexpr double TARGET_RATE_PERCENT = 0.5;
-// A take shifted by a performer's delay lies this far (ms) from the expected shift at most.
-constexpr double TARGET_SHIFT_MS = 20.0;
+// Frame 0 holds the hand this close (ms) to the expected moment after its music was heard.
+constexpr double TARGET_SHIFT_MS = 10.0;
+// The monitor is read in chunks of this many frames (2 ms), and the music's first loud frame
+// is the first above this level (the tone's peak is half of full scale).
+constexpr size_t MONITOR_CHUNK_FRAMES = 88;
+constexpr int MONITOR_ONSET_LEVEL = 1000;
+// The monitor's timeline is fitted to the reads within this many seconds of the onset.
+constexpr double MONITOR_FIT_S = 1.0;
+constexpr double MONITOR_RATE = 44100.0;
 // A frame's motion counts (for stepping back, and as the hand's motion that a held frame
 // misses) beyond this many stage pixels; a frame is held when it moved less than HELD_PX.
 constexpr double MOTION_TOLERANCE_PX = 0.5;
@@ -131,7 +145,6 @@ struct Options {
     double movesPerSecond = DEFAULT_MOVES_PER_SECOND;  // pointer moves sent a second
     double timeScale = 1.0;                            // music seconds per wall-clock second
     double expectedOffsetMs = 0.0;                     // shift the take should carry
-    double referenceLatencyMs = NAN;                   // a take's latency without the shift
     std::string label = "idle";                        // names the rows
     std::string log;                                   // where take writes its log
 };
@@ -151,6 +164,7 @@ struct TakeLog {
     double stop = 0;                              // when R was sent again
     std::vector<Move> moves;                      // between press and release
     double loadAtPress[3] = {}, loadAtRelease[3] = {};  // load averages over 1, 5 and 15 minutes
+    double musicHeard = 0;                        // when the music began to be heard (0: not known)
 };
 
 // Writes the log (text, one record a line).
@@ -168,6 +182,7 @@ bool writeLog(const std::string& path, const TakeLog& log) {
     for (const Move& m : log.moves) std::fprintf(f, "move %.6f %d %d\n", m.t, m.x, m.y);
     std::fprintf(f, "release %.6f %d %d\n", log.release.t, log.release.x, log.release.y);
     std::fprintf(f, "stop %.6f\n", log.stop);
+    if (log.musicHeard > 0) std::fprintf(f, "music-heard %.6f\n", log.musicHeard);
     return std::fclose(f) == 0;
 }
 
@@ -189,6 +204,7 @@ bool readLog(const std::string& path, TakeLog& log) {
         else if (what == "press") press = bool(s >> log.press.t >> log.press.x >> log.press.y);
         else if (what == "release") release = bool(s >> log.release.t >> log.release.x >> log.release.y);
         else if (what == "stop") s >> log.stop;
+        else if (what == "music-heard") s >> log.musicHeard;
         else if (what == "move") {
             Move m{};
             if (s >> m.t >> m.x >> m.y) log.moves.push_back(m);
@@ -430,8 +446,6 @@ int report(const TakeLog& log, const Track& track, const Options& o) {
     if (stepSpan > 0 && lastMoved > firstMoved)
         std::printf("takes (%s): frames %zu..%zu moved, over %.3f s of the hand's steps: %.2f frames a second\n",
                     o.label.c_str(), firstMoved, lastMoved, stepSpan, double(lastMoved - firstMoved) / stepSpan);
-    // For bench/run: the latency, to compare a shifted take with.
-    std::printf("takes (%s): latency-ms %.1f\n", o.label.c_str(), fig.latencyMs);
     if (log.rec + fig.latencyMs / 1000.0 > log.press.t + REST_AFTER_PRESS_S)
         std::printf("takes (%s): warning: frame 0 lies after the hand began to move: the take started late\n",
                     o.label.c_str());
@@ -450,16 +464,84 @@ int report(const TakeLog& log, const Track& track, const Options& o) {
     bench::row(bench::format("6 take: frames per wall-clock second vs %.0f, %s, %%", nominalRate, label),
                bench::format("%+.2f", ratePercent), "-", "-", bench::format("within %.1f", TARGET_RATE_PERCENT),
                std::fabs(ratePercent) <= TARGET_RATE_PERCENT ? "met" : "MISSED");
-    if (!std::isnan(o.referenceLatencyMs)) {
-        const double shift = fig.latencyMs - o.referenceLatencyMs;
-        bench::row(bench::format("6 take: shift by the performer's delay of %.0f ms (settings), %s, ms",
-                                 o.expectedOffsetMs, label),
-                   bench::format("%.1f", shift), "-", "-",
+    if (log.musicHeard > 0) {
+        const double after = (log.rec + fig.latencyMs / 1000.0 - log.musicHeard) * 1000.0;
+        std::printf("takes (%s): the music began to be heard %.1f ms after R was sent; frame 0 holds the hand "
+                    "%.1f ms after that\n",
+                    label, (log.musicHeard - log.rec) * 1000.0, after);
+        bench::row(bench::format("6 take: frame's hand after its music was heard, %s, ms", label),
+                   bench::format("%.1f", after), "-", "-",
                    bench::format("%.0f +- %.0f", o.expectedOffsetMs, TARGET_SHIFT_MS),
-                   std::fabs(shift - o.expectedOffsetMs) <= TARGET_SHIFT_MS ? "met" : "MISSED");
+                   std::fabs(after - o.expectedOffsetMs) <= TARGET_SHIFT_MS ? "met" : "MISSED");
     }
     return 0;
 }
+
+// The listener: what the sound server plays, from the monitor source of its sink (named by
+// TUMELORA_BENCH_MONITOR), and when the music began to be heard.
+class MusicOnset {
+public:
+    MusicOnset() = default;
+    ~MusicOnset() { finish(); }
+    MusicOnset(const MusicOnset&) = delete;
+    MusicOnset& operator=(const MusicOnset&) = delete;
+
+    // Starts listening; false (nothing heard then) without a monitor or a server.
+    bool start() {
+        const char* monitor = std::getenv("TUMELORA_BENCH_MONITOR");
+        if (!monitor || !*monitor) return false;
+        pa_sample_spec format{PA_SAMPLE_S16LE, uint32_t(MONITOR_RATE), 2};
+        pa_buffer_attr attr{};
+        attr.maxlength = uint32_t(-1);
+        attr.fragsize = uint32_t(MONITOR_CHUNK_FRAMES * 4);
+        int error = 0;
+        pa = pa_simple_new(nullptr, "bench-takes", PA_STREAM_RECORD, monitor, "listener", &format, nullptr, &attr,
+                           &error);
+        if (!pa) {
+            std::fprintf(stderr, "bench_takes: cannot listen to %s: %s\n", monitor, pa_strerror(error));
+            return false;
+        }
+        thread = std::thread([this] { listen(); });
+        return true;
+    }
+    // Stops listening; the moment (monotonic s) the first loud frame was played, or 0. The
+    // server plays at a steady pace, and a read returns no earlier than its last frame was
+    // played: the earliest (read time - frames / rate) near the onset places the frames.
+    double finish() {
+        quit = true;
+        if (thread.joinable()) thread.join();
+        if (pa) pa_simple_free(pa);
+        pa = nullptr;
+        if (onsetFrame < 0) return 0.0;
+        double offset = 1e300;
+        for (const auto& [frames, t] : reads)
+            if (std::fabs(double(frames - onsetFrame)) <= MONITOR_FIT_S * MONITOR_RATE)
+                offset = std::min(offset, t - double(frames) / MONITOR_RATE);
+        return offset < 1e299 ? offset + double(onsetFrame) / MONITOR_RATE : 0.0;
+    }
+
+private:
+    // Reads the monitor until told to stop.
+    void listen() {
+        std::vector<int16_t> chunk(MONITOR_CHUNK_FRAMES * 2);
+        int64_t frames = 0;
+        while (!quit) {
+            int error = 0;
+            if (pa_simple_read(pa, chunk.data(), chunk.size() * 2, &error) < 0) break;
+            const double t = now();
+            for (size_t i = 0; i < MONITOR_CHUNK_FRAMES && onsetFrame < 0; ++i)
+                if (std::abs(int(chunk[i * 2])) > MONITOR_ONSET_LEVEL) onsetFrame = frames + int64_t(i);
+            frames += int64_t(MONITOR_CHUNK_FRAMES);
+            reads.push_back({frames, t});
+        }
+    }
+
+    pa_simple* pa = nullptr;
+    std::thread thread;
+    std::atomic<bool> quit{false};
+    int64_t onsetFrame = -1;                       // the first loud frame (-1: none yet)
+    std::vector<std::pair<int64_t, double>> reads;  // frames read so far, and when (s)
+};
 
 // The X side: the program's window and the fake input.
 class Hand {
@@ -696,6 +778,8 @@ int driveTake(const std::string& dataDir, const std::string& actor, const Option
                 steady ? "at real-time priority (SCHED_FIFO)" : "at normal priority (SCHED_FIFO refused)");
     hand.moveTo(windowX(0.0), y);
     hand.key(XK_Home);
+    MusicOnset listener;
+    const bool listening = listener.start();
     hand.key(XK_r);
     log.rec = now();
     sleepUntil(log.rec + REST_AFTER_REC_S);
@@ -717,6 +801,7 @@ int driveTake(const std::string& dataDir, const std::string& actor, const Option
     sleepFor(REST_BEFORE_RELEASE_S);
     hand.button(false);
     log.release = Move{now(), log.moves.back().x, y};
+    if (listening) log.musicHeard = listener.finish();
     getloadavg(log.loadAtRelease, 3);
     sleepFor(REST_BEFORE_STOP_S);
     hand.key(XK_r);
@@ -749,7 +834,6 @@ bool parseOptions(int argc, char** argv, int first, Options& o) {
         else if (name == "--moves-per-second") o.movesPerSecond = std::atof(v);
         else if (name == "--time-scale") o.timeScale = std::atof(v);
         else if (name == "--expected-offset-ms") o.expectedOffsetMs = std::atof(v);
-        else if (name == "--reference-latency-ms") o.referenceLatencyMs = std::atof(v);
         else if (name == "--label") o.label = v;
         else if (name == "--log") o.log = v;
         else return false;
@@ -763,7 +847,7 @@ int usage() {
     std::fprintf(stderr,
                  "usage: bench_takes take DATA_DIR ACTOR [options] | analyse LOG DATA_FILE [options]\n"
                  "options: --seconds S --hz F --swing PX --moves-per-second N --time-scale S\n"
-                 "         --expected-offset-ms MS --reference-latency-ms MS --label TEXT --log FILE\n");
+                 "         --expected-offset-ms MS --label TEXT --log FILE\n");
     return 2;
 }
 

@@ -306,7 +306,7 @@ void Editor::endCalibration(bool done) {
                   result.meanMs, result.taps, result.spreadMs);
     std::string said = line;
     UserSettings next = play.settings().settings;
-    next.performerDelayMs = std::round(result.meanMs * 10.0) / 10.0;
+    next.performerDelayMs = result.meanMs;
     std::string error;
     if (saveUserSettings(play.settingsPath(), next, play.settings().found && !play.settings().read, error)) {
         play.keepSettings(next);

@@ -1,5 +1,5 @@
 // Feeds arbitrary text to the user's settings reader; whatever it accepts lies in range and must
-// be written and read back to the same settings (to the tenth of a millisecond it writes).
+// be written and read back to the same settings (to the thousandth of a millisecond it writes).
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -25,8 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!inRange(settings.performerDelayMs) || !inRange(settings.audioDelayMs)) std::abort();
     UserSettings again;
     if (!parseUserSettings(formatUserSettings(settings), again, error)) std::abort();
-    if (std::fabs(again.performerDelayMs - settings.performerDelayMs) > 0.05 ||
-        std::fabs(again.audioDelayMs - settings.audioDelayMs) > 0.05)
+    if (std::fabs(again.performerDelayMs - settings.performerDelayMs) > 0.0005 + 1e-9 ||
+        std::fabs(again.audioDelayMs - settings.audioDelayMs) > 0.0005 + 1e-9)
         std::abort();
     return 0;
 }

@@ -125,11 +125,18 @@ bool parseUserSettings(const std::string& text, UserSettings& settings, std::str
 }
 
 std::string formatUserSettings(const UserSettings& settings) {
-    char text[256];
-    std::snprintf(text, sizeof text,
-                  "# tumelora settings (milliseconds; see the editor's key T)\n%s %.1f\n%s %.1f\n",
-                  SETTING_PERFORMER_DELAY, settings.performerDelayMs, SETTING_AUDIO_DELAY, settings.audioDelayMs);
-    return text;
+    // Plain decimals to the thousandth, without trailing zeros ("42", "-12.5").
+    auto number = [](double ms) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%.3f", ms);
+        std::string s = text;
+        while (s.back() == '0') s.pop_back();
+        if (s.back() == '.') s.pop_back();
+        return s == "-0" ? std::string("0") : s;
+    };
+    return std::string("# tumelora settings (milliseconds; see the editor's key T)\n") + SETTING_PERFORMER_DELAY +
+           " " + number(settings.performerDelayMs) + "\n" + SETTING_AUDIO_DELAY + " " + number(settings.audioDelayMs) +
+           "\n";
 }
 
 std::string userSettingsPath() {
