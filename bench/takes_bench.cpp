@@ -594,20 +594,7 @@ public:
         if (pa) pa_simple_free(pa);
         pa = nullptr;
         if (!log || onset < 0 || lows.empty()) return;
-        double mn = 0, mt = 0;
-        for (const auto& [n, t] : lows) {
-            mn += n;
-            mt += t;
-        }
-        mn /= double(lows.size());
-        mt /= double(lows.size());
-        double snn = 0, snt = 0;
-        for (const auto& [n, t] : lows) {
-            snn += (n - mn) * (n - mn);
-            snt += (n - mn) * (t - mt);
-        }
-        log->b = snn > 0 ? snt / snn : 0.0;
-        log->a = mt - log->b * mn;
+        bench::fitLine(lows, log->a, log->b);
         log->onset = onset;
         log->gaps = gaps;
     }
