@@ -475,22 +475,7 @@ private:
         }
         // Least squares through the stretches' earliest points: (read - n / 44100) = a + b n.
         double a = 0, b = 0;
-        if (!lows.empty()) {
-            double mn = 0, mt = 0;
-            for (const auto& [n, t] : lows) {
-                mn += n;
-                mt += t;
-            }
-            mn /= double(lows.size());
-            mt /= double(lows.size());
-            double snn = 0, snt = 0;
-            for (const auto& [n, t] : lows) {
-                snn += (n - mn) * (n - mn);
-                snt += (n - mn) * (t - mt);
-            }
-            b = snn > 0 ? snt / snn : 0.0;
-            a = mt - b * mn;
-        }
+        bench::fitLine(lows, a, b);
         const auto fitted = [a, b](size_t n) { return a + b * double(n) + double(n) / 44100.0; };
         rateError = b * 44100.0;
         // A click's code from the length of its loud part; parts of a click cut by a gap

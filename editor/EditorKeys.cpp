@@ -14,18 +14,21 @@ const EditorKey EDITOR_KEYS[] = {
     {KEY_SPACE, Held::No, Held::Either, EditorCommand::PlayStop, "Space", "Play / Stop", 3},
     {KEY_KEY_R, Held::No, Held::Either, EditorCommand::RecStop, "R", "Rec / Stop", 3},
     {KEY_HOME, Held::No, Held::Either, EditorCommand::Rewind, "Home", "frame 0", 3},
-    {KEY_KEY_S, Held::Yes, Held::Either, EditorCommand::Save, "Ctrl+S", "Save", 4},
-    {KEY_KEY_Z, Held::Yes, Held::No, EditorCommand::Undo, "Ctrl+Z", "Undo", 4},
-    {KEY_KEY_Z, Held::Yes, Held::Yes, EditorCommand::Redo, "Ctrl+Shift+Z", "Redo", 4},
-    {KEY_KEY_Y, Held::Yes, Held::Either, EditorCommand::Redo, "Ctrl+Y", "Redo", 4},
-    {KEY_KEY_O, Held::No, Held::Either, EditorCommand::OnionSkin, "O", "onion skin (the selected actor before and after)", 5},
-    {KEY_OEM_4, Held::No, Held::Either, EditorCommand::BeatsEarlier, "[", "shift the beats (Shift: finer)", 6},
-    {KEY_OEM_6, Held::No, Held::Either, EditorCommand::BeatsLater, "]", "shift the beats (Shift: finer)", 6},
-    {KEY_MINUS, Held::No, Held::Either, EditorCommand::BeatsSlower, "-", "slower / faster beats", 6},
-    {KEY_PLUS, Held::No, Held::Either, EditorCommand::BeatsFaster, "=", "slower / faster beats", 6},  // the = key
+    {KEY_KEY_C, Held::No, Held::Either, EditorCommand::CountIn, "C", "count-in on / off (a bar of clicks before Rec)", 4},
+    {KEY_KEY_T, Held::No, Held::Either, EditorCommand::Calibrate, "T",
+     "your delay: tap Space on 8 clicks (takes are shifted by it)", 4},
+    {KEY_KEY_S, Held::Yes, Held::Either, EditorCommand::Save, "Ctrl+S", "Save", 5},
+    {KEY_KEY_Z, Held::Yes, Held::No, EditorCommand::Undo, "Ctrl+Z", "Undo", 5},
+    {KEY_KEY_Z, Held::Yes, Held::Yes, EditorCommand::Redo, "Ctrl+Shift+Z", "Redo", 5},
+    {KEY_KEY_Y, Held::Yes, Held::Either, EditorCommand::Redo, "Ctrl+Y", "Redo", 5},
+    {KEY_KEY_O, Held::No, Held::Either, EditorCommand::OnionSkin, "O", "onion skin (the selected actor before and after)", 6},
+    {KEY_OEM_4, Held::No, Held::Either, EditorCommand::BeatsEarlier, "[", "shift the beats (Shift: finer)", 7},
+    {KEY_OEM_6, Held::No, Held::Either, EditorCommand::BeatsLater, "]", "shift the beats (Shift: finer)", 7},
+    {KEY_MINUS, Held::No, Held::Either, EditorCommand::BeatsSlower, "-", "slower / faster beats", 7},
+    {KEY_PLUS, Held::No, Held::Either, EditorCommand::BeatsFaster, "=", "slower / faster beats", 7},  // the = key
     {KEY_ESCAPE, Held::Either, Held::Either, EditorCommand::Quit, "Escape",
-     "quit, as closing the window does (unsaved edits: twice in 3 s)", 7},
-    {KEY_F1, Held::No, Held::Either, EditorCommand::Help, "F1", "show or hide this list", 8},
+     "quit, as closing the window does (unsaved edits: twice in 3 s)", 8},
+    {KEY_F1, Held::No, Held::Either, EditorCommand::Help, "F1", "show or hide this list", 9},
 };
 const std::size_t EDITOR_KEY_COUNT = sizeof EDITOR_KEYS / sizeof EDITOR_KEYS[0];
 

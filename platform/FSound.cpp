@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "platform/SoundDecoder.h"
 #include "platform/SoundStream.h"
@@ -63,6 +64,8 @@ struct Device {
     int bufferFrames = 0;
     // True when the driver hands the sound to a listener (not SDL's dummy or disk driver).
     bool heard = false;
+    // True when the driver plays the sound somewhere (not SDL's dummy driver, which drops it).
+    bool played = false;
     // Audio callbacks that found less decoded music than they needed.
     std::atomic<uint64_t> starvedCallbacks{0};
     // The audio callback's own: when it last ran (monotonic ns, 0: not yet).
@@ -147,11 +150,15 @@ void SDLCALL audioCallback(void*, Uint8* out, int len) {
     int64_t musicFrames = 0;
     for (FSOUND_STREAM* s : g_device.channels) {
         if (s == nullptr || !s->playing) continue;
-        const int64_t from = s->position;
-        const int64_t wanted = std::min<int64_t>(frames, s->frames - s->position);
-        const int64_t n = take(s, dst, wanted, true);
-        if (n < wanted) g_device.starvedCallbacks.fetch_add(1, std::memory_order_relaxed);
-        musicFrames = std::max(musicFrames, n);
+        // A lead-in is silence standing for the frames before the position.
+        const int64_t from = s->position - s->leadIn;
+        const int64_t lead = std::min<int64_t>(frames, s->leadIn);
+        s->leadIn -= lead;
+        const int64_t wanted = std::min<int64_t>(frames - lead, s->frames - s->position);
+        const int64_t n = lead + take(s, dst + lead * OUTPUT_CHANNELS, wanted, true);
+        if (n - lead < wanted) g_device.starvedCallbacks.fetch_add(1, std::memory_order_relaxed);
+        if (!s->clicks.empty()) mixClicks(dst, from, n, s->clicks);
+        musicFrames = std::max(musicFrames, n - lead);
         const bool ended = s->position >= s->frames;
         const int64_t origin = nowNs - from * NS_PER_SECOND / OUTPUT_RATE;
         // A device that ran dry since the last callback goes on from here, later than the
@@ -213,6 +220,7 @@ signed char F_API FSOUND_Init(int mixrate, int maxchannels, unsigned int) {
     g_device.longestCallbackGapNs = 0;
     g_device.bufferFrames = have.samples;
     g_device.heard = heard;
+    g_device.played = driver != nullptr && std::strcmp(driver, "dummy") != 0;
     g_device.latencyFrames = static_cast<int64_t>(have.samples * LATENCY_BUFFERS);
     if (const char* latency = SDL_getenv("TUMELORA_AUDIO_LATENCY_MS"))
         g_device.latencyFrames = static_cast<int64_t>(SDL_atof(latency) * OUTPUT_RATE / 1000.0);
@@ -336,8 +344,8 @@ int F_API FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream) {
     g_device.channels[channel] = stream;
     ++stream->heardEpoch;
     const int64_t nowNs = monotonicNs();
-    stream->heard.write({stream->heardEpoch, true, stream->position, stream->position, 0, nowNs,
-                         nowNs - stream->position * NS_PER_SECOND / OUTPUT_RATE});
+    const int64_t start = stream->position - stream->leadIn;
+    stream->heard.write({stream->heardEpoch, true, start, start, 0, nowNs, nowNs - start * NS_PER_SECOND / OUTPUT_RATE});
     g_error = FSOUND_ERR_NONE;
     return channel;
 }
@@ -346,6 +354,7 @@ signed char F_API FSOUND_Stream_Stop(FSOUND_STREAM* stream) {
     if (stream == nullptr) return fail(FSOUND_ERR_INVALID_PARAM);
     DeviceLock lock;
     detach(stream);
+    stream->leadIn = 0;
     g_error = FSOUND_ERR_NONE;
     return true;
 }
@@ -384,6 +393,8 @@ uint64_t tumeloraSoundMusicFramesPlayed() { return g_device.musicFramesPlayed.lo
 uint64_t tumeloraSoundEndCallbacksRun() { return g_device.endCallbacksRun.load(); }
 
 bool tumeloraSoundIsHeard() { return g_device.id != 0 && g_device.heard; }
+
+bool tumeloraSoundIsPlayed() { return g_device.id != 0 && g_device.played; }
 
 int tumeloraSoundBufferFrames() { return g_device.id != 0 ? g_device.bufferFrames : 0; }
 
@@ -450,3 +461,19 @@ bool tumeloraStreamIsPlaying(FSOUND_STREAM* stream) {
     DeviceLock lock;
     return stream->playing;
 }
+
+bool tumeloraStreamSetClicks(FSOUND_STREAM* stream, const SoundClick* clicks, int count) {
+    if (stream == nullptr || count < 0 || (count > 0 && clicks == nullptr)) return false;
+    std::vector<SoundClick> copy(clicks, clicks + count);
+    DeviceLock lock;
+    stream->clicks.swap(copy);
+    return true;
+}
+
+bool tumeloraStreamSetLeadIn(FSOUND_STREAM* stream, int64_t frames) {
+    if (stream == nullptr || frames < 0) return false;
+    DeviceLock lock;
+    stream->leadIn = frames;
+    return true;
+}
+

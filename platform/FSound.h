@@ -39,6 +39,11 @@
 //   the device) the end callback runs once, on the audio thread, under the device lock. Stop,
 //   Close and FSOUND_Close cancel an end callback that has not run yet, so it never runs after
 //   them. The callback must be short and must not call back into this layer.
+// - Clicks and a lead-in (tumeloraStreamSetClicks, tumeloraStreamSetLeadIn): the audio callback
+//   mixes short clicks into a stream at given frames of it, exact to the sample (SoundClicks.h),
+//   and a lead-in is silence handed over before the stream's position as the frames before it
+//   (so the heard position runs through negative times into the music): the editor's count-in
+//   and the steady click of its calibration.
 // - Every function accepts the null stream and does nothing with it; after a failed FSOUND_Init
 //   (no usable device) every call is harmless, and streams can still be opened and positioned,
 //   but FSOUND_Stream_Play fails.
@@ -53,6 +58,7 @@
 
 #include <cstdint>
 
+#include "platform/SoundClicks.h"
 #include "platform/Timebase.h"
 
 #define F_API
@@ -138,6 +144,9 @@ uint64_t tumeloraSoundEndCallbacksRun();
 // True while the device hands the sound to a listener (a sound server or a sound card); false
 // without a device and on SDL's dummy and disk drivers, which play to no one.
 bool tumeloraSoundIsHeard();
+// True while the device plays the sound somewhere, in time: to a listener, or into SDL's disk
+// driver's file; false without a device and on SDL's dummy driver, which drops it.
+bool tumeloraSoundIsPlayed();
 // Frames per device buffer (larger where the device is heard, see FSound.cpp), 0 without a device.
 int tumeloraSoundBufferFrames();
 // Audio callbacks since FSOUND_Init that found less decoded music than they needed (the
@@ -165,3 +174,12 @@ bool tumeloraStreamHeardMs(FSOUND_STREAM* stream, double* ms);
 void tumeloraSoundStallDevice(int ms);
 // True while the stream is playing (until its last frame has been handed over or it is stopped).
 bool tumeloraStreamIsPlaying(FSOUND_STREAM* stream);
+// Clicks mixed into the stream's sound at frames of the stream (a lead-in's frames count on
+// below the position it leads into), replacing those set before; count 0 removes them. True
+// unless the stream is null or count is negative.
+bool tumeloraStreamSetClicks(FSOUND_STREAM* stream, const SoundClick* clicks, int count);
+// The next FSOUND_Stream_Play starts with `frames` frames of silence (and the clicks within
+// them) before the stream's position, heard as the positions before it (negative ms at the
+// start of the music); FSOUND_Stream_Stop drops what is left of it. True unless the stream is
+// null or frames is negative.
+bool tumeloraStreamSetLeadIn(FSOUND_STREAM* stream, int64_t frames);

@@ -78,6 +78,9 @@ struct FSOUND_STREAM {
     int channel = -1;
     FSOUND_STREAMCALLBACK endCallback = nullptr;
     void* endUserData = nullptr;
+    // Silence still to hand over before the position (a lead-in), and the clicks mixed in.
+    int64_t leadIn = 0;
+    std::vector<SoundClick> clicks;
 
     // The ring buffer: frames [ringStart, ringEnd) of the music are decoded, frame f at index
     // f % RING_FRAMES; ringStart equals position. One writer, the decoder thread, fills slots

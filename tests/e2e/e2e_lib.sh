@@ -196,11 +196,11 @@ actor() {
 program_args=(w)
 
 # start [VAR=VALUE...]: runs the program with program_args in $run (disk audio into $run/audio.raw,
-# stderr into $run/err, error boxes printed only); sets pid, and windows_before (the program
-# windows already there).
+# stderr into $run/err, error boxes printed only, the user's settings of the run's own); sets pid,
+# and windows_before (the program windows already there).
 start() {
   windows_before=$(xdotool search --name '^TUMELORA$' 2>/dev/null | tr '\n' ' ')
-  (cd "$run" && exec env TUMELORA_NO_ERROR_BOX=1 SDL_AUDIODRIVER=disk \
+  (cd "$run" && exec env TUMELORA_NO_ERROR_BOX=1 XDG_CONFIG_HOME="$run/config" SDL_AUDIODRIVER=disk \
      SDL_DISKAUDIOFILE="$run/audio.raw" "$@" "$bin" "${program_args[@]}" 2>"$run/err" >"$run/out") &
   pid=$!
 }
