@@ -4,6 +4,7 @@
 #include <set>
 
 #include "app/Program.h"
+#include "platform/UserSettings.h"
 
 namespace {
 
@@ -23,7 +24,8 @@ bool takeArgument(int argc, const char* const* argv, int& i, std::string& value,
 
 // The error for a word that starts with '-' but is no option.
 std::string unknownOption(const std::string& word) {
-    static const char* const options[] = {"--edit", "--export", "--project", "--new", "--music", "--add"};
+    static const char* const options[] = {"--edit", "--export", "--project", "--new", "--music", "--add",
+                                          "--audio-delay"};
     for (const char* known : options)
         if ("-" + word == known) return "unknown option " + word + ": did you mean " + known + "?";
     return "unknown option " + word;
@@ -42,6 +44,8 @@ std::string conflicts(const ProgramOptions& o) {
     if (o.add && (o.edit || !o.exportPath.empty()))
         return "--add only adds pictures: edit or export with a second command";
     if (o.add && o.pictures.empty()) return "--add needs at least one picture";
+    if (o.audioDelaySet && (making || o.add || !o.exportPath.empty()))
+        return "--audio-delay belongs to playing or editing, where the music is heard";
     return "";
 }
 
@@ -89,6 +93,15 @@ bool readWords(int argc, const char* const* argv, ProgramOptions& options) {
         } else if (word == "--add") {
             options.add = true;
             picturesFollow = true;
+        } else if (word == "--audio-delay") {
+            std::string value, why;
+            if (!takeArgument(argc, argv, i, value, options, "--audio-delay needs a number of milliseconds"))
+                return false;
+            if (!parseDelayMs(value, options.audioDelayMs, why)) {
+                options.error = "--audio-delay: " + why;
+                return false;
+            }
+            options.audioDelaySet = true;
         } else {
             options.error = unknownOption(word);
             return false;
@@ -109,7 +122,8 @@ ProgramOptions parseProgramOptions(int argc, const char* const* argv) {
 }
 
 const char* programUsage() {
-    return "usage: tumelora [w] [--project DIR] [--edit | --export FILE]\n"
+    return "usage: tumelora [w] [--project DIR] [--edit] [--audio-delay MS]\n"
+           "       tumelora [--project DIR] --export FILE\n"
            "       tumelora --new DIR --music SONG [PICTURE ...]\n"
            "       tumelora --project DIR --add PICTURE ...\n"
            "       tumelora -h | --help\n"
@@ -142,6 +156,12 @@ const char* programUsage() {
            "                 starts on the stage with a track as long as the song\n"
            "  --add          with --project DIR: adds the pictures (layered files too) on top\n"
            "                 of the project's actors, leaving their files alone\n"
+           "  --audio-delay MS\n"
+           "                 the sound reaches your ears MS milliseconds later than the\n"
+           "                 program can tell (Bluetooth headphones: 150 to 250): the\n"
+           "                 picture, and the editor's takes, wait for it; for this run, in\n"
+           "                 place of audio-delay-ms in ~/.config/tumelora/settings (a\n"
+           "                 number from -1000 to 1000)\n"
            "  -h, --help     prints this text\n"
            "Any other argument, or an option given twice, is refused (exit code 2).\n";
 }

@@ -21,6 +21,8 @@ struct ProgramOptions {
     std::string musicPath;      // "--music SONG": the song of the new project
     bool add = false;           // "--add": add pictures to the project of --project
     std::vector<std::string> pictures;  // the words after --new DIR or --add: pictures
+    bool audioDelaySet = false;  // "--audio-delay MS": the sound's delay for this run
+    double audioDelayMs = 0.0;
     std::string error;          // not empty: the command line is wrong, and why
 };
 
