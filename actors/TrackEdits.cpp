@@ -112,3 +112,11 @@ FrameRange repeatPoses(std::vector<ActorPose>& track, FrameRange range, int fram
         track[std::size_t(range.out + k)] = poseWithChange(to, poseChange(from, track[std::size_t(range.in + k)]));
     return FrameRange{range.out, range.out + n};
 }
+
+void keepOnlyRange(std::vector<ActorPose>& track, const std::vector<ActorPose>& before, FrameRange range) {
+    const std::size_t end = std::min(track.size(), std::size_t(std::max(range.out + 1, 0)));
+    std::vector<ActorPose> kept = before;
+    if (kept.size() < end) kept.insert(kept.end(), track.begin() + std::ptrdiff_t(kept.size()), track.begin() + std::ptrdiff_t(end));
+    for (std::size_t k = std::size_t(std::max(range.in, 0)); k < end; ++k) kept[k] = track[k];
+    track.swap(kept);
+}

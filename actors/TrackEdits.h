@@ -9,7 +9,9 @@
 //   copy:   the changes from the pose at in, for the frames in to out;
 //   paste:  frame at + k takes the pose at at plus change k;
 //   repeat: frame out + k (k = 1 ... out - in) takes the pose at out plus the change from in
-//           to in + k.
+//           to in + k;
+//   punch-in: a track changed by a take keeps only its frames in to out; every other frame is
+//           the one it was before.
 // Frames outside what an edit writes keep their poses: the array grows first (copies of its last
 // pose) so that the frame after the written ones, when it lies within the animation, still has
 // the pose it showed.
@@ -63,3 +65,8 @@ void pastePoseChanges(std::vector<ActorPose>& track, int at, const std::vector<A
 // Repeat: frame out + k (k = 1 ... out - in) takes the pose at out plus the change from in to
 // in + k. Returns the range of the copy (out to out + (out - in)).
 FrameRange repeatPoses(std::vector<ActorPose>& track, FrameRange range, int frameCount);
+// Punch-in: the track takes back before's poses outside the range, keeping its own from in to
+// out. It ends where before ended, or where it grew to when that lies past before's end but not
+// past out (the frames between before's end and in are then the copies of its last pose that
+// growing made).
+void keepOnlyRange(std::vector<ActorPose>& track, const std::vector<ActorPose>& before, FrameRange range);

@@ -75,6 +75,7 @@ void Editor::leave() {
     // A take that runs as the program ends keeps every frame it holds.
     if (calibration) endCalibration(false);
     endTake(false);
+    endPunchIn();
     if (hasUnsavedEdits() && !discardConfirmed) {
         writeRecovery();
         writer.finish();
@@ -101,6 +102,7 @@ void Editor::afterUpdate() {
     if (countInRunning) watchCountIn();
     if (calibration) watchCalibration();
     feedTake(false);
+    keepPunchIn();
     const u32 t = now();
     if (play.recording()) {
         if (int32_t(t - nextTakeWrite) >= 0) {
@@ -150,7 +152,7 @@ bool Editor::undo() { return stepHistory(false); }
 bool Editor::redo() { return stepHistory(true); }
 
 bool Editor::stepHistory(bool forward) {
-    if (play.recording() || play.ui().isMouseDown()) return false;
+    if (play.recording() || countInRunning || play.ui().isMouseDown()) return false;
     settleEdit();
     std::string extras = workExtras();
     int frames = play.frameCount();

@@ -20,6 +20,8 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "editor/Beats.h"
 #include "editor/Calibration.h"
@@ -69,6 +71,10 @@ constexpr double COUNT_IN_DEFAULT_BEAT_MS = 500.0;
 // A count-in whose music is not heard within this long (ms) after it should have ended starts
 // the take anyway.
 constexpr double COUNT_IN_GRACE_MS = 2000.0;
+// Punch-in: its pre-roll clicks this many times a beat; its take runs this many frames past out
+// (and the performer's delay on top), so that out gets its own move before it stops.
+constexpr int PUNCH_IN_CLICKS_PER_BEAT = 1;
+constexpr int PUNCH_IN_SPARE_FRAMES = 2;
 // A second Space within this share of the click's period is a key held down, not a tap.
 constexpr double CALIBRATION_REPEAT_SHARE = 0.5;
 
@@ -156,6 +162,8 @@ public:
     FrameRange range() const { return FrameRange{inFrame, outFrame}; }
     // True while playback loops through the range.
     bool loopingRange() const { return looping; }
+    // True from "Rec" with a range set until its take stops (its pre-roll included).
+    bool punchingIn() const { return punch != nullptr; }
     // Takes follow the mouse events (as they arrive) instead of the window's pointer sampled
     // in time: for made-up events, as tests send them.
     void takePointerFromEvents() { pointerFromEvents = true; }
@@ -232,9 +240,9 @@ private:
     void keepPointerEvent(int x, int y, bool down);
     // Stops playback, a take, a count-in or a calibration, and the music.
     void stopAll();
-    // "Rec" with the count-in: the music from a bar before the frame with clicks, the take
-    // once the frame's music is heard.
-    void startCountIn();
+    // "Rec" with the count-in (named `name` on the status line): the music from a bar before the
+    // frame with clicksPerBeat clicks a beat, the take once the frame's music is heard.
+    void startCountIn(int clicksPerBeat = COUNT_IN_CLICKS_PER_BEAT, const char* name = "count-in");
     // Starts the take once the count-in has reached the take's frame.
     void watchCountIn();
     // Key T: starts the calibration's clicks (or cancels a running one).
@@ -299,6 +307,14 @@ private:
     int loopLast() const;
     // The animation ends at the playhead, or nowhere (clear); one undo step.
     void setEnd(bool clear);
+    // "Rec" with a range set: the take from in after a pre-roll of one bar with a click a beat.
+    void startPunchIn();
+    // At each step: the pre-roll shows the frames before in as their music is heard; in the
+    // take every frame outside the range is kept as it was, and the take stops past out.
+    void keepPunchIn();
+    // Once the take has stopped (or the program ends in it): only the frames in to out keep
+    // what it recorded; the status line says which.
+    void endPunchIn();
 
     // --- The widgets (EditorPanel.cpp)
     // One pass over the panel's widgets; only a behaviour pass (drawPass false) changes data.
@@ -383,6 +399,15 @@ private:
     int rangeAnchor = 0;              // the frame where that drag began
     MotionClip clip;                  // the motion Ctrl+C copied
     bool looping = false;             // playback loops through the range
+    // A punch-in while it runs: its frames, and every actor's track and the animation's length
+    // as they were at "Rec".
+    struct PunchIn {
+        FrameRange range;
+        int frameCount = 0;
+        std::vector<std::pair<Actor*, std::vector<ActorPose>>> tracks;
+        bool recorded = false;  // its take has begun
+    };
+    std::unique_ptr<PunchIn> punch;
     std::size_t savedPosition = 0;  // the history's position that the files hold
     bool savedKnown = true;         // savedPosition is known (false after a recovery)
 

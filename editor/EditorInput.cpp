@@ -204,8 +204,9 @@ void Editor::mouseMove(const SEvent::SMouseInput* mouse) {
     const core::vector2df p = scenePoint(mouse->X, mouse->Y);
     keepPointerEvent(mouse->X, mouse->Y, play.ui().isMouseDown());
     // A turn, or a move of an actor with a parent or children, goes through the rig; in a take
-    // the frames are written from the pointer's path instead.
-    if (!take && play.draggedActor() && (play.playing() || !play.rigDrag(lastScene, p)))
+    // the frames are written from the pointer's path instead, and a punch-in's pre-roll moves
+    // nothing (its take starts at in).
+    if (!take && !(punch && countInRunning) && play.draggedActor() && (play.playing() || !play.rigDrag(lastScene, p)))
         dragSelection(p - lastScene);
     lastScene = p;
     play.setMousePosition(mouse->X, mouse->Y);

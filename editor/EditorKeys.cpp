@@ -12,7 +12,7 @@ const EditorKey EDITOR_KEYS[] = {
     {KEY_KEY_K, Held::No, Held::Either, EditorCommand::LockUnlock, "K", "lock / unlock it on the stage", 2},
     {KEY_KEY_0, Held::Yes, Held::Either, EditorCommand::FitStage, "Ctrl+0", "fit the stage to the window", 2},
     {KEY_SPACE, Held::No, Held::Either, EditorCommand::PlayStop, "Space", "Play / Stop", 3},
-    {KEY_KEY_R, Held::No, Held::Either, EditorCommand::RecStop, "R", "Rec / Stop", 3},
+    {KEY_KEY_R, Held::No, Held::Either, EditorCommand::RecStop, "R", "Rec / Stop (a range set: punch-in)", 3},
     {KEY_HOME, Held::No, Held::Either, EditorCommand::Rewind, "Home", "frame 0", 3},
     {KEY_KEY_L, Held::No, Held::No, EditorCommand::Loop, "L", "loop playback through the range", 3},
     {KEY_KEY_C, Held::No, Held::Either, EditorCommand::CountIn, "C", "count-in on / off (a bar of clicks before Rec)", 4},

@@ -1,10 +1,12 @@
 // The range on the timeline and what works through it: the playhead by frames and beat markers,
 // the range's in and out (keys, or a Shift+drag snapped to the beat markers), the track edits
 // on the selected actor and what hangs from it (hold, smooth, copy and paste, repeat: each one
-// undo step), playback looped through the range, and the animation's end.
+// undo step), playback looped through the range, punch-in (a take that changes only the range),
+// and the animation's end.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "actors/Actor.h"
 #include "app/Application.h"
@@ -83,7 +85,7 @@ void Editor::dragRange(float x, bool start) {
 }
 
 bool Editor::rangeWorkable(bool needsRange) {
-    if (play.recording() || play.ui().isMouseDown()) return false;
+    if (play.recording() || countInRunning || play.ui().isMouseDown()) return false;
     if (!play.selectedActor()) {
         status.tell("Select an actor first");
         return false;
@@ -239,4 +241,72 @@ void Editor::setEnd(bool clear) {
     status.tell(clear ? std::string("No end: the animation ends with its tracks and the music")
                       : "The animation ends at " + frameText(play.currentFrame()) +
                             ": playback, the loop and the export stop there; Save keeps it");
+}
+
+// --- Punch-in --------------------------------------------------------------------------------
+
+void Editor::startPunchIn() {
+    const int last = play.frameCount() - 1;
+    if (inFrame > last) {
+        status.tell("The range starts after the animation's last frame " + std::to_string(last) +
+                    ": set it again to punch in");
+        return;
+    }
+    punch = std::make_unique<PunchIn>();
+    punch->range = FrameRange{inFrame, std::min(outFrame, last)};
+    punch->frameCount = play.frameCount();
+    for (Actor* a : play.loadOrder()) punch->tracks.emplace_back(a, a->poses);
+    seek(inFrame);
+    status.tell("Punch-in: a bar of clicks before frame " + std::to_string(punch->range.in) + ", then frames " +
+                std::to_string(punch->range.in) + " to " + std::to_string(punch->range.out) +
+                " are recorded; R or Space stops");
+    startCountIn(PUNCH_IN_CLICKS_PER_BEAT, "pre-roll");
+}
+
+void Editor::keepPunchIn() {
+    if (!punch) return;
+    const FrameRange r = punch->range;
+    if (countInRunning) {
+        double heard = 0.0;
+        if (play.heardMusicMs(&heard))
+            play.setCurrentFrame(std::max(0, std::min(r.in, int(std::floor(heard / FRAME_MS)))));
+        return;
+    }
+    if (!play.recording()) return;
+    punch->recorded = true;
+    // A move of the take reaches the track's last frame: a track whose last frame (or length)
+    // differs from before has changed outside the range, and gets those frames back.
+    for (auto& [actor, before] : punch->tracks) {
+        const std::vector<ActorPose>& now = actor->poses;
+        if (now.size() != before.size() ||
+            (!now.empty() && std::memcmp(&now.back(), &before.back(), sizeof(ActorPose)) != 0))
+            keepOnlyRange(actor->poses, before, r);
+    }
+    const int spare = PUNCH_IN_SPARE_FRAMES + int(std::ceil(std::max(0.0, performerDelay) / FRAME_MS));
+    if (play.currentFrame() > r.out + spare) {
+        beginEdit();
+        stopAll();
+        settleEdit();
+    }
+}
+
+void Editor::endPunchIn() {
+    if (!punch) return;
+    const std::unique_ptr<PunchIn> done = std::move(punch);
+    const FrameRange r = done->range;
+    for (auto& [actor, before] : done->tracks) keepOnlyRange(actor->poses, before, r);
+    play.setFrameCount(done->frameCount);
+    // A drag held on goes no further: as a drag of the stopped editor it would move the frames
+    // from the playhead on.
+    play.setDraggedActor(nullptr);
+    play.rig().endDrag();
+    const int last = std::min(r.out, play.currentFrame());
+    if (play.currentFrame() > last) play.setCurrentFrame(last);
+    if (!done->recorded) {
+        status.tell("Punch-in stopped before frame " + std::to_string(r.in) + ": nothing was recorded");
+        return;
+    }
+    if (!takeMoved) return;  // the take said why
+    status.tell("Punch-in: frames " + std::to_string(r.in) + " to " + std::to_string(last) +
+                " recorded; every frame outside them is as it was");
 }

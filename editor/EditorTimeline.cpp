@@ -27,7 +27,9 @@ void Editor::toggleRecording() {
     } else if (!play.playing()) {
         if (calibration) endCalibration(false);
         takeMoved = takePressOffStage = takePressUnselected = false;
-        if (countInOn) {
+        if (hasRange()) {
+            startPunchIn();
+        } else if (countInOn) {
             startCountIn();
         } else {
             play.record();
