@@ -133,7 +133,11 @@ void Editor::afterUpdate() {
 void Editor::beginEdit() { history.begin(play.loadOrder(), play.frameCount(), workExtras()); }
 
 void Editor::settleEdit() {
-    if (!history.isOpen() || play.ui().isMouseDown() || play.recording()) return;
+    if (!play.ui().isMouseDown() && !play.recording()) commitEdit();
+}
+
+void Editor::commitEdit() {
+    if (!history.isOpen()) return;
     if (history.commit(play.loadOrder(), play.frameCount(), workExtras())) {
         markUnsaved();
         quitArmed = false;

@@ -183,6 +183,9 @@ private:
     // Opens an edit unless one is open; ends it once nothing is held and nothing recorded.
     void beginEdit();
     void settleEdit();
+    // Ends the open edit now, a button held or not: a step of the history when it changed
+    // something.
+    void commitEdit();
     // The edits are unsaved from now on, and the recovery file is due.
     void markUnsaved();
     // The files hold the work as it is now: nothing is unsaved, no recovery file is needed.

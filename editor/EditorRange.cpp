@@ -204,7 +204,7 @@ void Editor::toggleLoop() {
         status.tell("Loop stopped");
         return;
     }
-    if (play.recording()) return;
+    if (play.recording() || countInRunning) return;
     if (!hasRange()) {
         status.tell("Set the range first: I and O at the playhead, or Shift+drag on the timeline");
         return;
@@ -300,6 +300,8 @@ void Editor::endPunchIn() {
     // from the playhead on.
     play.setDraggedActor(nullptr);
     play.rig().endDrag();
+    // Its step of the history now, not at the button's release: until then it would count as saved.
+    commitEdit();
     const int last = std::min(r.out, play.currentFrame());
     if (play.currentFrame() > last) play.setCurrentFrame(last);
     if (!done->recorded) {

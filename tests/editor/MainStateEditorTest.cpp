@@ -496,6 +496,7 @@ TEST_F(EditorTest, APunchInRecordsOnlyTheRangeAfterABarOfClicksAndStopsAtItsOutB
         return !editor().punchingIn();
     }));
     EXPECT_FALSE(play.recording());
+    EXPECT_TRUE(editor().hasUnsavedEdits()) << "unsaved (Escape asks first) with the button still held";
     for (int i = 0; i < 5; ++i) moveTo(x += 4, stageY());  // the held drag goes no further
     release(x, stageY());
     EXPECT_EQ(play.frameCount(), 200);
