@@ -11,6 +11,7 @@
 
 #include "actors/ActorDataFile.h"
 #include "platform/SafeFile.h"
+#include "platform/Timebase.h"
 
 namespace {
 
@@ -293,4 +294,26 @@ void BeatLoader::load(std::string musicPath) {
         message = "Beats found by the tracker; " + error;
     trouble = !written;
     done = true;
+}
+
+int frameOfBeat(long ms) { return int(std::lround(double(ms) * FRAMES_PER_SECOND / 1000.0)); }
+
+int nearestBeatFrame(const std::vector<long>& beats, double frame) {
+    if (beats.empty()) return -1;
+    const long ms = std::lround(frame * 1000.0 / FRAMES_PER_SECOND);
+    const auto after = std::lower_bound(beats.begin(), beats.end(), ms);
+    long best = after == beats.end() ? beats.back() : *after;
+    if (after != beats.begin() && (after == beats.end() || ms - *(after - 1) <= *after - ms)) best = *(after - 1);
+    return frameOfBeat(best);
+}
+
+int neighbourBeatFrame(const std::vector<long>& beats, int frame, bool after) {
+    if (after) {
+        for (long ms : beats)
+            if (frameOfBeat(ms) > frame) return frameOfBeat(ms);
+        return -1;
+    }
+    for (auto it = beats.rbegin(); it != beats.rend(); ++it)
+        if (frameOfBeat(*it) < frame) return frameOfBeat(*it);
+    return -1;
 }

@@ -52,6 +52,13 @@ std::vector<long> shiftBeats(const std::vector<long>& beats, long deltaMs);
 std::vector<long> retimeBeats(const std::vector<long>& beats, double deltaPeriodMs);
 // The beats' period in ms (the median distance between neighbours; 0 with fewer than two).
 double beatPeriodMs(const std::vector<long>& beats);
+// The frame a beat marker stands on: the one whose start lies nearest its time (ms).
+int frameOfBeat(long ms);
+// The frame of the beat marker nearest to a (fractional) frame; -1 without beats.
+int nearestBeatFrame(const std::vector<long>& beats, double frame);
+// The frame of the first beat marker after frame (after) or of the last one before it; -1
+// when there is none.
+int neighbourBeatFrame(const std::vector<long>& beats, int frame, bool after);
 
 // Gets the song's beats on a thread of its own: reads the beats file when there is one,
 // otherwise tracks the beats, fits the grid and writes the file.

@@ -75,6 +75,7 @@ void Editor::leave() {
     // A take that runs as the program ends keeps every frame it holds.
     if (calibration) endCalibration(false);
     endTake(false);
+    endPunchIn();
     if (hasUnsavedEdits() && !discardConfirmed) {
         writeRecovery();
         writer.finish();
@@ -97,9 +98,11 @@ bool Editor::hasUnsavedEdits() const { return dirty || play.recording(); }
 
 void Editor::afterUpdate() {
     takeBeats();
+    keepLooping();
     if (countInRunning) watchCountIn();
     if (calibration) watchCalibration();
     feedTake(false);
+    keepPunchIn();
     const u32 t = now();
     if (play.recording()) {
         if (int32_t(t - nextTakeWrite) >= 0) {
@@ -130,7 +133,11 @@ void Editor::afterUpdate() {
 void Editor::beginEdit() { history.begin(play.loadOrder(), play.frameCount(), workExtras()); }
 
 void Editor::settleEdit() {
-    if (!history.isOpen() || play.ui().isMouseDown() || play.recording()) return;
+    if (!play.ui().isMouseDown() && !play.recording()) commitEdit();
+}
+
+void Editor::commitEdit() {
+    if (!history.isOpen()) return;
     if (history.commit(play.loadOrder(), play.frameCount(), workExtras())) {
         markUnsaved();
         quitArmed = false;
@@ -149,7 +156,7 @@ bool Editor::undo() { return stepHistory(false); }
 bool Editor::redo() { return stepHistory(true); }
 
 bool Editor::stepHistory(bool forward) {
-    if (play.recording() || play.ui().isMouseDown()) return false;
+    if (play.recording() || countInRunning || play.ui().isMouseDown()) return false;
     settleEdit();
     std::string extras = workExtras();
     int frames = play.frameCount();

@@ -13,12 +13,15 @@
 // table of EditorKeys), EditorStage.cpp (the stage's zoom and pan, the drawing order, hidden
 // and locked actors), EditorTimeline.cpp (playback, the timeline's view, the beats),
 // EditorTakes.cpp (takes in time, the count-in, the calibration of the performer's delay),
-// EditorPanel.cpp (the widgets), EditorDrawing.cpp (everything drawn).
+// EditorRange.cpp (the range on the timeline, the track edits through it, the loop, punch-in and
+// the animation's end), EditorPanel.cpp (the widgets), EditorDrawing.cpp (everything drawn).
 #include <irrlicht.h>
 
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "editor/Beats.h"
 #include "editor/Calibration.h"
@@ -30,6 +33,7 @@
 #include "editor/TakeTiming.h"
 #include "editor/Waveform.h"
 #include "platform/PointerSampler.h"
+#include "rig/RigTrackEdits.h"
 #include "states/StateAccess.h"
 #include "states/StateExtension.h"
 #include "ui/ButtonSkin.h"
@@ -67,6 +71,10 @@ constexpr double COUNT_IN_DEFAULT_BEAT_MS = 500.0;
 // A count-in whose music is not heard within this long (ms) after it should have ended starts
 // the take anyway.
 constexpr double COUNT_IN_GRACE_MS = 2000.0;
+// Punch-in: its pre-roll clicks this many times a beat; its take runs this many frames past out
+// (and the performer's delay on top), so that out gets its own move before it stops.
+constexpr int PUNCH_IN_CLICKS_PER_BEAT = 1;
+constexpr int PUNCH_IN_SPARE_FRAMES = 2;
 // A second Space within this share of the click's period is a key held down, not a tap.
 constexpr double CALIBRATION_REPEAT_SHARE = 0.5;
 
@@ -149,6 +157,13 @@ public:
     void waitForBeats();
     // Replaces the beat grid (a shift or a new tempo by hand) and keeps it in the beats file.
     void setBeats(std::vector<long> grid);
+    // True when the range's in and out are both set; the range (frames in to out, both included).
+    bool hasRange() const { return inFrame >= 0 && outFrame >= inFrame; }
+    FrameRange range() const { return FrameRange{inFrame, outFrame}; }
+    // True while playback loops through the range.
+    bool loopingRange() const { return looping; }
+    // True from "Rec" with a range set until its take stops (its pre-roll included).
+    bool punchingIn() const { return punch != nullptr; }
     // Takes follow the mouse events (as they arrive) instead of the window's pointer sampled
     // in time: for made-up events, as tests send them.
     void takePointerFromEvents() { pointerFromEvents = true; }
@@ -168,6 +183,9 @@ private:
     // Opens an edit unless one is open; ends it once nothing is held and nothing recorded.
     void beginEdit();
     void settleEdit();
+    // Ends the open edit now, a button held or not: a step of the history when it changed
+    // something.
+    void commitEdit();
     // The edits are unsaved from now on, and the recovery file is due.
     void markUnsaved();
     // The files hold the work as it is now: nothing is unsaved, no recovery file is needed.
@@ -204,8 +222,8 @@ private:
     // first; null: none).
     int layerRowAt(float x, float y) const;
     Actor* layerActor(int row) const;
-    // What an edit keeps beside the tracks: the rig, the drawing order and the hidden and
-    // locked actors, as bytes; and putting them back.
+    // What an edit keeps beside the tracks: the rig, the drawing order, the hidden and locked
+    // actors and the animation's end, as bytes; and putting them back.
     std::string workExtras() const;
     void restoreExtras(const std::string& bytes);
     // Extras with the actors renamed (old name to new) after a "Save" renamed their files.
@@ -225,9 +243,9 @@ private:
     void keepPointerEvent(int x, int y, bool down);
     // Stops playback, a take, a count-in or a calibration, and the music.
     void stopAll();
-    // "Rec" with the count-in: the music from a bar before the frame with clicks, the take
-    // once the frame's music is heard.
-    void startCountIn();
+    // "Rec" with the count-in (named `name` on the status line): the music from a bar before the
+    // frame with clicksPerBeat clicks a beat, the take once the frame's music is heard.
+    void startCountIn(int clicksPerBeat = COUNT_IN_CLICKS_PER_BEAT, const char* name = "count-in");
     // Starts the take once the count-in has reached the take's frame.
     void watchCountIn();
     // Key T: starts the calibration's clicks (or cancels a running one).
@@ -260,6 +278,47 @@ private:
     // Takes the beats once the loader has them.
     void takeBeats();
 
+    // --- The range, the track edits through it, the loop and the end (EditorRange.cpp)
+    // The playhead frames forward (negative: back), or to the next (or previous) beat marker.
+    void stepPlayhead(int frames);
+    void stepBeat(bool forward);
+    // The range's in (or out) at the playhead.
+    void setRangeEnd(bool in);
+    // The range from the frame of a Shift+drag's press (start) to that under the pointer at x,
+    // each end on the nearest beat marker unless Alt is held.
+    void dragRange(float x, bool start);
+    // The frame under the timeline's column x: the nearest beat marker's with snap (when there
+    // are beats), otherwise the frame there.
+    int timelineFrame(float x, bool snap) const;
+    // "frames 100 to 228 (129 frames, 2.15 s)".
+    std::string rangeText() const;
+    // True when an edit through the range can be made now (an actor selected, the range set when
+    // needsRange, no take, no button held); otherwise the status line says what is missing.
+    bool rangeWorkable(bool needsRange);
+    // "arm and 1 part hanging from it".
+    std::string familyText(Actor* actor) const;
+    // Hold, smooth or repeat through the range on the selection and what hangs from it (one
+    // undo step); a repeat moves the range onto the copy.
+    void editRange(EditorCommand command);
+    // Copies the motion through the range; pastes the copy at the playhead (one undo step).
+    void copyRange();
+    void pasteClip();
+    // Starts playback looped through the range, or stops it; keeps it looping after each step.
+    void toggleLoop();
+    void keepLooping();
+    // The last frame the loop plays: the range's out, or the animation's end before it.
+    int loopLast() const;
+    // The animation ends at the playhead, or nowhere (clear); one undo step.
+    void setEnd(bool clear);
+    // "Rec" with a range set: the take from in after a pre-roll of one bar with a click a beat.
+    void startPunchIn();
+    // At each step: the pre-roll shows the frames before in as their music is heard; in the
+    // take every frame outside the range is kept as it was, and the take stops past out.
+    void keepPunchIn();
+    // Once the take has stopped (or the program ends in it): only the frames in to out keep
+    // what it recorded; the status line says which.
+    void endPunchIn();
+
     // --- The widgets (EditorPanel.cpp)
     // One pass over the panel's widgets; only a behaviour pass (drawPass false) changes data.
     void runPanel(bool drawPass);
@@ -275,6 +334,10 @@ private:
     // --- Drawing (EditorDrawing.cpp)
     // Draws the waveform, beat markers and playhead.
     void drawTimeline();
+    // Draws the motion lanes: where the selected actor (the first lane) and the others move.
+    void drawLanes();
+    // Draws the range and the animation's end over the timeline.
+    void drawRangeAndEnd();
     // Draws the status line, and the key list with the recent messages while it is shown.
     void drawStatus();
     void drawHelp();
@@ -334,6 +397,20 @@ private:
     Actor* layerDragged = nullptr;  // the actor whose layer row is held (a drag moves it)
     bool lockedDrag = false;        // the press on the stage would drag a locked actor
     irr::core::vector2df lastScene{0.f, 0.f};  // scene point of the last mouse position
+    int inFrame = -1, outFrame = -1;  // the range's ends (-1: not set)
+    bool rangeDragging = false;       // a Shift+drag on the timeline sets the range
+    int rangeAnchor = 0;              // the frame where that drag began
+    MotionClip clip;                  // the motion Ctrl+C copied
+    bool looping = false;             // playback loops through the range
+    // A punch-in while it runs: its frames, and every actor's track and the animation's length
+    // as they were at "Rec".
+    struct PunchIn {
+        FrameRange range;
+        int frameCount = 0;
+        std::vector<std::pair<Actor*, std::vector<ActorPose>>> tracks;
+        bool recorded = false;  // its take has begun
+    };
+    std::unique_ptr<PunchIn> punch;
     std::size_t savedPosition = 0;  // the history's position that the files hold
     bool savedKnown = true;         // savedPosition is known (false after a recovery)
 

@@ -4,8 +4,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "actors/Actor.h"
+#include "actors/TrackEdits.h"
 #include "app/Application.h"
 #include "app/SceneScreen.h"
 #include "editor/Editor.h"
@@ -28,6 +30,18 @@ constexpr u32 WAVE_BACK_COLOUR = 0xFF1E242D;
 constexpr u32 WAVE_COLOUR = 0xFF6F9FD0;
 constexpr u32 BEAT_COLOUR = 0xC0F0C040;
 constexpr u32 PLAYHEAD_COLOUR = 0xFFFF5050;
+// The motion lanes: their ground, and the marks where the selected actor and the others move.
+constexpr u32 LANE_BACK_COLOUR = 0xFF1E242D;
+constexpr u32 LANE_SELECTED_COLOUR = 0xFFF0A040;
+constexpr u32 LANE_OTHER_COLOUR = 0xFF6F9FD0;
+// The range over the timeline, and its edges.
+constexpr u32 RANGE_COLOUR = 0x38FFFFFF;
+constexpr u32 RANGE_EDGE_COLOUR = 0xE0FFFFFF;
+// The animation's end: its line, and the veil over the frames after it.
+constexpr u32 END_COLOUR = 0xFFFF40C0;
+constexpr u32 END_VEIL_COLOUR = 0xA0101418;
+// The end's line, in pixels.
+constexpr float END_LINE_WIDTH = 2.f;
 constexpr u32 OUTLINE_COLOUR = 0xFFFF00FF;
 // What the stage area shows around the stage: the scene, under a veil of this colour.
 constexpr u32 OFF_STAGE_VEIL_COLOUR = 0xA02B3340;
@@ -285,9 +299,12 @@ void Editor::drawTimeline() {
             fill(RectF(xOfFrame(f), w.y + w.height - FRAME_TICK_HEIGHT, 1.f, FRAME_TICK_HEIGHT),
                  EDITOR_DIM_TEXT_COLOUR);
     }
-    // The playhead.
+    drawLanes();
+    drawRangeAndEnd();
+    // The playhead, through the song and the lanes.
     const float px = xOfFrame(play.currentFrame());
-    if (px >= w.x && px < w.x + w.width) fill(RectF(px, w.y, PLAYHEAD_WIDTH, w.height), PLAYHEAD_COLOUR);
+    const float playheadH = layout.lanes.y + layout.lanes.height - w.y;
+    if (px >= w.x && px < w.x + w.width) fill(RectF(px, w.y, PLAYHEAD_WIDTH, playheadH), PLAYHEAD_COLOUR);
     // Frame number and time.
     char line[LINE_SIZE];
     const int ms = musicTimeOfFrame(play.currentFrame());
@@ -298,13 +315,69 @@ void Editor::drawTimeline() {
         const long tenths = std::lround(std::min(600000.0 / period, 1e9));
         std::snprintf(tempo, sizeof tempo, "%ld.%ld BPM", tenths / 10, tenths % 10);
     }
-    std::snprintf(line, sizeof line, "Frame %d / %d   %d:%02d.%03d   %s   stage %.0f%%%s", play.currentFrame(),
+    char marks[96] = "";
+    if (hasRange() || inFrame >= 0 || outFrame >= 0)
+        std::snprintf(marks, sizeof marks, "   range %s to %s", inFrame >= 0 ? std::to_string(inFrame).c_str() : "?",
+                      outFrame >= 0 ? std::to_string(outFrame).c_str() : "?");
+    if (play.endFrame() >= 0)
+        std::snprintf(marks + std::strlen(marks), sizeof marks - std::strlen(marks), "   end %d", play.endFrame());
+    std::snprintf(line, sizeof line, "Frame %d / %d   %d:%02d.%03d   %s   stage %.0f%%%s%s", play.currentFrame(),
                   play.frameCount() - 1, ms / 60000, (ms / 1000) % 60, ms % 1000, tempo,
-                  double(layout.stageScale * 100.f), view.scale > 0.f ? "" : " (fitted)");
+                  double(layout.stageScale * 100.f), view.scale > 0.f ? "" : " (fitted)", marks);
     text(layout.timelineText.x, layout.timelineText.y, line, ALIGN_LEFT_TOP, EDITOR_TEXT_COLOUR);
     std::snprintf(line, sizeof line, "%s  wheel: zoom", framesPerPixel > 0.0 ? "zoomed" : "whole song");
     text(layout.timelineText.x + layout.timelineText.width, layout.timelineText.y, line, DRAW_RIGHT,
          EDITOR_DIM_TEXT_COLOUR);
+}
+
+void Editor::drawLanes() {
+    const int rows = layout.laneCount();
+    // The selected actor first, then the others topmost first, as many as there are lanes.
+    std::vector<const Actor*> shown;
+    if (play.selectedActor()) shown.push_back(play.selectedActor());
+    const std::vector<Actor*>& actors = play.actors();
+    for (auto it = actors.rbegin(); it != actors.rend() && int(shown.size()) < rows; ++it)
+        if (*it != play.selectedActor()) shown.push_back(*it);
+    for (int i = 0; i < rows; ++i) {
+        const RectF r = layout.lane(i);
+        fill(r, LANE_BACK_COLOUR);
+        if (i >= int(shown.size())) continue;
+        const u32 colour = shown[std::size_t(i)] == play.selectedActor() ? LANE_SELECTED_COLOUR : LANE_OTHER_COLOUR;
+        const std::vector<ActorPose>& track = shown[std::size_t(i)]->poses;
+        // One mark per run of columns in which the actor moves.
+        int run = -1;
+        const int columns = int(r.width);
+        for (int col = 0; col <= columns; ++col) {
+            const bool moves = col < columns &&
+                               trackMovesWithin(track, int(std::floor(frameAtX(r.x + float(col)))),
+                                                int(std::ceil(frameAtX(r.x + float(col + 1)))));
+            if (moves && run < 0) run = col;
+            if (!moves && run >= 0) {
+                fill(RectF(r.x + float(run), r.y, float(col - run), r.height), colour);
+                run = -1;
+            }
+        }
+    }
+}
+
+void Editor::drawRangeAndEnd() {
+    const RectF& w = layout.wave;
+    const float top = w.y, height = layout.lanes.y + layout.lanes.height - w.y;
+    const float left = w.x, right = w.x + w.width;
+    const auto clampX = [&](float x) { return std::max(left, std::min(right, x)); };
+    if (play.endFrame() >= 0) {
+        const float x = xOfFrame(double(play.endFrame()) + 1.0);
+        if (x < right) {
+            fill(RectF(clampX(x), top, right - clampX(x), height), END_VEIL_COLOUR);
+            if (x >= left) fill(RectF(x - END_LINE_WIDTH / 2.f, top, END_LINE_WIDTH, height), END_COLOUR);
+        }
+    }
+    // The range: frames in to out, both whole; an end set alone is an edge.
+    const float a = inFrame >= 0 ? xOfFrame(inFrame) : -1.f;
+    const float b = outFrame >= 0 ? xOfFrame(double(outFrame) + 1.0) : -1.f;
+    if (hasRange()) fill(RectF(clampX(a), top, clampX(b) - clampX(a), height), RANGE_COLOUR);
+    for (float x : {a, b})
+        if (x >= left && x < right) fill(RectF(x, top, 1.f, height), RANGE_EDGE_COLOUR);
 }
 
 void Editor::drawStatus() {
@@ -321,13 +394,16 @@ void Editor::drawStatus() {
 }
 
 void Editor::drawHelp() {
-    const RectF& st = layout.stageArea;
+    const RectF& st = layout.help;
     fill(st, HELP_BACK_COLOUR);
-    const float step = metrics.textH + EDITOR_GAP;
+    const std::vector<std::string> lines = editorHelpLines();
+    // Lines closer together (never overlapping) where the window is too low for the list.
+    const float room = (st.height - EDITOR_GAP) / float(lines.size());
+    const float step = std::max(metrics.textH, std::min(metrics.textH + EDITOR_GAP, room));
     const float width = st.width - 2.f * EDITOR_GAP;
     const float bottom = st.y + st.height - metrics.textH;
     float y = st.y + EDITOR_GAP;
-    for (const std::string& line : editorHelpLines()) {
+    for (const std::string& line : lines) {
         text(st.x + EDITOR_GAP, y, line.c_str(), ALIGN_LEFT_TOP, EDITOR_TEXT_COLOUR);
         y += step;
     }

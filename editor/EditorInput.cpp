@@ -54,6 +54,20 @@ bool Editor::runCommand(EditorCommand command, const SEvent::SKeyInput& key) {
         case EditorCommand::Rewind: seek(0); return true;
         case EditorCommand::Help: showHelp = !showHelp; return true;
         case EditorCommand::OnionSkin: onion = !onion; return true;
+        case EditorCommand::FrameBack: stepPlayhead(-1); return true;
+        case EditorCommand::FrameForward: stepPlayhead(1); return true;
+        case EditorCommand::BeatBack: stepBeat(false); return true;
+        case EditorCommand::BeatForward: stepBeat(true); return true;
+        case EditorCommand::RangeIn: setRangeEnd(true); return true;
+        case EditorCommand::RangeOut: setRangeEnd(false); return true;
+        case EditorCommand::Hold:
+        case EditorCommand::Smooth:
+        case EditorCommand::Repeat: editRange(command); return true;
+        case EditorCommand::Copy: copyRange(); return true;
+        case EditorCommand::Paste: pasteClip(); return true;
+        case EditorCommand::Loop: toggleLoop(); return true;
+        case EditorCommand::SetEnd:
+        case EditorCommand::ClearEnd: setEnd(command == EditorCommand::ClearEnd); return true;
         case EditorCommand::BeatsEarlier:
         case EditorCommand::BeatsLater:
             if (!beats.empty()) {
@@ -114,6 +128,13 @@ void Editor::mouseDown(const SEvent::SMouseInput* mouse) {
         panFrom.set(x, y);
         return;
     }
+    // Shift and the left button on the song or the lanes set the range.
+    if (mouse->Event == EMIE_LMOUSE_PRESSED_DOWN && mouse->Shift && !showHelp && !play.ui().isMouseDown() &&
+        play.frameCount() > 1 && (layout.wave.contains(x, y) || layout.lanes.contains(x, y))) {
+        rangeDragging = true;
+        dragRange(x, true);
+        return;
+    }
     beginEdit();
     UiContext& ui = play.ui();
     ui.setMousePosition(mouse->X, mouse->Y);
@@ -121,7 +142,8 @@ void Editor::mouseDown(const SEvent::SMouseInput* mouse) {
     runPanel(false);
     play.setUiOwnsMouse(ui.activeId() >= 0);
     onStage = !play.uiOwnsMouse() && layout.stageArea.contains(x, y) && !showHelp;
-    if (!play.uiOwnsMouse() && layout.wave.contains(x, y)) seek(int(std::floor(frameAtX(x))));
+    if (!play.uiOwnsMouse() && (layout.wave.contains(x, y) || layout.lanes.contains(x, y)) && !showHelp)
+        seek(int(std::floor(frameAtX(x))));
     // The drag starts anywhere on the stage; it need not be on the actor. A locked actor is
     // not moved on the stage.
     Actor* selected = play.selectedActor();
@@ -151,6 +173,10 @@ void Editor::mouseDown(const SEvent::SMouseInput* mouse) {
 
 void Editor::mouseMove(const SEvent::SMouseInput* mouse) {
     const core::vector2df at(f32(mouse->X), f32(mouse->Y));
+    if (rangeDragging) {
+        dragRange(at.X, false);
+        return;
+    }
     if (panning) {
         view = pannedView(layout, view, at - panFrom);
         panFrom = at;
@@ -178,8 +204,9 @@ void Editor::mouseMove(const SEvent::SMouseInput* mouse) {
     const core::vector2df p = scenePoint(mouse->X, mouse->Y);
     keepPointerEvent(mouse->X, mouse->Y, play.ui().isMouseDown());
     // A turn, or a move of an actor with a parent or children, goes through the rig; in a take
-    // the frames are written from the pointer's path instead.
-    if (!take && play.draggedActor() && (play.playing() || !play.rigDrag(lastScene, p)))
+    // the frames are written from the pointer's path instead, and a punch-in's pre-roll moves
+    // nothing (its take starts at in).
+    if (!take && !(punch && countInRunning) && play.draggedActor() && (play.playing() || !play.rigDrag(lastScene, p)))
         dragSelection(p - lastScene);
     lastScene = p;
     play.setMousePosition(mouse->X, mouse->Y);
@@ -189,6 +216,12 @@ void Editor::mouseMove(const SEvent::SMouseInput* mouse) {
 void Editor::mouseUp(const SEvent::SMouseInput* mouse) {
     if (panning && mouse->Event == EMIE_MMOUSE_LEFT_UP) {
         panning = false;
+        return;
+    }
+    if (rangeDragging && mouse->Event == EMIE_LMOUSE_LEFT_UP) {
+        rangeDragging = false;
+        dragRange(f32(mouse->X), false);
+        status.tell("Range: " + rangeText());
         return;
     }
     keepPointerEvent(mouse->X, mouse->Y, false);

@@ -14,7 +14,7 @@ enum class Held : unsigned char { No, Yes, Either };
 // What the editor's keys do.
 enum class EditorCommand {
     PlayStop,      // Play, or Stop while playing or recording
-    RecStop,       // Rec, or Stop while recording
+    RecStop,       // Rec (a punch-in with a range set), or Stop while recording
     Rewind,        // frame 0
     CountIn,       // a bar of clicks before each take, or none
     Calibrate,     // the performer's delay, from taps on a steady click
@@ -22,6 +22,20 @@ enum class EditorCommand {
     Undo,
     Redo,
     OnionSkin,     // the selected actor's poses before and after, faint
+    FrameBack,     // the playhead one frame back, or forward
+    FrameForward,
+    BeatBack,      // the playhead to the previous, or next, beat marker
+    BeatForward,
+    RangeIn,       // the range's in, or out, at the playhead
+    RangeOut,
+    Hold,          // through the range, on the selection and what hangs from it: frames take the pose at in
+    Smooth,        // its motion smoothed
+    Copy,          // its motion copied
+    Paste,         // the copied motion pasted at the playhead
+    Repeat,        // its motion repeated after the range, which moves onto the copy
+    Loop,          // playback looped through the range
+    SetEnd,        // the animation ends at the playhead
+    ClearEnd,      // the animation's end cleared
     BeatsEarlier,  // the beat grid, by a step (Shift: a fine step)
     BeatsLater,
     BeatsSlower,   // the grid's period, by a step (Shift: a fine step)

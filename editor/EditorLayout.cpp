@@ -51,10 +51,17 @@ RectF EditorLayout::layerName(int i) const {
     return RectF(r.x + icons, r.y, std::max(0.f, r.width - icons), r.height);
 }
 
+int EditorLayout::laneCount() const { return int(lanes.height / EDITOR_LANE_HEIGHT); }
+
+RectF EditorLayout::lane(int i) const {
+    return RectF(lanes.x, lanes.y + float(i) * EDITOR_LANE_HEIGHT, lanes.width, EDITOR_LANE_HEIGHT - 1.f);
+}
+
 std::vector<RectF> EditorLayout::controls() const {
     std::vector<RectF> out(tools, tools + TOOL_COUNT);
     out.push_back(stage);
     out.push_back(wave);
+    for (int i = 0; i < laneCount(); ++i) out.push_back(lane(i));
     out.push_back(timelineSlider);
     out.push_back(timelineText);
     out.push_back(actorName);
@@ -125,17 +132,27 @@ EditorLayout computeEditorLayout(int width, int height, const EditorMetrics& m, 
     l.layerRowH = m.textH + g;
     l.layers = edges(sx, y, sx + sw, bottom - g);
 
-    // Timeline under the stage area, left of the side column.
+    // Timeline under the stage area, left of the side column: the motion lanes take one row and
+    // the room the fitted stage leaves over in height.
     const float left = g, right = l.side.x - 2.f * g;
-    const float timelineH = EDITOR_WAVE_HEIGHT + g + m.thumbH + g + m.textH;
+    const float fixedH = EDITOR_WAVE_HEIGHT + g + g + m.thumbH + g + m.textH;
+    const float roomH = (bottom - g - fixedH - 2.f * g) - (top + g);
+    const float fittedH = float(STAGE_HEIGHT_PIXELS) *
+                          std::min({(right - left) / float(STAGE_WIDTH_PIXELS), EDITOR_MAX_STAGE_SCALE,
+                                    roomH / float(STAGE_HEIGHT_PIXELS)});
+    const int laneRows = std::max(1, std::min(EDITOR_MAX_LANES, int((roomH - fittedH) / EDITOR_LANE_HEIGHT)));
+    const float lanesH = float(laneRows) * EDITOR_LANE_HEIGHT;
+    const float timelineH = fixedH + lanesH;
     l.timeline = edges(left, bottom - g - timelineH, right, bottom - g);
     l.wave = RectF(left, l.timeline.y, right - left, EDITOR_WAVE_HEIGHT);
-    l.timelineSlider = RectF(left, l.wave.y + EDITOR_WAVE_HEIGHT + g, right - left, m.thumbH);
+    l.lanes = RectF(left, l.wave.y + EDITOR_WAVE_HEIGHT + g, right - left, lanesH);
+    l.timelineSlider = RectF(left, l.lanes.y + lanesH + g, right - left, m.thumbH);
     l.timelineText = RectF(left, l.timelineSlider.y + m.thumbH + g, right - left, m.textH);
 
     // The stage: fitted, as large as fits its area and never larger than its own size, or at the
     // view's scale, with the view's centre at the area's centre (the stage centred unless panned).
     l.stageArea = edges(left, top + g, right, l.timeline.y - 2.f * g);
+    l.help = edges(left, l.stageArea.y, right, l.timeline.y + l.timeline.height);
     const float scale = std::min({l.stageArea.width / float(STAGE_WIDTH_PIXELS),
                                   l.stageArea.height / float(STAGE_HEIGHT_PIXELS),
                                   EDITOR_MAX_STAGE_SCALE});

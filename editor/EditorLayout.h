@@ -13,7 +13,8 @@
 //   |                                          | [] Wobble         |
 //   +------------------------------------------+ Reset>>           |
 //   | timeline: waveform, beats, playhead      | Layers            |
-//   | [frame slider]                           |  actor rows ...   |
+//   | motion lanes (the selected actor first)  |  actor rows ...   |
+//   | [frame slider]                           |                   |
 //   | frame / time                             |                   |
 //   +------------------------------------------+-------------------+
 //   | status line                                                  |
@@ -40,6 +41,11 @@ constexpr float EDITOR_VALUE_WIDTH = 96.f;
 constexpr float EDITOR_LAYER_ICON_WIDTH = 20.f;
 // Height of the waveform band of the timeline, in pixels.
 constexpr float EDITOR_WAVE_HEIGHT = 48.f;
+// The motion lanes under the waveform: one row of this many pixels (its mark one pixel less)
+// per actor, the selected actor's always, and as many more as the room the stage leaves
+// (it keeps its fitted size), up to EDITOR_MAX_LANES.
+constexpr float EDITOR_LANE_HEIGHT = 7.f;
+constexpr int EDITOR_MAX_LANES = 40;
 // The stage is never drawn larger than its own size (1280 x 720) times this.
 constexpr float EDITOR_MAX_STAGE_SCALE = 1.f;
 // The stage's zoom levels, in window pixels per stage pixel, as an artist's zoom steps: each
@@ -104,6 +110,7 @@ struct EditorLayout {
     float fitScale = 1.f;    // the scale at which the whole stage fits its room
     RectF timeline;   // the whole timeline band
     RectF wave;       // waveform, beat markers and playhead
+    RectF lanes;      // the motion lanes: rows of EDITOR_LANE_HEIGHT from its top
     RectF timelineSlider;
     RectF timelineText;  // frame number and time
     RectF side;          // the side column
@@ -118,9 +125,13 @@ struct EditorLayout {
     RectF layers;        // the list: rows of layerRowH from its top
     float layerRowH = 0.f;
     RectF status;        // the status line
+    RectF help;          // the key list (F1), over the stage area and the timeline
 
     // Number of whole layer rows the list shows.
     int visibleLayerRows() const;
+    // Number of motion lanes, and lane i (0: the selected actor's).
+    int laneCount() const;
+    RectF lane(int i) const;
     // Row i of the layer list counted from the first one shown.
     RectF layerRow(int i) const;
     // In row i of the layer list: the eye (hide or show), the lock, and the name's room.

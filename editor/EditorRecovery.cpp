@@ -36,7 +36,8 @@ void Editor::restoreRecovery() {
     const std::size_t sceneTold = scene.messages().size();
     if (scene.restoreRecovery(play.actors())) {
         dirty = true;
-        status.tell("Restored the unsaved hidden and locked actors of the last session; Ctrl+S saves them");
+        status.tell("Restored the unsaved scene settings (hidden and locked actors, the end) of the last session; "
+                    "Ctrl+S saves them");
         std::fprintf(stderr, "tumelora: %s (%s)\n", status.newest().c_str(), scene.recoveryPath().c_str());
     }
     for (std::size_t i = sceneTold; i < scene.messages().size(); ++i) status.warn(scene.messages()[i]);

@@ -1,6 +1,6 @@
 // The editor's stage and layers: the stage's zoom and pan, the drawing order (Page Up and
 // Page Down, a drag in the layer list), actors hidden in the editor and locked on its stage,
-// and what an undo step keeps of them.
+// and what an undo step keeps of them (with the rig and the animation's end).
 #include <algorithm>
 
 #include "actors/Actor.h"
@@ -115,14 +115,18 @@ std::string Editor::workExtras() const {
     putField(out, play.rig().snapshot());
     putField(out, order);
     putField(out, flags);
+    putField(out, std::to_string(play.endFrame()));
     return out;
 }
 
 void Editor::restoreExtras(const std::string& bytes) {
     std::size_t at = 0;
-    std::string rig, order, flags;
-    if (!takeField(bytes, at, rig) || !takeField(bytes, at, order) || !takeField(bytes, at, flags)) return;
+    std::string rig, order, flags, end;
+    if (!takeField(bytes, at, rig) || !takeField(bytes, at, order) || !takeField(bytes, at, flags) ||
+        !takeField(bytes, at, end))
+        return;
     play.rig().restore(rig);
+    if (std::stoi(end) != play.endFrame()) play.setEndFrame(std::stoi(end));
     const std::vector<Actor*> loaded = play.loadOrder();
     std::vector<Actor*> drawn;
     for (std::size_t start = 0, comma; (comma = order.find(',', start)) != std::string::npos; start = comma + 1) {
@@ -139,11 +143,14 @@ void Editor::restoreExtras(const std::string& bytes) {
 
 std::string Editor::renamedExtras(const std::string& bytes, const std::map<std::string, std::string>& renamed) {
     std::size_t at = 0;
-    std::string rig, order, flags;
-    if (!takeField(bytes, at, rig) || !takeField(bytes, at, order) || !takeField(bytes, at, flags)) return bytes;
+    std::string rig, order, flags, end;
+    if (!takeField(bytes, at, rig) || !takeField(bytes, at, order) || !takeField(bytes, at, flags) ||
+        !takeField(bytes, at, end))
+        return bytes;
     std::string out;
     putField(out, RigEditing::renamedSnapshot(rig, renamed));
     putField(out, order);
     putField(out, flags);
+    putField(out, end);
     return out;
 }

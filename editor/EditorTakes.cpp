@@ -120,6 +120,7 @@ void Editor::endTake(bool tell) {
 void Editor::stopAll() {
     if (calibration) endCalibration(false);
     endTake(true);  // before the music stops: the take's last readings
+    endPunchIn();
     countInRunning = false;
     tumeloraStreamSetClicks(musicStream, nullptr, 0);
     play.stop();
@@ -132,17 +133,17 @@ double Editor::beatLengthMs(double fallback) const {
     return period > 0.0 ? period : fallback;
 }
 
-void Editor::startCountIn() {
+void Editor::startCountIn(int clicksPerBeat, const char* name) {
     const int frame = play.currentFrame();
     const double takeMs = frame * FRAME_MS;
     if (!musicStream || !tumeloraSoundIsPlayed() || musicTimeOfFrame(frame) >= FSOUND_Stream_GetLengthMs(musicStream)) {
-        status.tell("No count-in: no music is heard here, so the take starts at once");
+        status.tell(std::string("No ") + name + ": no music is heard here, so the take starts at once");
         play.record();
         startTake();
         return;
     }
-    // The bar before the take's frame, its clicks on the beat grid (two a beat, the first of
-    // each beat accented); without a grid, a steady beat that ends at the frame.
+    // The bar before the take's frame, its clicks on the beat grid (clicksPerBeat a beat, the
+    // first of each beat accented); without a grid, a steady beat that ends at the frame.
     const double beat = beatLengthMs(COUNT_IN_DEFAULT_BEAT_MS);
     const double start = takeMs - COUNT_IN_BEATS * beat;
     double anchor = takeMs;
@@ -150,13 +151,13 @@ void Editor::startCountIn() {
         const auto near = std::lower_bound(beats.begin(), beats.end(), long(std::lround(takeMs)));
         anchor = double(near == beats.end() ? beats.back() : *near);
     }
-    const double step = beat / COUNT_IN_CLICKS_PER_BEAT;
+    const double step = beat / clicksPerBeat;
     const double first = anchor + std::ceil((start - anchor) / step - 1e-6) * step;
     std::vector<SoundClick> clicks;
     for (double at = first; at < takeMs - 1.0; at += step) {
         SoundClick click;
         click.frame = frameOfMusicMs(at);
-        click.accent = std::lround((at - anchor) / step) % COUNT_IN_CLICKS_PER_BEAT == 0;
+        click.accent = std::lround((at - anchor) / step) % clicksPerBeat == 0;
         clicks.push_back(click);
     }
     tumeloraStreamSetClicks(musicStream, clicks.data(), int(clicks.size()));
@@ -175,6 +176,8 @@ void Editor::watchCountIn() {
     if (isHeard ? heard < countInTakeMs - FRAME_MS : steadyClockMs() < countInDeadline) return;
     countInRunning = false;
     beginEdit();
+    // The take starts at its own frame, whatever the count-in showed meanwhile.
+    play.setCurrentFrame(int(std::lround(countInTakeMs / FRAME_MS)));
     if (isHeard) {
         play.recordWithMusicPlaying();
     } else {

@@ -9,6 +9,7 @@
 // --- Playback --------------------------------------------------------------------------------
 
 void Editor::togglePlayback() {
+    looping = false;
     beginEdit();  // may end a take
     if (play.recording() || play.playing() || countInRunning || calibration)
         stopAll();
@@ -19,13 +20,16 @@ void Editor::togglePlayback() {
 }
 
 void Editor::toggleRecording() {
+    looping = false;
     beginEdit();
     if (play.recording() || countInRunning) {
         stopAll();
     } else if (!play.playing()) {
         if (calibration) endCalibration(false);
         takeMoved = takePressOffStage = takePressUnselected = false;
-        if (countInOn) {
+        if (hasRange()) {
+            startPunchIn();
+        } else if (countInOn) {
             startCountIn();
         } else {
             play.record();

@@ -8,7 +8,7 @@
 
 #include "app/GameState.h"
 #include "platform/Timebase.h"
-#include "states/MainState.h"
+#include "states/StateAccess.h"
 
 using namespace irr;
 
@@ -21,15 +21,17 @@ constexpr int64_t MS_PER_SECOND = 1000;
 
 }  // namespace
 
-int playbackFrameCount(int frameCount, int musicLengthMs) {
-    if (musicLengthMs < 0) return frameCount;
+int playbackFrameCount(int frameCount, int musicLengthMs, int endFrame) {
+    int64_t frames = frameCount;
+    if (endFrame >= 0) frames = std::min<int64_t>(frames, int64_t(endFrame) + 1);
     // Frame 0 is always shown.
-    const int64_t withinMusic = framesOfSong(musicLengthMs, MS_PER_SECOND);
-    return int(std::max<int64_t>(1, std::min<int64_t>(frameCount, withinMusic)));
+    if (musicLengthMs >= 0) frames = std::min(frames, framesOfSong(musicLengthMs, MS_PER_SECOND));
+    return int(std::max<int64_t>(1, frames));
 }
 
 OfflinePlayback::OfflinePlayback(MainState& state, int musicLengthMs)
-    : state(state), frames(playbackFrameCount(state.startOffline(), musicLengthMs)) {}
+    : state(state),
+      frames(playbackFrameCount(state.startOffline(), musicLengthMs, StateAccess(state).endFrame())) {}
 
 bool OfflinePlayback::nextFrame() {
     if (current + 1 >= frames) return false;

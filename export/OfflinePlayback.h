@@ -10,13 +10,14 @@
 class GameState;
 class MainState;
 
-// The frames playback shows: it ends at the last frame of the tracks, or where the music
-// ends (the frames whose time lies within a music of musicLengthMs; negative: no music).
-int playbackFrameCount(int frameCount, int musicLengthMs);
+// The frames playback shows: it ends at the last frame of the tracks, at the animation's end
+// (its last frame endFrame; negative: none set), or where the music ends (the frames whose time
+// lies within a music of musicLengthMs; negative: no music), whichever comes first.
+int playbackFrameCount(int frameCount, int musicLengthMs, int endFrame = -1);
 
 // Frame 0 as it stands after the start, each later frame one fixed step of the fixed-step
 // clock after the one before, up to where playback with the music of musicLengthMs
-// (negative: none) would end.
+// (negative: none) would end (at the animation's end when the scene settings set one).
 class OfflinePlayback {
 public:
     // Starts the state's playback at frame 0 without the pause or the music.

@@ -21,7 +21,7 @@
 #include "platform/ChildProcess.h"
 #include "platform/Signals.h"
 #include "platform/Timebase.h"
-#include "states/MainState.h"
+#include "states/StateAccess.h"
 
 using namespace irr;
 
@@ -164,6 +164,9 @@ int renderAndEncode(const ExportRequest& request) {
         return EXPORT_FAILED;
     }
     OfflinePlayback playback(*state, musicStream ? FSOUND_Stream_GetLengthMs(musicStream) : -1);
+    const int end = StateAccess(*state).endFrame();
+    if (end >= 0 && playback.frameCount() == end + 1)
+        std::fprintf(stderr, "tumelora: the animation ends at frame %d, as its scene settings say\n", end);
     FfmpegJob job;
     job.format = request.format;
     job.width = STAGE_WIDTH_PIXELS;

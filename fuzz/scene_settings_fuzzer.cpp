@@ -1,7 +1,8 @@
 // Feeds arbitrary text to the scene settings reader. Every line is either a setting with a
 // known key and a value that can be written, a comment, or a kept line with a problem naming
-// it; writing what was read and reading it back gives the same settings and kept lines, and
-// writes the same text again.
+// it; an end's value is a frame number that writes back as it was read, or refused with its
+// reason; writing what was read and reading it back gives the same settings and kept lines,
+// and writes the same text again.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -33,6 +34,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const SceneSetting& s : first.settings) {
         check(knownSceneKey(s.key) && !s.value.empty() && s.value.size() <= SCENE_VALUE_MAX_BYTES);
         check(s.value.find('\n') == std::string::npos && s.line > 0);
+        if (s.key != SCENE_KEY_END) continue;
+        // An end is a frame number written as it reads, or refused with a reason.
+        std::string why;
+        const long frame = parseSceneEnd(s.value, why);
+        check(frame >= 0 ? frame <= SCENE_END_MAX_FRAME && std::to_string(frame) == s.value && why.empty()
+                         : frame == -1 && !why.empty());
     }
     for (const SceneProblem& p : problems) check(p.message.rfind("line " + std::to_string(p.line) + ": ", 0) == 0);
 

@@ -48,6 +48,17 @@ bool takeWindowCloseRequest(irr::IrrlichtDevice* device) {
     return taken;
 }
 
+bool altHeld(irr::IrrlichtDevice* device) {
+    Display* display = nullptr;
+    Window window = 0;
+    if (!deviceWindow(device, display, window) || !window) return false;
+    Window root, child;
+    int rootX = 0, rootY = 0, x = 0, y = 0;
+    unsigned mask = 0;
+    if (!XQueryPointer(display, window, &root, &child, &rootX, &rootY, &x, &y, &mask)) return false;
+    return (mask & Mod1Mask) != 0;
+}
+
 bool currentWindowSize(irr::IrrlichtDevice* device, int& width, int& height) {
     Display* display = nullptr;
     Window window = 0;

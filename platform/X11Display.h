@@ -11,6 +11,9 @@ bool takeWindowCloseRequest(irr::IrrlichtDevice* device);
 // The size the device's window has now on the X server (the engine may not have heard of a
 // change yet); false without one.
 bool currentWindowSize(irr::IrrlichtDevice* device, int& width, int& height);
+// True while an Alt key is held (the X server's modifier state now; the engine's mouse
+// records do not carry it); false without an X display.
+bool altHeld(irr::IrrlichtDevice* device);
 // The size in pixels of the X display's default screen; false without an X display.
 bool displaySize(unsigned& width, unsigned& height);
 

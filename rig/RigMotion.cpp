@@ -122,6 +122,27 @@ bool rigLinked(const std::vector<Actor*>& actors, const Rig& rig, std::size_t in
     return false;
 }
 
+RigFamilyOrder rigFamilyInOrder(const std::vector<Actor*>& actors, const Rig& rig, std::size_t index) {
+    RigFamilyOrder order;
+    if (index >= actors.size()) return order;
+    order.members = rigFamily(actors, rig, index);
+    const auto depth = [&](std::size_t i) {
+        std::size_t d = 0;
+        for (int at = int(i); at >= 0 && std::size_t(at) != index && d <= actors.size(); ++d)
+            at = rigParentIndex(actors, rig, std::size_t(at));
+        return d;
+    };
+    std::stable_sort(order.members.begin() + 1, order.members.end(),
+                     [&](std::size_t a, std::size_t b) { return depth(a) < depth(b); });
+    order.parentIn.assign(order.members.size(), -1);
+    for (std::size_t m = 1; m < order.members.size(); ++m) {
+        const int parent = rigParentIndex(actors, rig, order.members[m]);
+        for (std::size_t p = 0; p < m; ++p)
+            if (int(order.members[p]) == parent) order.parentIn[m] = int(p);
+    }
+    return order;
+}
+
 namespace {
 
 // The poses frame k of an edit wants of each family member, given a share of the edit and
@@ -218,6 +239,27 @@ bool flat(const ActorPose& pose) {
 
 }  // namespace
 
+ActorPose poseOnParent(const Actor& part, const vector2df& pivotPixels, const ActorPose& pose, const Actor* parent,
+                       const ActorPose* parentPose) {
+    ActorPose local = pose;
+    local.position = picturePointAt(part, pose, pivotPixels);
+    if (!parent || !parentPose || flat(*parentPose)) return local;
+    local.position = pictureSpotAt(*parent, *parentPose, local.position);
+    local.rotation = pose.rotation - parentPose->rotation;
+    return local;
+}
+
+ActorPose poseFromParent(const Actor& part, const vector2df& pivotPixels, const ActorPose& local, const Actor* parent,
+                         const ActorPose* parentPose) {
+    ActorPose pose = local;
+    vector2df at = local.position;
+    if (parent && parentPose && !flat(*parentPose)) {
+        at = picturePointAt(*parent, *parentPose, local.position);
+        pose.rotation = local.rotation + parentPose->rotation;
+    }
+    return placedBy(part, pose, pivotPixels, at);
+}
+
 RigEditReport moveRigFamily(const std::vector<Actor*>& family, const vector2df& pivotPixels,
                             int frame, int minLength, const RigMotion& motion) {
     if (family.empty()) return RigEditReport();
@@ -235,25 +277,13 @@ RigEditReport moveRigFamily(const std::vector<Actor*>& family, const vector2df& 
 RigEditReport editRigFamily(const std::vector<Actor*>& actors, const Rig& rig, std::size_t index, int frame,
                             int minLength, const RigMotionAt& motionAt) {
     if (index >= actors.size()) return RigEditReport();
-    // The family with every parent before its children, and each one's parent in it.
-    std::vector<std::size_t> members = rigFamily(actors, rig, index);
-    const auto depth = [&](std::size_t i) {
-        std::size_t d = 0;
-        for (int at = int(i); at >= 0 && std::size_t(at) != index && d <= actors.size(); ++d)
-            at = rigParentIndex(actors, rig, std::size_t(at));
-        return d;
-    };
-    std::stable_sort(members.begin() + 1, members.end(),
-                     [&](std::size_t a, std::size_t b) { return depth(a) < depth(b); });
+    const RigFamilyOrder order = rigFamilyInOrder(actors, rig, index);
+    const std::vector<int>& parentIn = order.parentIn;
     std::vector<Actor*> family;
-    std::vector<int> parentIn(members.size(), -1);
     std::vector<vector2df> pivots;
-    for (std::size_t m = 0; m < members.size(); ++m) {
-        family.push_back(actors[members[m]]);
-        pivots.push_back(rigPivotPixels(*actors[members[m]], rig));
-        const int parent = rigParentIndex(actors, rig, members[m]);
-        for (std::size_t p = 0; p < m && m > 0; ++p)
-            if (int(members[p]) == parent) parentIn[m] = int(p);
+    for (std::size_t m : order.members) {
+        family.push_back(actors[m]);
+        pivots.push_back(rigPivotPixels(*actors[m], rig));
     }
     return storeFamilyEdit(
         family, frame, minLength,

@@ -57,6 +57,23 @@ std::vector<std::size_t> rigFamily(const std::vector<Actor*>& actors, const Rig&
                                    std::size_t index);
 // True when the actor has a parent or a child in the rig.
 bool rigLinked(const std::vector<Actor*>& actors, const Rig& rig, std::size_t index);
+// actors[index] and everything hanging from it with every parent before its children (index
+// first), and for each the place of its parent in that list (-1: the first, or none).
+struct RigFamilyOrder {
+    std::vector<std::size_t> members;  // indices in actors
+    std::vector<int> parentIn;         // the parent's place in members, or -1
+};
+RigFamilyOrder rigFamilyInOrder(const std::vector<Actor*>& actors, const Rig& rig, std::size_t index);
+
+// A part's pose on its parent, for edits that carry parts along with their parents: its pivot's
+// place (on the parent's picture, in its pixels; without a parent, or one flat at that frame, on
+// the stage, in scene units), its turn less the parent's, and its own scale (a part keeps its
+// size whatever its parent's).
+ActorPose poseOnParent(const Actor& part, const irr::core::vector2df& pivotPixels, const ActorPose& pose,
+                       const Actor* parent, const ActorPose* parentPose);
+// The pose whose place on the parent posed as parentPose is local (poseOnParent undone).
+ActorPose poseFromParent(const Actor& part, const irr::core::vector2df& pivotPixels, const ActorPose& local,
+                         const Actor* parent, const ActorPose* parentPose);
 
 // A motion of a rigged actor: a turn by angle (radians, clockwise) and a change of its scale
 // factors by scale, both about its pivot, then a move by offset (scene units). What hangs from

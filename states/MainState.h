@@ -142,6 +142,9 @@ public:
     SaveReport saveActors();
     // Offline rendering: starts playback at frame 0 now, without the pause or the music; returns frameCount.
     int startOffline();
+    // The frame playback started at from stops before: the frame after the animation's end (scene
+    // settings) when one is set at or after from, otherwise frameCount.
+    int playbackStop(int from) const;
     // Keeps the drawing order in the actors' file names (states/DrawingOrder.h) when it differs
     // from theirs: renames the pictures and data files that must move, with rig.txt and
     // scene.txt following the new names; nothing changes when it fails.
@@ -246,7 +249,7 @@ protected:
     // Every actor in load order, which never changes.
     std::vector<Actor*> loadOrder() const;
 
-    // Scene settings of the editing mode: read at start, written by "Save".
+    // Scene settings: read at start (by the player for the end alone), written by "Save".
     void loadSceneSettings();
     void saveSceneSettings(SaveReport& report);
 
@@ -289,7 +292,7 @@ protected:
     std::unique_ptr<StateExtension> extension;
     // The rig, used by the editing mode only.
     RigEditing rigEditing;
-    // The scene settings (hidden, locked), used by the editing mode only.
+    // The scene settings: the animation's end, and the editing mode's hidden and locked actors.
     SceneSettings sceneSettings;
     // The drawing order the file names give (as loaded, or as the last Save renamed them).
     std::vector<Actor*> namedOrder;

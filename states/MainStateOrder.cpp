@@ -1,5 +1,5 @@
-// The editing mode's files beside the actors besides the rig: the scene settings (scene.txt),
-// and the drawing order kept in the actors' file names (states/DrawingOrder.h).
+// The files beside the actors besides the rig: the scene settings (scene.txt; the player reads
+// them for the animation's end), and the editing mode's drawing order kept in the actors' file names (states/DrawingOrder.h).
 #include <cstdio>
 #include <filesystem>
 
@@ -9,7 +9,7 @@
 
 void MainState::loadSceneSettings() {
     sceneSettings.setFolder(paths.actorFolder);
-    sceneSettings.load(actors);
+    sceneSettings.load(actors, frameCount, isEditing());
 }
 
 void MainState::saveSceneSettings(SaveReport& report) {

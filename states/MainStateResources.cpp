@@ -127,10 +127,9 @@ bool MainState::init() {
 
     for (const Actor* actor : actors)
         if (int(actor->poses.size()) > frameCount) frameCount = int(actor->poses.size());
-    if (isEditing()) {
-        loadRig();
-        loadSceneSettings();
-    }
+    if (isEditing()) loadRig();
+    // The player reads the scene settings for the animation's end.
+    loadSceneSettings();
 
     return font && buttonSkin;
 }
@@ -287,6 +286,11 @@ void MainState::seekMusicToCurrentFrame() {
     FSOUND_Stream_SetTime(musicStream, ms);
 }
 
+int MainState::playbackStop(int from) const {
+    const int end = sceneSettings.endFrame();
+    return end >= 0 && from <= end && end + 1 < frameCount ? end + 1 : frameCount;
+}
+
 int MainState::startOffline() {
     GameState::enter();
     currentFrame = 0;
@@ -298,11 +302,12 @@ int MainState::startOffline() {
 bool MainState::update(int stepMs) {
     GameState::update(stepMs);
     if (playing) {
+        const int stop = playbackStop(currentFrame);
         ++currentFrame;
-        if (currentFrame >= frameCount) {
+        if (currentFrame >= stop) {
             playing = false;
             FSOUND_Stream_Stop(musicStream);
-            currentFrame = frameCount - 1;
+            currentFrame = stop - 1;
         }
     } else if (recording) {
         if (currentFrame < frameCount) ++currentFrame;

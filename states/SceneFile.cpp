@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-const char* const SCENE_KEYS[] = {SCENE_KEY_HIDDEN, SCENE_KEY_LOCKED};
+const char* const SCENE_KEYS[] = {SCENE_KEY_HIDDEN, SCENE_KEY_LOCKED, SCENE_KEY_END};
 const std::size_t SCENE_KEY_COUNT = sizeof SCENE_KEYS / sizeof SCENE_KEYS[0];
 
 namespace {
@@ -11,6 +11,7 @@ namespace {
 const char* const HEADING_LINES[] = {
     "# Tumelora scene settings: one setting a line, \"KEY VALUE\" (see docs/file-formats.md).",
     "# hidden NAME: not drawn in the editor; locked NAME: never picked on its stage.",
+    "# end FRAME: the animation's last frame (playback and the export end there).",
 };
 const char* const KEPT_HEADING = "# Lines not used (kept as they were written):";
 
@@ -48,6 +49,21 @@ bool knownSceneKey(const std::string& key) {
     for (std::size_t i = 0; i < SCENE_KEY_COUNT; ++i)
         if (key == SCENE_KEYS[i]) return true;
     return false;
+}
+
+long parseSceneEnd(const std::string& value, std::string& why) {
+    bool digits = !value.empty() && value.size() <= 9 && (value[0] != '0' || value.size() == 1);
+    for (char c : value) digits = digits && c >= '0' && c <= '9';
+    if (!digits) {
+        why = "the end \"" + value + "\" is not a frame number (digits, no leading zero)";
+        return -1;
+    }
+    const long frame = std::stol(value);
+    if (frame > SCENE_END_MAX_FRAME) {
+        why = "the end " + value + " lies past frame " + std::to_string(SCENE_END_MAX_FRAME) + " (a day)";
+        return -1;
+    }
+    return frame;
 }
 
 SceneText parseSceneText(const std::string& text, std::vector<SceneProblem>& problems) {

@@ -12,6 +12,7 @@
 //   # Tumelora scene settings: one setting a line, "KEY VALUE".
 //   hidden 03-cloud-small
 //   locked 00-stage
+//   end 1799
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -25,9 +26,13 @@ constexpr std::size_t SCENE_VALUE_MAX_BYTES = 4096;
 
 // The keys of the settings, and what they mean:
 //   "hidden NAME": the actor is not drawn on the editor's stage (playback and export draw it);
-//   "locked NAME": the actor is never picked on the editor's stage.
+//   "locked NAME": the actor is never picked on the editor's stage;
+//   "end FRAME": the animation's last frame (playback, its loop and the export end there).
 constexpr const char* SCENE_KEY_HIDDEN = "hidden";
 constexpr const char* SCENE_KEY_LOCKED = "locked";
+constexpr const char* SCENE_KEY_END = "end";
+// The largest frame number an end may give (a day of frames; the tracks' own limit is lower).
+constexpr long SCENE_END_MAX_FRAME = 24L * 3600 * 60;
 // Every key this program knows.
 extern const char* const SCENE_KEYS[];
 extern const std::size_t SCENE_KEY_COUNT;
@@ -58,3 +63,6 @@ SceneText parseSceneText(const std::string& text, std::vector<SceneProblem>& pro
 std::string formatSceneText(const SceneText& scene, std::vector<std::string>& unwritable);
 // True when the key is one of SCENE_KEYS.
 bool knownSceneKey(const std::string& key);
+// The frame an end's value gives (decimal digits, no sign, no leading zero, at most
+// SCENE_END_MAX_FRAME), or -1 with the reason in why.
+long parseSceneEnd(const std::string& value, std::string& why);

@@ -1,6 +1,8 @@
 #include "states/SceneSettings.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 
 #include "actors/Actor.h"
@@ -38,22 +40,55 @@ TextRead readText(const std::string& path) {
     return r;
 }
 
+// True when a line of the file sets the end (its key is "end"), whatever its value.
+bool isEndLine(const std::string& line) {
+    const std::size_t key = std::strlen(SCENE_KEY_END);
+    return line.compare(0, key, SCENE_KEY_END) == 0 && (line.size() == key || line[key] == ' ');
+}
+
 }  // namespace
 
-void SceneSettings::apply(const std::string& text, const std::string& from, const std::vector<Actor*>& actors) {
+void SceneSettings::problem(const std::string& message, bool aboutEnd) {
+    messages_.push_back(message);
+    if (aboutEnd) endMessages_.push_back(message);
+}
+
+void SceneSettings::apply(const std::string& text, const std::string& from, const std::vector<Actor*>& actors,
+                          int lastFrame) {
     std::vector<SceneProblem> problems;
     SceneText scene = parseSceneText(text, problems);
-    for (const SceneProblem& p : problems) messages_.push_back(from + " " + p.message);
+    for (const SceneProblem& p : problems) {
+        const std::string& line = scene.keptLines[std::size_t(&p - problems.data())];
+        problem(from + " " + p.message, isEndLine(line));
+    }
     kept.comments = scene.comments;
     kept.keptLines = scene.keptLines;
     for (Actor* a : actors) a->hidden = a->locked = false;
+    end_ = -1;
+    int endLine = 0;
     for (const SceneSetting& s : scene.settings) {
+        const std::string where = from + " line " + std::to_string(s.line) + ": ";
+        if (s.key == SCENE_KEY_END) {
+            std::string why;
+            const long frame = parseSceneEnd(s.value, why);
+            if (frame >= 0 && lastFrame >= 0 && frame > lastFrame)
+                why = "the end, frame " + s.value + ", lies past the animation's last frame " + std::to_string(lastFrame);
+            else if (frame >= 0 && endLine > 0)
+                why = "a second end (the one on line " + std::to_string(endLine) + " is used)";
+            if (!why.empty()) {
+                problem(where + why + "; ignored and kept as it is", true);
+                kept.keptLines.push_back(s.key + " " + s.value);
+                continue;
+            }
+            end_ = int(frame);
+            endLine = s.line;
+            continue;
+        }
         Actor* actor = nullptr;
         for (Actor* a : actors)
             if (a->name == s.value) actor = a;
         if (!actor) {
-            messages_.push_back(from + " line " + std::to_string(s.line) + ": no actor \"" + s.value +
-                                "\"; kept as it is");
+            problem(where + "no actor \"" + s.value + "\"; kept as it is", false);
             kept.keptLines.push_back(s.key + " " + s.value);
             continue;
         }
@@ -62,14 +97,15 @@ void SceneSettings::apply(const std::string& text, const std::string& from, cons
     }
 }
 
-void SceneSettings::load(const std::vector<Actor*>& actors) {
+void SceneSettings::load(const std::vector<Actor*>& actors, int frameCount, bool editing) {
     messages_.clear();
+    endMessages_.clear();
     const TextRead r = readText(filePath());
     fileFound = r.found;
     fileRead = !r.found || r.read;
-    if (!r.problem.empty()) messages_.push_back(r.problem);
-    if (r.read) apply(r.text, filePath(), actors);
-    for (const std::string& m : messages_) std::fprintf(stderr, "tumelora: %s\n", m.c_str());
+    if (!r.problem.empty()) problem(r.problem, true);
+    if (r.read) apply(r.text, filePath(), actors, std::max(frameCount, 1) - 1);
+    for (const std::string& m : editing ? messages_ : endMessages_) std::fprintf(stderr, "tumelora: %s\n", m.c_str());
     savedText = text(actors);
 }
 
@@ -80,12 +116,13 @@ std::string SceneSettings::text(const std::vector<Actor*>& actors,
         for (const Actor* a : actors)
             if (key == SCENE_KEY_HIDDEN ? a->hidden : a->locked)
                 scene.settings.push_back({key, nameOf ? nameOf(a) : a->name, 0});
+    if (end_ >= 0) scene.settings.push_back({SCENE_KEY_END, std::to_string(end_), 0});
     std::vector<std::string> unwritable;  // actor names are file names: never a line break
     return formatSceneText(scene, unwritable);
 }
 
 bool SceneSettings::hasFile(const std::vector<Actor*>& actors) const {
-    if (fileFound || !kept.comments.empty() || !kept.keptLines.empty()) return true;
+    if (fileFound || !kept.comments.empty() || !kept.keptLines.empty() || end_ >= 0) return true;
     for (const Actor* a : actors)
         if (a->hidden || a->locked) return true;
     return false;
@@ -130,6 +167,19 @@ bool SceneSettings::writeRecovery(const std::vector<Actor*>& actors, std::string
     return true;
 }
 
+void SceneSettings::setEnd(int frame) {
+    end_ = frame < 0 ? -1 : frame;
+    // An end line that was not used (a second one, one past the animation) could be read
+    // instead of the end set now: it is kept as a comment, as it stood.
+    std::vector<std::string> lines;
+    for (std::string& line : kept.keptLines)
+        if (isEndLine(line))
+            kept.comments.push_back(SCENE_SET_ASIDE_PREFIX + line);
+        else
+            lines.push_back(std::move(line));
+    kept.keptLines = std::move(lines);
+}
+
 void SceneSettings::removeRecovery() {
     std::remove(recoveryPath().c_str());
     recoveryWritten.clear();
@@ -142,7 +192,8 @@ bool SceneSettings::restoreRecovery(const std::vector<Actor*>& actors) {
         return false;
     }
     const std::string now = text(actors);
-    apply(r.text, recoveryPath(), actors);
+    // The program wrote it in a session whose animation reached its end.
+    apply(r.text, recoveryPath(), actors, -1);
     if (text(actors) == now) return false;  // nothing unsaved in it
     recoveryWritten = r.text;
     return true;

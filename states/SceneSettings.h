@@ -1,8 +1,9 @@
 #pragma once
-// The scene settings of the editing mode (states/SceneFile.h): read from scene.txt at start
-// onto the actors (hidden, locked), written back by "Save" with every comment and every line
-// it could not use, and kept through a crash in a recovery file of the same format while they
-// differ from what scene.txt holds.
+// The scene settings (states/SceneFile.h): read from scene.txt at start onto the actors (hidden,
+// locked) and the animation (its end), written back by the editor's "Save" with every comment
+// and every line it could not use, and kept through a crash in a recovery file of the same
+// format while they differ from what scene.txt holds. The player reads them too, for the end
+// alone: what it cannot use of that goes to stderr, and nothing in the file stops it.
 #include <functional>
 #include <string>
 #include <vector>
@@ -11,6 +12,8 @@
 
 class Actor;
 
+// Put before an end line that could not be used once the editor sets or clears the end.
+constexpr const char* SCENE_SET_ASIDE_PREFIX = "# not used: ";
 // The recovery file of unsaved scene settings, in the actor folder.
 constexpr const char* SCENE_RECOVERY_FILE_NAME = ".unsaved-scene.recovery";
 
@@ -21,9 +24,10 @@ public:
     std::string filePath() const { return folder_ + SCENE_FILE_NAME; }
     std::string recoveryPath() const { return folder_ + SCENE_RECOVERY_FILE_NAME; }
 
-    // Reads scene.txt onto the actors; every line not used is reported on stderr and kept in
-    // messages() (and written back by save).
-    void load(const std::vector<Actor*>& actors);
+    // Reads scene.txt onto the actors and the end, for an animation of frameCount frames; every
+    // line not used is kept in messages() (and written back by save). The editing mode reports
+    // them all on stderr, the player (editing false) only what concerns the end.
+    void load(const std::vector<Actor*>& actors, int frameCount, bool editing = true);
     // Writes scene.txt when it has something to hold or was there; false with the reason. A
     // file that could not be read at start is not replaced.
     bool save(const std::vector<Actor*>& actors, std::string& error);
@@ -47,13 +51,21 @@ public:
     // there is none or it holds the settings as they are.
     bool restoreRecovery(const std::vector<Actor*>& actors);
 
+    // The animation's last frame (-1: none set; it then ends with its tracks and the music).
+    int endFrame() const { return end_; }
+    // Sets the end (-1 clears it). Lines of an end that could not be used are kept as comments
+    // (SCENE_SET_ASIDE_PREFIX and the line as it stood), so that none is read in its place.
+    void setEnd(int frame);
+
     // What loading reported, one line each.
     const std::vector<std::string>& messages() const { return messages_; }
 
 private:
     // Reads the text's settings onto the actors (settings of unknown actors are kept as lines
-    // and reported with where they came from).
-    void apply(const std::string& text, const std::string& from, const std::vector<Actor*>& actors);
+    // and reported with where they came from) and the end (lastFrame >= 0: none past it).
+    void apply(const std::string& text, const std::string& from, const std::vector<Actor*>& actors, int lastFrame);
+    // A problem of the file: kept in messages(), and among those the player reports when aboutEnd.
+    void problem(const std::string& message, bool aboutEnd);
 
     std::string folder_;
     SceneText kept;          // the comments and the lines not used, kept on writing
@@ -62,4 +74,6 @@ private:
     std::string savedText;   // the text scene.txt holds (after load or save)
     std::string recoveryWritten;
     std::vector<std::string> messages_;
+    std::vector<std::string> endMessages_;  // the problems the player reports
+    int end_ = -1;
 };

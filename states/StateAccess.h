@@ -47,6 +47,10 @@ public:
     const std::vector<std::string>& loadProblems() const { return s.loadProblems; }
     // The mode beyond the player, or null.
     StateExtension* extension() const { return s.extension.get(); }
+    // The animation's last frame from the scene settings (-1: none set), and the frame playback
+    // started at from stops before (the one after that end, or frameCount).
+    int endFrame() const { return s.sceneSettings.endFrame(); }
+    int playbackStop(int from) const { return s.playbackStop(from); }
     // The music heard now (ms) less the audio delay; false while none is heard.
     bool heardMusicMs(double* ms) const { return s.heardMusicMs(ms); }
     // The user's settings file and what was read from it at init.
@@ -111,6 +115,8 @@ public:
     void seekMusic() { s.seekMusicToCurrentFrame(); }
     // Starts the music at the time of the current frame.
     void startMusic() { s.startMusicAtCurrentFrame(); }
+    // Sets the animation's end (-1: none), kept in the scene settings.
+    void setEndFrame(int frame) { s.sceneSettings.setEnd(frame); }
     // Selects an actor (null: none).
     void select(Actor* actor) { s.selectedActor = actor; }
     // The actor mouse motion moves (null: none).

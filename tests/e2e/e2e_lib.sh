@@ -401,8 +401,8 @@ BUTTON_FACE=3A4F6D
 BUTTON_HOT_FACE=52749F
 
 # editor_layout: the editor's layout for the program's window (from the skin pictures and the
-# font of SOURCE_DIR/data): L[NAME] is "x y w h" of each rectangle e2e_tool names, SCALE the
-# stage's scale.
+# font of SOURCE_DIR/data): L[NAME] is "x y w h" of each rectangle e2e_tool names (whole pixels
+# inside it), SCALE the stage's scale and ORIGIN "x y" its top-left corner as it lies.
 editor_layout() {
   local w h btn_w btn_h thumb_h check_w check_h line_h name x y rw rh
   read -r w h < <(window_size)
@@ -412,8 +412,13 @@ editor_layout() {
   line_h=$(awk '/^common/ { for (i = 1; i <= NF; i++) if ($i ~ /^lineHeight=/) { sub("lineHeight=", "", $i); print $i } }' "$src/data/droid30.fnt")
   declare -gA L=()
   SCALE=
+  ORIGIN=
   while read -r name x y rw rh; do
-    if [ "$name" = scale ]; then SCALE=$x; else L[$name]="$x $y $rw $rh"; fi
+    case $name in
+      scale) SCALE=$x ;;
+      origin) ORIGIN="$x $y" ;;
+      *) L[$name]="$x $y $rw $rh" ;;
+    esac
   done < <("$tool" editor-layout "$w" "$h" "$btn_w" "$btn_h" "$thumb_h" "$check_w" "$check_h" "$line_h")
   [ -n "$SCALE" ] || fail "no editor layout for a ${w}x${h} window"
 }
@@ -422,8 +427,8 @@ editor_layout() {
 cx() { local r=(${L[$1]}); echo $(( r[0] + r[2] / 2 )); }
 cy() { local r=(${L[$1]}); echo $(( r[1] + r[3] / 2 )); }
 # Window pixel of a scene point: sx X, sy Y (scene units).
-sx() { local r=(${L[stage]}); awk -v x="$1" -v o="${r[0]}" -v s="$SCALE" -v u="$UNIT" 'BEGIN { printf "%d", o + x * u * s }'; }
-sy() { local r=(${L[stage]}); awk -v y="$1" -v o="${r[1]}" -v s="$SCALE" -v u="$UNIT" 'BEGIN { printf "%d", o + y * u * s }'; }
+sx() { local r=($ORIGIN); awk -v x="$1" -v o="${r[0]}" -v s="$SCALE" -v u="$UNIT" 'BEGIN { printf "%d", o + x * u * s }'; }
+sy() { local r=($ORIGIN); awk -v y="$1" -v o="${r[1]}" -v s="$SCALE" -v u="$UNIT" 'BEGIN { printf "%d", o + y * u * s }'; }
 
 # editor_sync: waits until the editor has taken every input sent so far and drawn a frame
 # after it (also its first frame): the pointer goes onto the Help button and off it again,

@@ -5,7 +5,8 @@
 # to within one frame (a longer music cut at the last frame, a shorter one ending the video
 # where it ends playback); a PNG
 # sequence of frames 0 to 89 whose frames match the MP4's; a WebM with its sound; a GIF of
-# every second frame; a silent video when the music is missing or undecodable. Nothing but
+# every second frame; a video that stops at the animation's end set in scene.txt (a damaged
+# end named and ignored); a silent video when the music is missing or undecodable. Nothing but
 # the finished files is left in the folder.
 . "$(dirname "$0")/export_common.sh"
 
@@ -97,6 +98,26 @@ for case in "3 1.5 $frames" "1 1 60"; do
   [ "$n" = "$count" ] || fail "with $seconds s of music the video has $n frames, not $count"
 done
 cp tone.ogg data/lumokari2_tumelora_voices.ogg
+
+# The animation's end (scene.txt beside the actors): the video and its sound stop at its last
+# frame. An end that cannot be used is named with its file, line and reason, and the whole
+# animation is exported.
+end=44
+printf '# where it ends\nend %d\n' "$end" >data/actors/scene.txt
+"$bin" --export end.mp4 2>"$work/err" || fail "export with the end at frame $end failed"
+n=$(probe end.mp4 v nb_read_frames)
+[ "$n" = $(( end + 1 )) ] || fail "with the end at frame $end the video has $n frames, not $(( end + 1 ))"
+audio=$(probe end.mp4 a duration)
+awk -v a="$audio" -v f=$(( end + 1 )) 'BEGIN { d = a - f / 60; if (d < 0) d = -d; exit !(d <= 1 / 60) }' \
+  || fail "with the end at frame $end the sound lasts $audio s"
+grep -q "the animation ends at frame $end" "$work/err" || fail "the export does not say where the animation ends"
+printf 'end 4x4\nend %d\n' $(( frames + 10 )) >data/actors/scene.txt
+"$bin" --export badend.mp4 2>"$work/err" || fail "export with a damaged end failed"
+[ "$(probe badend.mp4 v nb_read_frames)" = "$frames" ] || fail "a damaged end changed the video's length"
+grep -q 'scene.txt line 1: the end "4x4" is not a frame number' "$work/err" || fail "the damaged end is not named"
+grep -q "scene.txt line 2: the end, frame $(( frames + 10 )), lies past the animation's last frame $(( frames - 1 ))" \
+  "$work/err" || fail "the end past the animation is not named"
+rm data/actors/scene.txt
 
 # 5. Music that is missing or cannot be decoded: a silent video of every frame, and a word.
 rm data/lumokari2_tumelora_voices.ogg

@@ -20,7 +20,7 @@ wait_window || fail "no window named TUMELORA"
 # The editor's layout for its window: the scaled stage maps scene points to window pixels.
 editor_layout
 editor_sync
-read -r STAGE_X STAGE_Y _ < <(echo "${L[stage]}")
+read -r STAGE_X STAGE_Y <<<"$ORIGIN"
 # A scene point (units) as a window pixel.
 window_point() { awk -v x="$1" -v y="$2" -v ox="$STAGE_X" -v oy="$STAGE_Y" -v s="$SCALE" -v u="$UNIT" \
   'BEGIN { printf "%d %d\n", ox + x * u * s + 0.5, oy + y * u * s + 0.5 }'; }

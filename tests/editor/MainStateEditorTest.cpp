@@ -75,6 +75,27 @@ protected:
         }
         return true;
     }
+    // The frames where sound begins after a silence (and grows loud soon) in what the device
+    // was handed: SDL's disk driver keeps it whole once the sound is closed, so the state ends.
+    std::vector<int64_t> soundOnsets() {
+        state.shutdown();
+        initialised = false;
+        const std::vector<uint8_t> raw = fileBytes(folder / "audio.raw");
+        std::vector<int64_t> onsets;
+        const std::size_t frames = raw.size() / 4;
+        auto sample = [&](std::size_t f) { return std::abs(int(int16_t(raw[f * 4] | (raw[f * 4 + 1] << 8)))); };
+        int64_t quiet = 0;
+        for (std::size_t f = 0; f < frames; ++f) {
+            if (sample(f) >= 100 && quiet >= 1000)
+                for (std::size_t g = f; g < std::min(frames, f + 30); ++g)
+                    if (sample(g) > 500) {
+                        onsets.push_back(int64_t(f));
+                        break;
+                    }
+            quiet = sample(f) < 100 ? quiet + 1 : 0;
+        }
+        return onsets;
+    }
     // Editing state with one actor "a" at scene (2, 3), selected by a click on the stage.
     void startWithSelectedActor(int frames, float seconds = 2.0) {
         writeMusic(seconds);
@@ -113,6 +134,10 @@ TEST(EditorLayoutTest, NothingOverlapsAndTheStageFitsAtEveryAcceptedSize) {
         // Every layer row that the list shows lies in it; at 768 pixels most of an animation's
         // actors fit.
         EXPECT_GE(l.visibleLayerRows(), 10);
+        // The selected actor's motion lane at least, in the timeline; the key list within the window.
+        EXPECT_GE(l.laneCount(), 1);
+        EXPECT_TRUE(rectInside(l.lanes, l.timeline));
+        EXPECT_TRUE(rectInside(l.help, window));
         // A window pixel maps to a scene point and back exactly; 80 drawn pixels are 80 / scale
         // scene pixels.
         const core::vector2df s(3.25f, 4.5f);
@@ -418,28 +443,92 @@ TEST_F(EditorTest, TheCountInClicksABarOnTheBeatGridAndTheTakeStartsOnTimeToTheS
     ASSERT_TRUE(stepUntil([&] { return play.currentFrame() >= 20; }));
     key(KEY_KEY_R);
     ASSERT_FALSE(play.recording());
-    // What the device was handed (SDL's disk driver keeps it whole once the sound is closed).
-    state.shutdown();
-    initialised = false;
-    const std::vector<uint8_t> raw = fileBytes(folder / "audio.raw");
-    // Frames where sound begins after a silence (and grows loud soon).
-    std::vector<int64_t> onsets;
-    const std::size_t frames = raw.size() / 4;
-    auto sample = [&](std::size_t f) { return std::abs(int(int16_t(raw[f * 4] | (raw[f * 4 + 1] << 8)))); };
-    int64_t quiet = 0;
-    for (std::size_t f = 0; f < frames; ++f) {
-        if (sample(f) >= 100 && quiet >= 1000)
-            for (std::size_t g = f; g < std::min(frames, f + 30); ++g)
-                if (sample(g) > 500) {
-                    onsets.push_back(int64_t(f));
-                    break;
-                }
-        quiet = sample(f) < 100 ? quiet + 1 : 0;
-    }
+    const std::vector<int64_t> onsets = soundOnsets();
     ASSERT_GE(onsets.size(), 9u);
     constexpr int64_t HALF_BEAT = 11025;  // 250 ms at 44,100 frames a second
     for (int k = 1; k < 8; ++k) EXPECT_EQ(onsets[std::size_t(k)] - onsets[0], k * HALF_BEAT) << "click " << k;
     EXPECT_NEAR(double(onsets[8] - onsets[0]), double(8 * HALF_BEAT), 2.0) << "the song starts on the bar's end";
+}
+
+TEST_F(EditorTest, APunchInRecordsOnlyTheRangeAfterABarOfClicksAndStopsAtItsOutByItself) {
+    // A body with an arm hanging from it, and an actor of its own; a beat every 500 ms.
+    std::ofstream(beatsPathOf(MUSIC_FILE)) << formatBeats({0, 500, 1000, 1500, 2000, 2500, 3000, 3500});
+    writeMusic(4.0);
+    addActor("1-body", rampTrack(200, 6.f, 0.02f, 4.f), 100, 200);
+    addActor("2-arm", rampTrack(200, 6.5f, 0.02f, 3.5f), 40, 120);
+    addActor("3-sun", rampTrack(200, 2.f, 0.01f, 2.f));
+    {
+        std::ofstream rig("data/actors/rig.txt");
+        rig << "1-body\t-\t50\t100\n" << "2-arm\t1-body\t20\t20\n";
+    }
+    enableEditing(state);
+    ASSERT_TRUE(initState());
+    state.enter();
+    editor().takePointerFromEvents();
+    editor().waitForBeats();
+    clickRect(layout().layerName(2));  // the body, under the sun and the arm
+    ASSERT_EQ(play.selectedActor()->name, "1-body");
+    play.setCurrentFrame(30);
+    key(KEY_KEY_I);
+    play.setCurrentFrame(60);
+    key(KEY_KEY_O);
+    play.setCurrentFrame(150);
+    std::vector<std::vector<uint8_t>> before;
+    for (const Actor* a : play.actors()) before.push_back(bits(a));
+
+    // "Rec" with the range: the pre-roll from a bar before in, where a drag moves nothing.
+    clickRect(layout().tools[TOOL_REC]);
+    ASSERT_TRUE(editor().punchingIn());
+    EXPECT_TRUE(editor().countingIn());
+    EXPECT_FALSE(play.recording());
+    moveTo(stageX(), stageY());
+    press(stageX(), stageY());
+    int x = stageX();
+    ASSERT_TRUE(stepUntil([&] {
+        moveTo(++x, stageY());
+        return play.recording();
+    }));
+    EXPECT_EQ(play.currentFrame(), 30) << "the take starts at in";
+    for (std::size_t i = 0; i < before.size(); ++i) EXPECT_EQ(bits(play.actors()[i]), before[i]) << "the pre-roll";
+    // The drag goes on through the take, which stops past out by itself.
+    ASSERT_TRUE(stepUntil([&] {
+        moveTo(x += 4, stageY());
+        return !editor().punchingIn();
+    }));
+    EXPECT_FALSE(play.recording());
+    EXPECT_TRUE(editor().hasUnsavedEdits()) << "unsaved (Escape asks first) with the button still held";
+    for (int i = 0; i < 5; ++i) moveTo(x += 4, stageY());  // the held drag goes no further
+    release(x, stageY());
+    EXPECT_EQ(play.frameCount(), 200);
+    EXPECT_NE(editor().statusMessage().find("Punch-in: frames 30 to 60 recorded"), std::string::npos)
+        << editor().statusMessage();
+
+    // Every frame outside the range as it was, bit for bit; the body and the arm moved in it.
+    constexpr std::size_t POSE = sizeof(ActorPose);
+    std::vector<std::vector<uint8_t>> after;
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        const std::vector<uint8_t> now = bits(play.actors()[i]);
+        ASSERT_EQ(now.size(), before[i].size()) << play.actors()[i]->name;
+        EXPECT_TRUE(std::equal(now.begin(), now.begin() + 30 * POSE, before[i].begin())) << play.actors()[i]->name;
+        EXPECT_TRUE(std::equal(now.begin() + 61 * POSE, now.end(), before[i].begin() + 61 * POSE))
+            << play.actors()[i]->name;
+        const bool moved = !std::equal(now.begin() + 30 * POSE, now.begin() + 61 * POSE, before[i].begin() + 30 * POSE);
+        EXPECT_EQ(moved, play.actors()[i]->name != "3-sun") << play.actors()[i]->name << " in the range";
+        after.push_back(now);
+    }
+
+    // One undo step takes it all back, and redo brings it again.
+    undo();
+    for (std::size_t i = 0; i < before.size(); ++i) EXPECT_EQ(bits(play.actors()[i]), before[i]);
+    redoY();
+    for (std::size_t i = 0; i < after.size(); ++i) EXPECT_EQ(bits(play.actors()[i]), after[i]);
+
+    // The pre-roll: from 1.5 s of silence before the song (in lies 0.5 s into it), one click a beat.
+    const std::vector<int64_t> onsets = soundOnsets();
+    ASSERT_GE(onsets.size(), 4u);
+    constexpr int64_t BEAT = 22050;  // 500 ms at 44,100 frames a second
+    for (int k = 1; k < 3; ++k) EXPECT_EQ(onsets[std::size_t(k)] - onsets[0], k * BEAT) << "click " << k;
+    EXPECT_NEAR(double(onsets[3] - onsets[0]), double(3 * BEAT), 2.0) << "the last click, with the song's start";
 }
 
 TEST_F(EditorTest, UndoWaitsWhileRecordingAndANewEditDropsRedo) {

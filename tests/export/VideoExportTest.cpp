@@ -263,13 +263,17 @@ TEST(ProgressLineTest, ShowsTheBarFramesRateAndTimeLeft) {
 }
 
 // The export holds the frames playback shows: up to the music's end or the tracks' last frame.
-TEST(PlaybackFrameCountTest, TheMusicsEndOrTheLastFrameEndsTheExport) {
+TEST(PlaybackFrameCountTest, TheMusicsEndTheLastFrameOrTheAnimationsEndEndsTheExport) {
     EXPECT_EQ(playbackFrameCount(600, 2000), 120);  // frames 0..119 lie within 2 s of music
     EXPECT_EQ(playbackFrameCount(600, 2001), 121);
     EXPECT_EQ(playbackFrameCount(100, 2000), 100);  // the tracks end first: silence is cut
     EXPECT_EQ(playbackFrameCount(600, -1), 600);    // no music: every frame
     EXPECT_EQ(playbackFrameCount(600, 0), 1);       // frame 0 is always shown
     EXPECT_EQ(playbackFrameCount(5, 2000000000), 5);
+    // The animation's end (its last frame) ends it when it comes first.
+    EXPECT_EQ(playbackFrameCount(600, 2000, 44), 45);
+    EXPECT_EQ(playbackFrameCount(600, 2000, 500), 120);
+    EXPECT_EQ(playbackFrameCount(100, -1, 0), 1);
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // The rig: its file read and written on disk (bad lines refused by line, the rest loaded), and
 // recorded moves and turns of rigged actors replayed frame by frame through the player's own
 // easing (Actor::followPose) and drawing placement (placeTransformed): every child's pivot must
-// stay on its point of the parent in every frame.
+// stay on its point of the parent in every frame; the same of the track edits through a range
+// (hold, smooth, copy and paste, repeat), which on a plain track do exactly what they say.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -19,6 +20,7 @@
 #include "rig/RigEditing.h"
 #include "rig/RigFile.h"
 #include "rig/RigMotion.h"
+#include "rig/RigTrackEdits.h"
 #include "tests/actors/ActorTestSupport.h"
 #include "tools/scene/SceneModel.h"
 
@@ -375,4 +377,216 @@ TEST_F(RigTest, PivotAndParentSetInTheEditorArePlacedRefusedAndRecovered) {
     EXPECT_EQ(next.rig().find("arm")->parent, "body");
     next.removeRecovery();
     EXPECT_FALSE(RigEditing().restoreRecovery(actors));
+}
+
+// Hold, smooth, copy and paste, repeat through a range: exactly as defined on a plain track with
+// a known motion, and on a rigged part (with a parent and a child) as playback shows it, its
+// joints holding in every frame and its parent untouched.
+TEST_F(RigTest, TrackEditsThroughARangeDoWhatTheySayAndKeepRiggedJoints) {
+    // --- A plain track: x goes on at a steady pace, the turn and the height wave.
+    auto boxImage = makeImage(60, 60);
+    Actor box("box", boxImage.get(), false), other("other", boxImage.get(), false);
+    const auto known = [](int f) {
+        return ActorPose{{1.f + 0.01f * float(f), 2.f + 0.5f * std::sin(float(f) / 7.f)}, 0.3f * std::cos(float(f) / 11.f),
+                         {1.f + 0.001f * float(f), 1.f}};
+    };
+    constexpr int kPlain = 400;
+    box.poses.clear();
+    other.poses.clear();
+    for (int f = 0; f < kPlain; ++f) box.poses.push_back(known(f));
+    for (int f = 0; f < kPlain; ++f) other.poses.push_back(ActorPose{{9.f, 5.f - 0.002f * float(f)}, 0.f, {1.f, 1.f}});
+    const std::vector<Actor*> plain = {&box, &other};
+    const Rig none;
+    const auto same = [](const ActorPose& a, const ActorPose& b) {
+        return std::memcmp(&a, &b, sizeof a) == 0;
+    };
+    const auto near = [](const ActorPose& a, const ActorPose& b, float tolerance) {
+        return std::fabs(a.position.X - b.position.X) <= tolerance && std::fabs(a.position.Y - b.position.Y) <= tolerance &&
+               std::fabs(a.rotation - b.rotation) <= tolerance && std::fabs(a.scale.X - b.scale.X) <= tolerance &&
+               std::fabs(a.scale.Y - b.scale.Y) <= tolerance;
+    };
+    const std::vector<ActorPose> was = box.poses;
+
+    // Hold 10..20: every frame takes frame 10's pose; the others keep theirs, bit for bit.
+    FrameRange r{10, 20};
+    editFamilyTracks(plain, none, 0, kPlain, r.in + 1, r.out,
+                     [&](std::size_t, std::vector<ActorPose>& t) { holdPoses(t, r, kPlain); });
+    ASSERT_EQ(box.poses.size(), std::size_t(kPlain));
+    for (int f = 0; f < kPlain; ++f)
+        EXPECT_TRUE(same(box.poses[std::size_t(f)], f >= 10 && f <= 20 ? was[10] : was[std::size_t(f)])) << f;
+
+    // Smooth 30..90 on a track with a zigzag laid over it: in and out kept, the zigzag gone
+    // (the steady part of the motion stays where it was).
+    for (int f = 31; f < 90; ++f) box.poses[std::size_t(f)].position.Y += f % 2 ? 0.05f : -0.05f;
+    // The roughness of a stretch of the height: its summed second differences.
+    const auto roughness = [&box] {
+        float sum = 0.f;
+        for (std::size_t f = 34; f <= 86; ++f)
+            sum += std::fabs(box.poses[f + 1].position.Y - 2.f * box.poses[f].position.Y + box.poses[f - 1].position.Y);
+        return sum;
+    };
+    const float rough = roughness();
+    r = {30, 90};
+    editFamilyTracks(plain, none, 0, kPlain, r.in + 1, r.out,
+                     [&](std::size_t, std::vector<ActorPose>& t) { smoothPoses(t, r, smoothHalfWindowFrames(), kPlain); });
+    EXPECT_EQ(smoothHalfWindowFrames(), 3);  // seven frames: about a tenth of a second
+    EXPECT_TRUE(same(box.poses[30], was[30]) && same(box.poses[90], was[90]) && same(box.poses[91], was[91]));
+    for (int f = 31; f < 90; ++f) EXPECT_NEAR(box.poses[std::size_t(f)].position.X, was[std::size_t(f)].position.X, 1e-5f) << f;
+    EXPECT_LT(roughness(), rough / 10.f);
+
+    // Copy 100..130 from box, paste at 200 onto other: frame 200 + k is other's pose at 200
+    // plus box's change from 100 to 100 + k; other's frames after 230 keep theirs.
+    r = {100, 130};
+    const MotionClip clip = copyFamilyMotion(plain, none, 0, r);
+    ASSERT_EQ(clip.frames(), 31);
+    const std::vector<ActorPose> otherWas = other.poses;
+    const PasteReport pasted = pasteFamilyMotion(plain, none, 1, kPlain, 200, clip);
+    EXPECT_EQ(pasted.parts, 1);
+    for (int k = 0; k <= 30; ++k)
+        EXPECT_TRUE(near(other.poses[std::size_t(200 + k)],
+                         poseWithChange(otherWas[200], poseChange(box.poses[100], box.poses[std::size_t(100 + k)])), 1e-6f))
+            << k;
+    for (int f = 231; f < kPlain; ++f) EXPECT_TRUE(same(other.poses[std::size_t(f)], otherWas[std::size_t(f)])) << f;
+
+    // Repeat 100..130 twice: frame 130 + k is the pose at 130 plus the change from 100 to
+    // 100 + k, and the range moves onto the copy so that the second goes on from 160. Past the
+    // animation's end the track grows.
+    r = {100, 130};
+    const std::vector<ActorPose> source(box.poses.begin() + 100, box.poses.begin() + 131);
+    for (int time = 0; time < 2; ++time)
+        r = repeatPoses(box.poses, r, kPlain);
+    EXPECT_EQ(r.in, 160);
+    EXPECT_EQ(r.out, 190);
+    for (int k = 1; k <= 60; ++k) {
+        const ActorPose start = k <= 30 ? source[30] : box.poses[160];
+        const ActorPose want = poseWithChange(start, poseChange(source[0], source[std::size_t((k - 1) % 30 + 1)]));
+        EXPECT_TRUE(near(box.poses[std::size_t(130 + k)], want, 1e-5f)) << k;
+    }
+    EXPECT_TRUE(same(box.poses[191], was[191]));
+    FrameRange tail{kPlain - 11, kPlain - 1};
+    repeatPoses(box.poses, tail, kPlain);
+    EXPECT_EQ(box.poses.size(), std::size_t(kPlain + 10));
+
+    // --- A rigged chain: the arm hangs from the body, the forearm from the arm. The body sways
+    // and turns, the arm and forearm swing on it; the edits work on the arm, which has a
+    // parent and a child.
+    auto bodyImage = makeImage(100, 200), armImage = makeImage(40, 120), foreImage = makeImage(30, 100);
+    Actor body("body", bodyImage.get(), false), arm("arm", armImage.get(), false), fore("fore", foreImage.get(), false);
+    const std::vector<Actor*> actors = {&body, &arm, &fore};
+    Rig rig;
+    rig.joints["body"] = RigJoint{"", 50.f, 100.f};
+    rig.joints["arm"] = RigJoint{"body", 20.f, 10.f};
+    rig.joints["fore"] = RigJoint{"arm", 15.f, 8.f};
+    const vector2df shoulder(50.f, 30.f), elbow(20.f, 110.f);
+    constexpr int kFrames = 600;
+    body.poses = {ActorPose{{6.f, 4.f}, 0.f, {1.f, 1.f}}};
+    const auto hangAt = [&](Actor& child, const Actor& parent, const vector2df& spot, float rotation) {
+        ActorPose p{{0.f, 0.f}, rotation, {1.f, 1.f}};
+        p.position = picturePointAt(parent, parent.poses.front(), spot) - picturePointAt(child, p, rigPivotPixels(child, rig));
+        child.poses = {p};
+    };
+    hangAt(arm, body, shoulder, 0.4f);
+    hangAt(fore, arm, elbow, -0.6f);
+    RigEditing editing;
+    editing.rig() = rig;
+    vector2df mouse(6.f, 5.f);
+    for (int f = 0; f < kFrames; ++f) {
+        // The body drifts and turns a little; the arm and the forearm swing.
+        editing.beginDrag(&body, false);
+        const vector2df next = mouse + vector2df(0.01f * std::cos(float(f) / 30.f), 0.008f * std::sin(float(f) / 23.f));
+        ASSERT_TRUE(editing.drag(actors, f, kFrames, mouse, next));
+        mouse = next;
+        for (Actor* part : {&arm, &fore}) {
+            const vector2df pivot = picturePointAt(*part, shownPoseAt(*part, f), rigPivotPixels(*part, rig));
+            const float step = (part == &arm ? 0.03f : 0.05f) * std::sin(float(f) / (part == &arm ? 17.f : 9.f));
+            editing.beginDrag(part, true);
+            ASSERT_TRUE(editing.drag(actors, f, kFrames, pivot + vector2df(1.f, 0.f),
+                                     pivot + vector2df(std::cos(step), std::sin(step))));
+        }
+    }
+    editing.endDrag();
+    const std::vector<Joint> joints = {{1, 0, {20.f, 10.f}, shoulder}, {2, 1, {15.f, 8.f}, elbow}};
+    ASSERT_LE(widestGaps(actors, joints, kFrames)[0], kJointTolerancePixels) << "the take itself";
+    // The arm's and the forearm's turns on their parents, frame by frame, as playback shows them.
+    const auto turnsOnParents = [&] {
+        const std::vector<ActorPose> b = shownTrack(body, kFrames), a = shownTrack(arm, kFrames), c = shownTrack(fore, kFrames);
+        std::vector<vector2df> turns;
+        for (int f = 0; f < kFrames; ++f)
+            turns.emplace_back(a[std::size_t(f)].rotation - b[std::size_t(f)].rotation,
+                               c[std::size_t(f)].rotation - a[std::size_t(f)].rotation);
+        return turns;
+    };
+    const std::vector<ActorPose> bodyTrack = body.poses;
+    const std::size_t armIndex = 1;
+    const auto checkJoints = [&](const char* what) {
+        const std::vector<float> gaps = widestGaps(actors, joints, kFrames);
+        EXPECT_LE(gaps[0], kJointTolerancePixels) << what << ": shoulder";
+        EXPECT_LE(gaps[1], kJointTolerancePixels) << what << ": elbow";
+        EXPECT_EQ(body.poses.size(), bodyTrack.size()) << what;
+        EXPECT_EQ(std::memcmp(body.poses.data(), bodyTrack.data(), bodyTrack.size() * sizeof(ActorPose)), 0)
+            << what << ": the body is not the arm's";
+    };
+    // Past the edit playback shows what it showed, once a jump back (too large for one frame's
+    // easing of the forearm) has been spread over a few frames.
+    constexpr int kSettleFrames = 5;
+    const auto expectShownAfter = [&](const std::vector<vector2df>& before, const std::vector<vector2df>& after, int from,
+                                      const char* what) {
+        for (int f = from + kSettleFrames; f < kFrames; ++f) {
+            EXPECT_NEAR(after[std::size_t(f)].X, before[std::size_t(f)].X, 1e-4f) << what << " frame " << f;
+            EXPECT_NEAR(after[std::size_t(f)].Y, before[std::size_t(f)].Y, 1e-4f) << what << " frame " << f;
+        }
+    };
+
+    // Hold 200..260: the arm and the forearm stand on their parents as at 200; the body sways
+    // on and carries them; from frame 261 on playback shows what it showed.
+    std::vector<vector2df> before = turnsOnParents();
+    r = {200, 260};
+    editFamilyTracks(actors, rig, armIndex, kFrames, r.in + 1, r.out,
+                     [&](std::size_t, std::vector<ActorPose>& t) { holdPoses(t, r, kFrames); });
+    std::vector<vector2df> after = turnsOnParents();
+    for (int f = r.in; f <= r.out; ++f) {
+        EXPECT_NEAR(after[std::size_t(f)].X, before[200].X, 1e-4f) << f;
+        EXPECT_NEAR(after[std::size_t(f)].Y, before[200].Y, 1e-4f) << f;
+    }
+    EXPECT_GT(std::fabs(before[260].X - before[200].X), 0.05f) << "the hold changed something";
+    expectShownAfter(before, after, r.out + 1, "after the hold");
+    checkJoints("hold");
+
+    // Smooth 300..360: in and out as they were, the joints held.
+    before = after;
+    r = {300, 360};
+    editFamilyTracks(actors, rig, armIndex, kFrames, r.in + 1, r.out, [&](std::size_t, std::vector<ActorPose>& t) {
+        smoothPoses(t, r, smoothHalfWindowFrames(), kFrames);
+    });
+    after = turnsOnParents();
+    EXPECT_NEAR(after[300].X, before[300].X, 1e-4f);
+    EXPECT_NEAR(after[360].X, before[360].X, 1e-4f);
+    expectShownAfter(before, after, r.out + 1, "after smoothing");
+    checkJoints("smooth");
+
+    // Copy 300..340, paste at 420: the turns on the parents from 420 on change as they did from 300.
+    before = after;
+    r = {300, 340};
+    const MotionClip armClip = copyFamilyMotion(actors, rig, armIndex, r);
+    ASSERT_EQ(armClip.parts.size(), 2u);
+    EXPECT_TRUE(armClip.parts[0].onParent && armClip.parts[1].onParent);
+    EXPECT_EQ(pasteFamilyMotion(actors, rig, armIndex, kFrames, 420, armClip).parts, 2);
+    after = turnsOnParents();
+    for (int k = 0; k <= 40; ++k) {
+        EXPECT_NEAR(after[std::size_t(420 + k)].X - before[420].X, before[std::size_t(300 + k)].X - before[300].X, 1e-4f) << k;
+        EXPECT_NEAR(after[std::size_t(420 + k)].Y - before[420].Y, before[std::size_t(300 + k)].Y - before[300].Y, 1e-4f) << k;
+    }
+    checkJoints("paste");
+
+    // Repeat 480..520: 520 + k turns on from 520 as 480 + k did from 480.
+    before = after;
+    r = {480, 520};
+    editFamilyTracks(actors, rig, armIndex, kFrames, r.out + 1, r.out + 40,
+                     [&](std::size_t, std::vector<ActorPose>& t) { repeatPoses(t, r, kFrames); });
+    after = turnsOnParents();
+    for (int k = 1; k <= 40; ++k)
+        EXPECT_NEAR(after[std::size_t(520 + k)].X - before[520].X, before[std::size_t(480 + k)].X - before[480].X, 1e-4f)
+            << k;
+    expectShownAfter(before, after, 561, "after the repeat");
+    checkJoints("repeat");
 }

@@ -6,6 +6,7 @@
 #include "StateTestSupport.h"
 #include "platform/Ticks.h"
 #include "render/PictureLimits.h"
+#include "states/SceneSettings.h"
 
 namespace state_test {
 namespace {
@@ -282,6 +283,42 @@ TEST_F(MainStateTest, PlaybackEndsAtTheLastFrameAndStopsTheMusic) {
         if (a->name == "long") moving = a;
     ASSERT_NE(moving, nullptr);
     EXPECT_NEAR(moving->current.position.X, 2.49f, 0.05f);
+}
+
+// An end that cannot be used (past the last frame, a second one) is told and ignored; Save
+// keeps it as it stands until an end is set, and then as a comment that is never read in its place.
+TEST_F(MainStateTest, AnEndThatCannotBeUsedIsToldIgnoredAndNeverLost) {
+    {
+        std::ofstream scene("data/actors/scene.txt");
+        scene << "# mine\nend 99\nend 5\nend 7\n";
+    }
+    SceneSettings settings;
+    settings.setFolder("data/actors/");
+    settings.load({}, 50, false);
+    EXPECT_EQ(settings.endFrame(), 5);
+    ASSERT_EQ(settings.messages().size(), 2u);
+    EXPECT_NE(settings.messages()[0].find("line 2: the end, frame 99, lies past the animation's last frame 49"),
+              std::string::npos)
+        << settings.messages()[0];
+    EXPECT_NE(settings.messages()[1].find("line 4: a second end (the one on line 3 is used)"), std::string::npos)
+        << settings.messages()[1];
+    const std::string kept = settings.text({});
+    EXPECT_NE(kept.find("\nend 99\n"), std::string::npos) << kept;
+    EXPECT_NE(kept.find("\nend 7\n"), std::string::npos) << kept;
+    EXPECT_LT(kept.find("\nend 5\n"), kept.find("\nend 7\n")) << "the end used comes first: " << kept;
+
+    settings.setEnd(9);
+    std::string error;
+    ASSERT_TRUE(settings.save({}, error)) << error;
+    SceneSettings again;
+    again.setFolder("data/actors/");
+    again.load({}, 50, false);
+    EXPECT_EQ(again.endFrame(), 9);
+    EXPECT_TRUE(again.messages().empty());
+    const std::string text = again.text({});
+    for (const char* line : {"# mine\n", "# not used: end 99\n", "# not used: end 7\n", "\nend 9\n"})
+        EXPECT_NE(text.find(line), std::string::npos) << line << " in " << text;
+    EXPECT_EQ(text.find("\nend 5"), std::string::npos) << text;
 }
 
 TEST_F(MainStateTest, RecordingAdvancesThenGrowsTheAnimation) {

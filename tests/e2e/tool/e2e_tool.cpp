@@ -193,6 +193,8 @@ int printEditorLayout(char** argv) {
     put("layer1", l.layerRow(1));
     put("status", l.status);
     std::printf("scale %.6f\n", double(l.stageScale));
+    // The stage's corner as it is, for mapping scene points (the rectangles are whole pixels inside).
+    std::printf("origin %.3f %.3f\n", double(l.stage.x), double(l.stage.y));
     return 0;
 }
 
