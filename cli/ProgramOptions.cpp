@@ -1,5 +1,7 @@
 #include "cli/ProgramOptions.h"
 
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 
@@ -21,9 +23,27 @@ bool takeArgument(int argc, const char* const* argv, int& i, std::string& value,
     return true;
 }
 
+// Reads the seconds of the option at argv[i] into value; false (error set) when they are missing
+// or not a number of seconds (a decimal number, 0 or more).
+bool takeSeconds(int argc, const char* const* argv, int& i, double& value, ProgramOptions& options) {
+    const std::string option = argv[i];
+    const std::string wrong = option + " needs a time in seconds from the song's start, such as 12.5";
+    std::string text;
+    if (!takeArgument(argc, argv, i, text, options, wrong)) return false;
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    const bool plain = text.find_first_not_of("0123456789.") == std::string::npos;
+    if (!plain || end != text.c_str() + text.size() || !std::isfinite(value)) {
+        options.error = wrong + " (not \"" + text + "\")";
+        return false;
+    }
+    return true;
+}
+
 // The error for a word that starts with '-' but is no option.
 std::string unknownOption(const std::string& word) {
-    static const char* const options[] = {"--edit", "--export", "--project", "--new", "--music", "--add"};
+    static const char* const options[] = {"--edit", "--export", "--project", "--new", "--music", "--add",
+                                          "--dance", "--from", "--to"};
     for (const char* known : options)
         if ("-" + word == known) return "unknown option " + word + ": did you mean " + known + "?";
     return "unknown option " + word;
@@ -42,6 +62,11 @@ std::string conflicts(const ProgramOptions& o) {
     if (o.add && (o.edit || !o.exportPath.empty()))
         return "--add only adds pictures: edit or export with a second command";
     if (o.add && o.pictures.empty()) return "--add needs at least one picture";
+    if (o.dance && (making || o.add || o.edit || !o.exportPath.empty()))
+        return "--dance only dances: make, add to, edit or export a project with a command of its own";
+    if (!o.dance && o.spanGiven)
+        return "--from and --to belong to --dance";
+    if (o.toSeconds >= 0.0 && o.fromSeconds >= o.toSeconds) return "--from must come before --to";
     return "";
 }
 
@@ -89,6 +114,12 @@ bool readWords(int argc, const char* const* argv, ProgramOptions& options) {
         } else if (word == "--add") {
             options.add = true;
             picturesFollow = true;
+        } else if (word == "--dance") {
+            options.dance = true;
+        } else if (word == "--from" || word == "--to") {
+            options.spanGiven = true;
+            if (!takeSeconds(argc, argv, i, word == "--from" ? options.fromSeconds : options.toSeconds, options))
+                return false;
         } else {
             options.error = unknownOption(word);
             return false;
@@ -112,6 +143,7 @@ const char* programUsage() {
     return "usage: tumelora [w] [--project DIR] [--edit | --export FILE]\n"
            "       tumelora --new DIR --music SONG [PICTURE ...]\n"
            "       tumelora --project DIR --add PICTURE ...\n"
+           "       tumelora [--project DIR] --dance [--from SECONDS] [--to SECONDS]\n"
            "       tumelora -h | --help\n"
            "Plays the animation in data/ of the working folder with its music, full screen at\n"
            "the display's own size (the installed program, where there is no data/: the\n"
@@ -142,6 +174,13 @@ const char* programUsage() {
            "                 starts on the stage with a track as long as the song\n"
            "  --add          with --project DIR: adds the pictures (layered files too) on top\n"
            "                 of the project's actors, leaving their files alone\n"
+           "  --dance        the rigged characters (each part of rig.txt that hangs from\n"
+           "                 nothing, with what hangs from it) dance on the song's beats, as D\n"
+           "                 does in the editor, and the tracks are saved; the tracks they\n"
+           "                 replace are kept beside them as NAME.data.before-dance; needs no\n"
+           "                 display\n"
+           "  --from SECONDS, --to SECONDS\n"
+           "                 with --dance: dance only from and to these times of the song\n"
            "  -h, --help     prints this text\n"
            "Any other argument, or an option given twice, is refused (exit code 2).\n";
 }

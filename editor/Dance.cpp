@@ -237,9 +237,11 @@ RigEditReport dance(const std::vector<Actor*>& actors, const Rig& rig, const Dan
 }
 
 std::string describeDance(const std::vector<Actor*>& actors, const DancePlan& plan) {
-    // The parts grouped by what they do, in the order they come.
+    // The parts grouped by what they do, the root first, the others in actor order.
     std::vector<std::pair<std::vector<BeatMotion>, std::vector<std::string>>> groups;
-    for (const auto& [index, motions] : plan.parts) {
+    std::vector<std::pair<std::size_t, std::vector<PartMotion>>> parts(plan.parts.begin(), plan.parts.end());
+    std::stable_partition(parts.begin(), parts.end(), [&](const auto& p) { return p.first == plan.root; });
+    for (const auto& [index, motions] : parts) {
         if (index >= actors.size() || motions.empty()) continue;
         std::vector<BeatMotion> does;
         for (const PartMotion& m : motions)

@@ -12,14 +12,19 @@
 // EditorRecovery.cpp (the recovery file), EditorInput.cpp (keys and mouse, through the key
 // table of EditorKeys), EditorStage.cpp (the stage's zoom and pan, the drawing order, hidden
 // and locked actors), EditorTimeline.cpp (playback, the timeline's view, the beats),
-// EditorPanel.cpp (the widgets), EditorDrawing.cpp (everything drawn).
+// EditorDance.cpp (D and Shift+D), EditorPanel.cpp (the widgets), EditorDrawing.cpp
+// (everything drawn).
 #include <irrlicht.h>
 
+#include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "editor/Beats.h"
+#include "editor/Dance.h"
 #include "editor/EditHistory.h"
 #include "editor/EditorKeys.h"
 #include "editor/EditorLayout.h"
@@ -54,6 +59,9 @@ constexpr long BEAT_SHIFT_MS = 10;
 constexpr long BEAT_SHIFT_FINE_MS = 1;
 constexpr double BEAT_PERIOD_NUDGE_MS = 1.0;
 constexpr double BEAT_PERIOD_NUDGE_FINE_MS = 0.1;
+// Dances remembered (D, Shift+D), so that the next press on the same actors starts again from
+// their tracks before the first one.
+constexpr std::size_t DANCES_REMEMBERED = 16;
 
 // Widget id blocks of the panel: the tool bar from 0, the timeline, the properties, the layers.
 constexpr int EDITOR_TIMELINE_ID_BLOCK = 1000;
@@ -134,6 +142,15 @@ public:
     void waitForBeats();
     // Replaces the beat grid (a shift or a new tempo by hand) and keeps it in the beats file.
     void setBeats(std::vector<long> grid);
+    // D (own false): the selected actor and everything hanging from it dance on the beats over
+    // the frames [from, to) (Dance.h); Shift+D (own true): the selected actor's own beat motion
+    // becomes the next of the five. One undo step each; a press right after another dance of
+    // the same actors (nothing edited between) starts again from their tracks before the first
+    // one, so Shift+D goes through the motions instead of piling them up. The status line says
+    // what it did, or why not. True when the tracks changed.
+    bool danceSelection(bool own, int from, int to);
+    // The frames D dances over: the whole song (and the animation, when it is longer).
+    std::pair<int, int> danceSpan() const;
 
 private:
     // --- The session (Editor.cpp)
@@ -182,6 +199,21 @@ private:
     void restoreExtras(const std::string& bytes);
     // Extras with the actors renamed (old name to new) after a "Save" renamed their files.
     static std::string renamedExtras(const std::string& bytes, const std::map<std::string, std::string>& renamed);
+
+    // --- Dances (EditorDance.cpp)
+    // A dance made by D or Shift+D: its plan (actors by load order), its frames, the tracks of
+    // its family before the first press of a run (shared by the run's dances) and a digest of
+    // them after it, and the rig it was made with.
+    struct DanceMemory {
+        DancePlan plan;
+        int from = 0, to = 0;
+        std::vector<std::size_t> family;
+        std::shared_ptr<const std::vector<ActorEditData>> before;
+        std::uint64_t after = 0;
+        std::string rig;
+    };
+    // A digest of the tracks of the actors (load order) given by index.
+    std::uint64_t tracksDigest(const std::vector<std::size_t>& family) const;
 
     // --- Playback, the timeline's view and the beats (EditorTimeline.cpp)
     // "Play" when stopped, "Stop" when playing or recording.
@@ -276,4 +308,5 @@ private:
     Actor* layerDragged = nullptr;  // the actor whose layer row is held (a drag moves it)
     bool lockedDrag = false;        // the press on the stage would drag a locked actor
     irr::core::vector2df lastScene{0.f, 0.f};  // scene point of the last mouse position
+    std::deque<DanceMemory> dances;  // the newest last, at most DANCES_REMEMBERED
 };

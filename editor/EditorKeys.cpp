@@ -23,9 +23,12 @@ const EditorKey EDITOR_KEYS[] = {
     {KEY_OEM_6, Held::No, Held::Either, EditorCommand::BeatsLater, "]", "shift the beats (Shift: finer)", 6},
     {KEY_MINUS, Held::No, Held::Either, EditorCommand::BeatsSlower, "-", "slower / faster beats", 6},
     {KEY_PLUS, Held::No, Held::Either, EditorCommand::BeatsFaster, "=", "slower / faster beats", 6},  // the = key
+    {KEY_KEY_D, Held::No, Held::No, EditorCommand::Dance, "D", "dance on the beats (with what hangs from it)", 7},
+    {KEY_KEY_D, Held::No, Held::Yes, EditorCommand::DanceOwn, "Shift+D",
+     "its own beat motion: bounce, sway, nod, swing, pulse", 7},
     {KEY_ESCAPE, Held::Either, Held::Either, EditorCommand::Quit, "Escape",
-     "quit, as closing the window does (unsaved edits: twice in 3 s)", 7},
-    {KEY_F1, Held::No, Held::Either, EditorCommand::Help, "F1", "show or hide this list", 8},
+     "quit, as closing the window does (unsaved edits: twice in 3 s)", 8},
+    {KEY_F1, Held::No, Held::Either, EditorCommand::Help, "F1", "show or hide this list", 9},
 };
 const std::size_t EDITOR_KEY_COUNT = sizeof EDITOR_KEYS / sizeof EDITOR_KEYS[0];
 
