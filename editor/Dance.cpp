@@ -236,7 +236,7 @@ RigEditReport dance(const std::vector<Actor*>& actors, const Rig& rig, const Dan
                         });
 }
 
-std::string describeDance(const std::vector<Actor*>& actors, const DancePlan& plan) {
+std::string describeDance(const std::vector<Actor*>& actors, const DancePlan& plan, std::size_t namesShown) {
     // The parts grouped by what they do, the root first, the others in actor order.
     std::vector<std::pair<std::vector<BeatMotion>, std::vector<std::string>>> groups;
     std::vector<std::pair<std::size_t, std::vector<PartMotion>>> parts(plan.parts.begin(), plan.parts.end());
@@ -253,7 +253,10 @@ std::string describeDance(const std::vector<Actor*>& actors, const DancePlan& pl
     std::string out;
     for (const auto& [does, names] : groups) {
         if (!out.empty()) out += "; ";
-        for (std::size_t i = 0; i < names.size(); ++i) out += (i ? ", " : "") + names[i];
+        if (names.size() > namesShown)
+            out += std::to_string(names.size()) + " parts";
+        else
+            for (std::size_t i = 0; i < names.size(); ++i) out += (i ? ", " : "") + names[i];
         for (std::size_t i = 0; i < does.size(); ++i)
             out += std::string(i ? " and " : " ") + beatMotionName(does[i]) + (names.size() == 1 ? "s" : "");
     }

@@ -83,5 +83,7 @@ RigMotion partMotionAt(const std::vector<PartMotion>& motions, const DanceMusic&
 // poses as they were.
 RigEditReport dance(const std::vector<Actor*>& actors, const Rig& rig, const DancePlan& plan,
                     const DanceMusic& music, int from, int to);
-// What a plan gives each part, in words ("24-torso bounces and sways, 26-arm-left swings, ...").
-std::string describeDance(const std::vector<Actor*>& actors, const DancePlan& plan);
+// What a plan gives each part, in words ("24-torso bounces and sways; 25-head nods; 26-arm-left,
+// 27-arm-right swing"); parts that do the same, when more than namesShown, as a count ("4 parts swing").
+std::string describeDance(const std::vector<Actor*>& actors, const DancePlan& plan,
+                          std::size_t namesShown = std::size_t(-1));

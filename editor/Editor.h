@@ -62,6 +62,8 @@ constexpr double BEAT_PERIOD_NUDGE_FINE_MS = 0.1;
 // Dances remembered (D, Shift+D), so that the next press on the same actors starts again from
 // their tracks before the first one.
 constexpr std::size_t DANCES_REMEMBERED = 16;
+// The status line names this many parts that dance alike, and counts more.
+constexpr std::size_t DANCE_STATUS_NAMES = 2;
 
 // Widget id blocks of the panel: the tool bar from 0, the timeline, the properties, the layers.
 constexpr int EDITOR_TIMELINE_ID_BLOCK = 1000;

@@ -124,7 +124,7 @@ bool Editor::danceSelection(bool own, int from, int to) {
     if (own)
         said = selected->name + " " + beatMotionName(motionOf(made.plan, chosen)->motion) + "s on the beats";
     else
-        said = "Dance on the beats: " + describeDance(actors, made.plan);
+        said = "Dance on the beats: " + describeDance(actors, made.plan, DANCE_STATUS_NAMES);
     if (!changed)
         said += " (as it already did)";
     else

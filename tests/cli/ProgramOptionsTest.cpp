@@ -35,6 +35,10 @@ TEST(ProgramOptionsTest, ModesAreReadWhereverTheyStand) {
     EXPECT_TRUE(parse({"w", "--help"}).help);
     EXPECT_TRUE(parse({"-h"}).help);
     EXPECT_TRUE(parse({"--fast", "--help"}).help);  // the help wins over a wrong word
+    const ProgramOptions danced = parse({"--dance", "--to", "30", "--project", "p", "--from", "12.5"});
+    EXPECT_TRUE(danced.dance && danced.error.empty()) << danced.error;
+    EXPECT_DOUBLE_EQ(danced.fromSeconds, 12.5);
+    EXPECT_DOUBLE_EQ(danced.toSeconds, 30.0);
 }
 
 TEST(ProgramOptionsTest, WrongCommandLinesSayWhy) {
@@ -50,6 +54,10 @@ TEST(ProgramOptionsTest, WrongCommandLinesSayWhy) {
     EXPECT_FALSE(parse({"--project", "p", "stray", "--edit"}).error.empty());
     EXPECT_EQ(parse({"--project", "a", "--project", "b"}).error, "--project is given twice");
     EXPECT_FALSE(parse({"--edit", "--edit"}).error.empty());
+    EXPECT_EQ(parse({"--to", "3"}).error, "--from and --to belong to --dance");
+    EXPECT_EQ(parse({"--dance", "--from", "5", "--to", "5"}).error, "--from must come before --to");
+    for (const char* time : {"-1", "1e3", "nan", "2s", ""})
+        EXPECT_FALSE(parse({"--dance", "--from", time}).error.empty()) << time;
 }
 
 TEST(ProgramOptionsTest, ProjectsTakeTheirFoldersSongAndPictures) {
