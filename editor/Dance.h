@@ -27,10 +27,10 @@
 // Sizes of the motions at full loudness: bounce and sway as shares of the character's height
 // (the family's drawn height where the dance starts), nod and swing in radians, pulse as a
 // share of the part's scale.
-constexpr float DANCE_BOUNCE_SHARE = 0.035f;
-constexpr float DANCE_SWAY_SHARE = 0.04f;
-constexpr float DANCE_NOD_RADIANS = 0.1f;
-constexpr float DANCE_SWING_RADIANS = 0.3f;
+constexpr float DANCE_BOUNCE_SHARE = 0.04f;
+constexpr float DANCE_SWAY_SHARE = 0.05f;
+constexpr float DANCE_NOD_RADIANS = 0.12f;
+constexpr float DANCE_SWING_RADIANS = 0.5f;
 constexpr float DANCE_PULSE_SHARE = 0.06f;
 // A swinging part hanging below the root's pivot (a leg) swings this share as far.
 constexpr float DANCE_LOW_SWING_SHARE = 0.25f;
