@@ -50,6 +50,7 @@ constexpr float kMovingPixels = 0.5f;
 // Samples read from the decoder per call.
 constexpr int kDecodeChunk = 4096;
 
+// The whole file as text ("" when it cannot be read).
 std::string readText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream s;
@@ -118,6 +119,7 @@ bool previousTrack(const Actor& actor, std::vector<ActorPose>& poses) {
     return true;
 }
 
+// One row of the table.
 void row(const std::string& what, const std::string& ours, const std::string& target, const std::string& verdict) {
     std::printf("ROW\t%s\t%s\t-\t-\t%s\t%s\n", what.c_str(), ours.c_str(), target.c_str(), verdict.c_str());
 }

@@ -36,6 +36,7 @@ std::vector<vector2df> corners(const Actor& actor, const ActorPose& pose) {
             picturePointAt(actor, pose, {0.f, h}), picturePointAt(actor, pose, {w, h})};
 }
 
+// The shape of actors[index]'s family as playback shows it at frame.
 FamilyShape shapeOf(const std::vector<Actor*>& actors, const Rig& rig, std::size_t index, int frame) {
     FamilyShape shape;
     shape.members = rigFamily(actors, rig, index);
