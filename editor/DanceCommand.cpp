@@ -1,5 +1,7 @@
 #include "editor/DanceCommand.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -11,6 +13,7 @@
 #include "editor/Dance.h"
 #include "editor/HeadlessActors.h"
 #include "editor/PreviousTracks.h"
+#include "editor/Recovery.h"
 #include "editor/Waveform.h"
 #include "platform/Signals.h"
 #include "platform/Timebase.h"
@@ -166,6 +169,12 @@ int danceAnimation(const ScenePaths& paths, const DanceSpan& span) {
                 written.kept == 1 ? "is" : "are", kActorDataSuffix, DANCE_PREVIOUS_SUFFIX);
     for (const std::string& removed : written.removed)
         std::printf("  removed %s (kept by an earlier dance)\n", removed.c_str());
+    struct stat info {};
+    if (stat(recoveryFilePath(folder).c_str(), &info) == 0)
+        std::fprintf(stderr,
+                     "tumelora: note: %s holds edits the editor has not saved; the next --edit brings them back "
+                     "over these tracks (Save keeps them, a second Escape throws them away)\n",
+                     recoveryFilePath(folder).c_str());
     std::printf("To take the dance back: for f in %s*%s%s; do mv \"$f\" \"${f%%%s}\"; done\n", folder.c_str(),
                 kActorDataSuffix, DANCE_PREVIOUS_SUFFIX, DANCE_PREVIOUS_SUFFIX);
     return leftOut > 0 ? DANCE_FAILED : 0;
