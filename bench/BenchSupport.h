@@ -14,9 +14,31 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace bench {
+
+// The least-squares line y = a + b x through the points (x, y); a is the mean of y and b 0 with
+// fewer than two different x.
+inline void fitLine(const std::vector<std::pair<double, double>>& points, double& a, double& b) {
+    a = b = 0.0;
+    if (points.empty()) return;
+    double mx = 0, my = 0;
+    for (const auto& [x, y] : points) {
+        mx += x;
+        my += y;
+    }
+    mx /= double(points.size());
+    my /= double(points.size());
+    double sxx = 0, sxy = 0;
+    for (const auto& [x, y] : points) {
+        sxx += (x - mx) * (x - mx);
+        sxy += (x - mx) * (y - my);
+    }
+    b = sxx > 0 ? sxy / sxx : 0.0;
+    a = my - b * mx;
+}
 
 // Seconds of a clock.
 inline double clockSeconds(clockid_t id) {

@@ -14,6 +14,13 @@
 // of a take the program is expected to apply, e.g. a performer's calibration: frames are then
 // compared with the hand MS earlier), --label TEXT, --log FILE (where take writes its log).
 //
+// With TUMELORA_BENCH_MONITOR naming the monitor source of the sound server's sink, take also
+// listens to what the server plays and learns when each moment of the music (a tone without a
+// pause from its first sample) was heard: where the music paused (the sound came late), the
+// silence is taken out. Two more rows then compare frame f with the hand at the moment f's
+// music was heard plus one fitted shift: the rms distance, and the shift itself (the
+// performer's delay, and no more).
+//
 // The comparison: frame f of the take is compared with the pointer's path (stage pixels,
 // interpolated between the logged moves) at the wall-clock time rec + d + f / (60 x scale),
 // where rec is when R was sent and d one constant latency fitted by least squares: the rms
@@ -25,11 +32,14 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <irrlicht.h>
+#include <pulse/error.h>
+#include <pulse/simple.h>
 #include <sched.h>
 #include <sys/stat.h>
 #include <time.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -37,6 +47,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "actors/Actor.h"
@@ -81,6 +92,22 @@ constexpr double TARGET_RMS_PERCENT = 1.5;
 constexpr int TARGET_STEP_BACKS = 0;
 constexpr int TARGET_HELD_RUN = 2;
 constexpr double TARGET_RATE_PERCENT = 0.5;
+// The frames hold the hand this close (ms) to the expected shift after their music was heard.
+constexpr double TARGET_SHIFT_MS = 10.0;
+// The monitor is read in chunks of this many frames (2 ms); the music's first loud frame is
+// the first above MONITOR_ONSET_LEVEL (the tone's peak is half of full scale), and a pause in
+// it is a run of at least MONITOR_GAP_FRAMES frames below MONITOR_GAP_LEVEL (the tone crosses
+// zero in one frame).
+constexpr size_t MONITOR_CHUNK_FRAMES = 88;
+constexpr int MONITOR_ONSET_LEVEL = 1000;
+constexpr int MONITOR_GAP_LEVEL = 40;
+constexpr int64_t MONITOR_GAP_FRAMES = 8;
+// The monitor's timeline is fitted through the earliest read of every stretch of this many s.
+constexpr double MONITOR_FIT_S = 2.0;
+constexpr double MONITOR_RATE = 44100.0;
+// The shift of the frames after their heard music is searched in this range (s).
+constexpr double SHIFT_MIN_S = -0.5;
+constexpr double SHIFT_MAX_S = 1.0;
 // A frame's motion counts (for stepping back, and as the hand's motion that a held frame
 // misses) beyond this many stage pixels; a frame is held when it moved less than HELD_PX.
 constexpr double MOTION_TOLERANCE_PX = 0.5;
@@ -146,6 +173,21 @@ struct TakeLog {
     double stop = 0;                              // when R was sent again
     std::vector<Move> moves;                      // between press and release
     double loadAtPress[3] = {}, loadAtRelease[3] = {};  // load averages over 1, 5 and 15 minutes
+    // When the music was heard (from the server's monitor): monitor frame n was played at
+    // a + b n + n / 44100 (monotonic s); the music's first frame is monitor frame onset (-1:
+    // not heard); the pauses, as (first monitor frame, frames).
+    double a = 0, b = 0;
+    int64_t onset = -1;
+    std::vector<std::pair<int64_t, int64_t>> gaps;
+    // The moment (monotonic s) music time ms was heard; onset must be known.
+    double heardAt(double ms) const {
+        double frame = double(onset) + ms * MONITOR_RATE / 1000.0;
+        for (const auto& [start, length] : gaps) {
+            if (double(start) > frame) break;
+            frame += double(length);
+        }
+        return a + b * frame + frame / MONITOR_RATE;
+    }
 };
 
 // Writes the log (text, one record a line).
@@ -163,6 +205,9 @@ bool writeLog(const std::string& path, const TakeLog& log) {
     for (const Move& m : log.moves) std::fprintf(f, "move %.6f %d %d\n", m.t, m.x, m.y);
     std::fprintf(f, "release %.6f %d %d\n", log.release.t, log.release.x, log.release.y);
     std::fprintf(f, "stop %.6f\n", log.stop);
+    if (log.onset >= 0) std::fprintf(f, "music %.9f %.12f %lld\n", log.a, log.b, (long long)log.onset);
+    for (const auto& [start, length] : log.gaps)
+        std::fprintf(f, "music-gap %lld %lld\n", (long long)start, (long long)length);
     return std::fclose(f) == 0;
 }
 
@@ -184,6 +229,13 @@ bool readLog(const std::string& path, TakeLog& log) {
         else if (what == "press") press = bool(s >> log.press.t >> log.press.x >> log.press.y);
         else if (what == "release") release = bool(s >> log.release.t >> log.release.x >> log.release.y);
         else if (what == "stop") s >> log.stop;
+        else if (what == "music") {
+            long long onset = -1;
+            if (s >> log.a >> log.b >> onset) log.onset = onset;
+        } else if (what == "music-gap") {
+            long long start = 0, length = 0;
+            if (s >> start >> length) log.gaps.push_back({start, length});
+        }
         else if (what == "move") {
             Move m{};
             if (s >> m.t >> m.x >> m.y) log.moves.push_back(m);
@@ -374,6 +426,45 @@ bool compare(const TakeLog& log, const Track& track, const Options& o, Figures& 
     return true;
 }
 
+// Compares frame f with the hand at the moment f's music was heard plus one shift, fitted:
+// the shift (ms) and the rms distance (stage pixels) at it; false when too few frames compare.
+bool compareWithHeardMusic(const TakeLog& log, const Track& track, double& shiftMs, double& rmsPx) {
+    const HandPath path(log);
+    std::vector<double> heard(track.x.size());
+    for (size_t f = 0; f < heard.size(); ++f) heard[f] = log.heardAt(double(f) * 1000.0 / FRAMES_PER_SECOND);
+    const int minFrames = int(0.5 * (log.release.t - log.press.t) * FRAMES_PER_SECOND);
+    auto meanSquare = [&](double shift, int& count) {
+        double sum = 0.0;
+        count = 0;
+        for (size_t f = 0; f < heard.size(); ++f) {
+            const double t = heard[f] + shift;
+            if (!path.covers(t)) continue;
+            double px, py;
+            path.at(t, px, py);
+            sum += (track.x[f] - px) * (track.x[f] - px) + (track.y[f] - py) * (track.y[f] - py);
+            ++count;
+        }
+        return count ? sum / count : 0.0;
+    };
+    double best = -1.0, bestShift = 0.0;
+    auto search = [&](double lo, double hi, double step) {
+        for (double d = lo; d <= hi + 1e-12; d += step) {
+            int count = 0;
+            const double ms = meanSquare(d, count);
+            if (count >= minFrames && (best < 0 || ms < best)) {
+                best = ms;
+                bestShift = d;
+            }
+        }
+    };
+    search(SHIFT_MIN_S, SHIFT_MAX_S, LATENCY_STEP_S);
+    if (best < 0) return false;
+    search(bestShift - LATENCY_STEP_S, bestShift + LATENCY_STEP_S, LATENCY_FINE_STEP_S);
+    shiftMs = bestShift * 1000.0;
+    rmsPx = std::sqrt(best);
+    return true;
+}
+
 // Prints the commentary and the table rows of one take.
 int report(const TakeLog& log, const Track& track, const Options& o) {
     double excursion = 0.0;
@@ -443,8 +534,113 @@ int report(const TakeLog& log, const Track& track, const Options& o) {
     bench::row(bench::format("6 take: frames per wall-clock second vs %.0f, %s, %%", nominalRate, label),
                bench::format("%+.2f", ratePercent), "-", "-", bench::format("within %.1f", TARGET_RATE_PERCENT),
                std::fabs(ratePercent) <= TARGET_RATE_PERCENT ? "met" : "MISSED");
+    if (log.onset >= 0) {
+        double shiftMs = 0.0, rmsPx = 0.0;
+        int64_t paused = 0;
+        for (const auto& gap : log.gaps) paused += gap.second;
+        if (compareWithHeardMusic(log, track, shiftMs, rmsPx)) {
+            std::printf("takes (%s): the music began to be heard %.1f ms after R was sent and paused %zu times "
+                        "(%.1f ms in all); each frame against the hand at its music's moment: rms %.2f px "
+                        "with the hand %.1f ms later\n",
+                        label, (log.heardAt(0.0) - log.rec) * 1000.0, log.gaps.size(),
+                        double(paused) * 1000.0 / MONITOR_RATE, rmsPx, shiftMs);
+            const double heardPercent = 100.0 * rmsPx / o.swingPx;
+            bench::row(bench::format("6 take: rms distance from the hand when its music was heard, %s, %% of the swing",
+                                     label),
+                       bench::format("%.2f", heardPercent), "-", "-", bench::format("<= %.1f", TARGET_RMS_PERCENT),
+                       heardPercent <= TARGET_RMS_PERCENT ? "met" : "MISSED");
+            bench::row(bench::format("6 take: the hand's moment after its music was heard, %s, ms", label),
+                       bench::format("%.1f", shiftMs), "-", "-",
+                       bench::format("%.0f +- %.0f", o.expectedOffsetMs, TARGET_SHIFT_MS),
+                       std::fabs(shiftMs - o.expectedOffsetMs) <= TARGET_SHIFT_MS ? "met" : "MISSED");
+        }
+    }
     return 0;
 }
+
+// The listener: what the sound server plays, from the monitor source of its sink (named by
+// TUMELORA_BENCH_MONITOR): when the music began to be heard, and where it paused.
+class MusicListener {
+public:
+    MusicListener() = default;
+    ~MusicListener() { stop(); }
+    MusicListener(const MusicListener&) = delete;
+    MusicListener& operator=(const MusicListener&) = delete;
+
+    // Starts listening; false (nothing heard then) without a monitor or a server.
+    bool start() {
+        const char* monitor = std::getenv("TUMELORA_BENCH_MONITOR");
+        if (!monitor || !*monitor) return false;
+        pa_sample_spec format{PA_SAMPLE_S16LE, uint32_t(MONITOR_RATE), 2};
+        pa_buffer_attr attr{};
+        attr.maxlength = uint32_t(-1);
+        attr.fragsize = uint32_t(MONITOR_CHUNK_FRAMES * 4);
+        int error = 0;
+        pa = pa_simple_new(nullptr, "bench-takes", PA_STREAM_RECORD, monitor, "listener", &format, nullptr, &attr,
+                           &error);
+        if (!pa) {
+            std::fprintf(stderr, "bench_takes: cannot listen to %s: %s\n", monitor, pa_strerror(error));
+            return false;
+        }
+        thread = std::thread([this] { listen(); });
+        return true;
+    }
+    // Stops listening and puts into the log when the music was heard: the server plays at a
+    // steady pace of its own clock and a read returns no earlier than its last frame was played,
+    // so the frames lie on a line through the earliest read of every stretch (least squares).
+    void stop(TakeLog* log = nullptr) {
+        quit = true;
+        if (thread.joinable()) thread.join();
+        if (pa) pa_simple_free(pa);
+        pa = nullptr;
+        if (!log || onset < 0 || lows.empty()) return;
+        bench::fitLine(lows, log->a, log->b);
+        log->onset = onset;
+        log->gaps = gaps;
+    }
+
+private:
+    // Reads the monitor until told to stop.
+    void listen() {
+        std::vector<int16_t> chunk(MONITOR_CHUNK_FRAMES * 2);
+        int64_t frames = 0, quietFrom = -1;
+        double stretchStart = now();
+        while (!quit) {
+            int error = 0;
+            if (pa_simple_read(pa, chunk.data(), chunk.size() * 2, &error) < 0) break;
+            for (size_t i = 0; i < MONITOR_CHUNK_FRAMES; ++i) {
+                const int v = std::abs(int(chunk[i * 2]));
+                const int64_t n = frames + int64_t(i);
+                if (onset < 0) {
+                    if (v > MONITOR_ONSET_LEVEL) onset = n;
+                    continue;
+                }
+                if (v < MONITOR_GAP_LEVEL) {
+                    if (quietFrom < 0) quietFrom = n;
+                } else {
+                    if (quietFrom >= 0 && n - quietFrom >= MONITOR_GAP_FRAMES) gaps.push_back({quietFrom, n - quietFrom});
+                    quietFrom = -1;
+                }
+            }
+            frames += int64_t(MONITOR_CHUNK_FRAMES);
+            const double t = now();
+            const double ahead = t - double(frames) / MONITOR_RATE;
+            if (lows.empty() || t - stretchStart >= MONITOR_FIT_S) {
+                lows.push_back({double(frames), ahead});
+                stretchStart = t;
+            } else if (ahead < lows.back().second) {
+                lows.back() = {double(frames), ahead};
+            }
+        }
+    }
+
+    pa_simple* pa = nullptr;
+    std::thread thread;
+    std::atomic<bool> quit{false};
+    int64_t onset = -1;                              // the music's first frame (-1: not yet)
+    std::vector<std::pair<int64_t, int64_t>> gaps;   // pauses: first frame, frames
+    std::vector<std::pair<double, double>> lows;     // per stretch: frames, earliest read - frames / rate
+};
 
 // The X side: the program's window and the fake input.
 class Hand {
@@ -681,6 +877,8 @@ int driveTake(const std::string& dataDir, const std::string& actor, const Option
                 steady ? "at real-time priority (SCHED_FIFO)" : "at normal priority (SCHED_FIFO refused)");
     hand.moveTo(windowX(0.0), y);
     hand.key(XK_Home);
+    MusicListener listener;
+    listener.start();
     hand.key(XK_r);
     log.rec = now();
     sleepUntil(log.rec + REST_AFTER_REC_S);
@@ -702,6 +900,7 @@ int driveTake(const std::string& dataDir, const std::string& actor, const Option
     sleepFor(REST_BEFORE_RELEASE_S);
     hand.button(false);
     log.release = Move{now(), log.moves.back().x, y};
+    listener.stop(&log);
     getloadavg(log.loadAtRelease, 3);
     sleepFor(REST_BEFORE_STOP_S);
     hand.key(XK_r);

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "app/Program.h"
+#include "platform/UserSettings.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ bool takeSeconds(int argc, const char* const* argv, int& i, double& value, Progr
 // The error for a word that starts with '-' but is no option.
 std::string unknownOption(const std::string& word) {
     static const char* const options[] = {"--edit", "--export", "--project", "--new", "--music", "--add",
-                                          "--dance", "--from", "--to"};
+                                          "--dance", "--from", "--to", "--audio-delay"};
     for (const char* known : options)
         if ("-" + word == known) return "unknown option " + word + ": did you mean " + known + "?";
     return "unknown option " + word;
@@ -67,6 +68,8 @@ std::string conflicts(const ProgramOptions& o) {
     if (!o.dance && o.spanGiven)
         return "--from and --to belong to --dance";
     if (o.toSeconds >= 0.0 && o.fromSeconds >= o.toSeconds) return "--from must come before --to";
+    if (o.audioDelaySet && (making || o.add || o.dance || !o.exportPath.empty()))
+        return "--audio-delay belongs to playing or editing, where the music is heard";
     return "";
 }
 
@@ -120,6 +123,15 @@ bool readWords(int argc, const char* const* argv, ProgramOptions& options) {
             options.spanGiven = true;
             if (!takeSeconds(argc, argv, i, word == "--from" ? options.fromSeconds : options.toSeconds, options))
                 return false;
+        } else if (word == "--audio-delay") {
+            std::string value, why;
+            if (!takeArgument(argc, argv, i, value, options, "--audio-delay needs a number of milliseconds"))
+                return false;
+            if (!parseDelayMs(value, options.audioDelayMs, why)) {
+                options.error = "--audio-delay: " + why;
+                return false;
+            }
+            options.audioDelaySet = true;
         } else {
             options.error = unknownOption(word);
             return false;
@@ -140,7 +152,8 @@ ProgramOptions parseProgramOptions(int argc, const char* const* argv) {
 }
 
 const char* programUsage() {
-    return "usage: tumelora [w] [--project DIR] [--edit | --export FILE]\n"
+    return "usage: tumelora [w] [--project DIR] [--edit] [--audio-delay MS]\n"
+           "       tumelora [--project DIR] --export FILE\n"
            "       tumelora --new DIR --music SONG [PICTURE ...]\n"
            "       tumelora --project DIR --add PICTURE ...\n"
            "       tumelora [--project DIR] --dance [--from SECONDS] [--to SECONDS]\n"
@@ -181,6 +194,12 @@ const char* programUsage() {
            "                 display\n"
            "  --from SECONDS, --to SECONDS\n"
            "                 with --dance: dance only from and to these times of the song\n"
+           "  --audio-delay MS\n"
+           "                 the sound reaches your ears MS milliseconds later than the\n"
+           "                 program can tell (Bluetooth headphones: 150 to 250): the\n"
+           "                 picture, and the editor's takes, wait for it; for this run, in\n"
+           "                 place of audio-delay-ms in ~/.config/tumelora/settings (a\n"
+           "                 number from -1000 to 1000)\n"
            "  -h, --help     prints this text\n"
            "Any other argument, or an option given twice, is refused (exit code 2).\n";
 }

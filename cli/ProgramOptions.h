@@ -25,6 +25,8 @@ struct ProgramOptions {
     double toSeconds = -1.0;    // "--to SECONDS": where it ends (negative: the animation's end)
     bool spanGiven = false;     // --from or --to was given
     std::vector<std::string> pictures;  // the words after --new DIR or --add: pictures
+    bool audioDelaySet = false;  // "--audio-delay MS": the sound's delay for this run
+    double audioDelayMs = 0.0;
     std::string error;          // not empty: the command line is wrong, and why
 };
 

@@ -21,18 +21,26 @@ constexpr int EXIT_NO_PROJECT = 1;
 
 // Where the state finds its files: data/ of the working folder, a project or the installed scene.
 ScenePaths scenePaths;
+// The command line's options, for the states made.
+ProgramOptions programOptions;
+
+// Hands the state what the command line asks of it beyond its paths.
+void applyOptions(MainState& state) {
+    state.setScenePaths(scenePaths);
+    if (programOptions.audioDelaySet) state.setAudioDelayOverride(programOptions.audioDelayMs);
+}
 
 // The state the program runs.
 std::unique_ptr<GameState> makeMainState() {
     auto state = std::make_unique<MainState>();
-    state->setScenePaths(scenePaths);
+    applyOptions(*state);
     return state;
 }
 
 // The state of the editing mode.
 std::unique_ptr<GameState> makeEditorState() {
     auto state = std::make_unique<MainState>();
-    state->setScenePaths(scenePaths);
+    applyOptions(*state);
     enableEditing(*state);
     return state;
 }
@@ -40,7 +48,8 @@ std::unique_ptr<GameState> makeEditorState() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const ProgramOptions options = parseProgramOptions(argc, argv);
+    programOptions = parseProgramOptions(argc, argv);
+    const ProgramOptions& options = programOptions;
     if (options.help) {
         std::fputs(programUsage(), stdout);
         return 0;

@@ -70,6 +70,7 @@ bool EditHistory::commit(const std::vector<Actor*>& actors, int frameCount, cons
     for (const Step& dropped : redoSteps) heldBytes -= dropped.bytes;
     redoSteps.clear();
     heldBytes += step.bytes;
+    step.id = ++lastId;
     undoSteps.push_back(std::move(step));
     enforceLimits();
     return true;
@@ -116,6 +117,7 @@ void EditHistory::clear() {
     undoSteps.clear();
     redoSteps.clear();
     heldBytes = 0;
+    forgottenPosition = ++lastId;
 }
 
 void EditHistory::mapExtras(const std::function<std::string(const std::string&)>& change) {
@@ -132,6 +134,7 @@ void EditHistory::mapExtras(const std::function<std::string(const std::string&)>
 void EditHistory::enforceLimits() {
     while (undoSteps.size() > 1 && (undoSteps.size() > maxSteps || heldBytes > maxBytes)) {
         heldBytes -= undoSteps.front().bytes;
+        forgottenPosition = undoSteps.front().id;
         undoSteps.pop_front();
     }
 }

@@ -67,6 +67,10 @@ public:
     // the step changed the extra bytes, extra (if given) gets them as they were after.
     bool redo(const std::vector<Actor*>& actors, int& frameCount, std::string* extra = nullptr);
 
+    // Names the work as the steps have left it: after undoing or redoing back to an earlier
+    // position, the actors, the length and the extra bytes are as they were then.
+    std::size_t position() const { return undoSteps.empty() ? forgottenPosition : undoSteps.back().id; }
+
     std::size_t undoCount() const { return undoSteps.size(); }
     std::size_t redoCount() const { return redoSteps.size(); }
     // Bytes of track copies held by the undo and redo steps.
@@ -90,6 +94,7 @@ private:
         bool extraChanged = false;
         std::string extraBefore, extraAfter;
         std::size_t bytes = 0;
+        std::size_t id = 0;  // the position the step leads to
     };
 
     // Puts one side of a step on the actors.
@@ -107,4 +112,6 @@ private:
     std::deque<Step> undoSteps;
     std::vector<Step> redoSteps;
     std::size_t heldBytes = 0;
+    std::size_t lastId = 0;             // the newest step's id (0: the work as it started)
+    std::size_t forgottenPosition = 0;  // the position with no undo step left
 };

@@ -66,11 +66,15 @@ void Editor::enter() {
     for (const std::string& problem : play.loadProblems()) status.warn(problem);
     for (const std::string& message : play.rig().messages()) status.warn(message);
     for (const std::string& message : play.sceneSettings().messages()) status.warn(message);
+    performerDelay = play.settings().settings.performerDelayMs;
     restoreRecovery();
 }
 
 void Editor::leave() {
     if (play.app()) play.app()->setCloseGuard(nullptr);
+    // A take that runs as the program ends keeps every frame it holds.
+    if (calibration) endCalibration(false);
+    endTake(false);
     if (hasUnsavedEdits() && !discardConfirmed) {
         writeRecovery();
         writer.finish();
@@ -83,6 +87,7 @@ void Editor::leave() {
 }
 
 void Editor::shutdown() {
+    sampler.stop();
     wave.stop();
     beatLoader.cancel();
     writer.finish();
@@ -92,6 +97,9 @@ bool Editor::hasUnsavedEdits() const { return dirty || play.recording(); }
 
 void Editor::afterUpdate() {
     takeBeats();
+    if (countInRunning) watchCountIn();
+    if (calibration) watchCalibration();
+    feedTake(false);
     const u32 t = now();
     if (play.recording()) {
         if (int32_t(t - nextTakeWrite) >= 0) {
@@ -152,8 +160,24 @@ bool Editor::stepHistory(bool forward) {
     restoreExtras(extras);
     if (play.currentFrame() > play.frameCount() - 1) play.setCurrentFrame(play.frameCount() - 1);
     play.setDraggedActor(nullptr);
-    markUnsaved();
+    // Back to what the files hold: nothing is unsaved.
+    if (savedKnown && history.position() == savedPosition)
+        markSaved();
+    else
+        markUnsaved();
     return true;
+}
+
+void Editor::markSaved() {
+    dirty = false;
+    savedPosition = history.position();
+    savedKnown = true;
+    recoveryDue = false;
+    quitArmed = false;
+    status.setPrompt("");
+    writer.remove();
+    play.rig().removeRecovery();
+    play.sceneSettings().removeRecovery();
 }
 
 void Editor::save() {
@@ -198,10 +222,7 @@ void Editor::save() {
     }
     for (const std::string& note : order.notes) line += "; " + note;
     status.tell(line);
-    dirty = false;
-    recoveryDue = false;
-    quitArmed = false;
-    status.setPrompt("");
+    markSaved();
 }
 
 bool Editor::requestQuit() {

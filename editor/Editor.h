@@ -12,6 +12,7 @@
 // EditorRecovery.cpp (the recovery file), EditorInput.cpp (keys and mouse, through the key
 // table of EditorKeys), EditorStage.cpp (the stage's zoom and pan, the drawing order, hidden
 // and locked actors), EditorTimeline.cpp (playback, the timeline's view, the beats),
+// EditorTakes.cpp (takes in time, the count-in, the calibration of the performer's delay),
 // EditorDance.cpp (D and Shift+D), EditorPanel.cpp (the widgets), EditorDrawing.cpp
 // (everything drawn).
 #include <irrlicht.h>
@@ -24,13 +25,16 @@
 #include <utility>
 
 #include "editor/Beats.h"
+#include "editor/Calibration.h"
 #include "editor/Dance.h"
 #include "editor/EditHistory.h"
 #include "editor/EditorKeys.h"
 #include "editor/EditorLayout.h"
 #include "editor/Recovery.h"
 #include "editor/StatusLine.h"
+#include "editor/TakeTiming.h"
 #include "editor/Waveform.h"
+#include "platform/PointerSampler.h"
 #include "states/StateAccess.h"
 #include "states/StateExtension.h"
 #include "ui/ButtonSkin.h"
@@ -64,6 +68,17 @@ constexpr double BEAT_PERIOD_NUDGE_FINE_MS = 0.1;
 constexpr std::size_t DANCES_REMEMBERED = 16;
 // The status line names this many parts that dance alike, and counts more.
 constexpr std::size_t DANCE_STATUS_NAMES = 2;
+
+// The count-in before a take: this many beats of the beat grid, this many clicks a beat; the
+// beat's length (ms) while the grid is not there.
+constexpr int COUNT_IN_BEATS = 4;
+constexpr int COUNT_IN_CLICKS_PER_BEAT = 2;
+constexpr double COUNT_IN_DEFAULT_BEAT_MS = 500.0;
+// A count-in whose music is not heard within this long (ms) after it should have ended starts
+// the take anyway.
+constexpr double COUNT_IN_GRACE_MS = 2000.0;
+// A second Space within this share of the click's period is a key held down, not a tap.
+constexpr double CALIBRATION_REPEAT_SHARE = 0.5;
 
 // Widget id blocks of the panel: the tool bar from 0, the timeline, the properties, the layers.
 constexpr int EDITOR_TIMELINE_ID_BLOCK = 1000;
@@ -153,6 +168,17 @@ public:
     bool danceSelection(bool own, int from, int to);
     // The frames D dances over: the whole song (and the animation, when it is longer).
     std::pair<int, int> danceSpan() const;
+    // Takes follow the mouse events (as they arrive) instead of the window's pointer sampled
+    // in time: for made-up events, as tests send them.
+    void takePointerFromEvents() { pointerFromEvents = true; }
+    // True while a count-in comes before each take (key C).
+    bool countIn() const { return countInOn; }
+    // True while the count-in of a take plays.
+    bool countingIn() const { return countInRunning; }
+    // True while a calibration runs (key T).
+    bool calibrating() const { return calibration != nullptr; }
+    // The performer's delay (ms) every take is shifted by.
+    double performerDelayMs() const { return performerDelay; }
 
 private:
     // --- The session (Editor.cpp)
@@ -163,6 +189,8 @@ private:
     void settleEdit();
     // The edits are unsaved from now on, and the recovery file is due.
     void markUnsaved();
+    // The files hold the work as it is now: nothing is unsaved, no recovery file is needed.
+    void markSaved();
     // Milliseconds of the engine's real-time clock.
     irr::u32 now() const;
 
@@ -201,6 +229,36 @@ private:
     void restoreExtras(const std::string& bytes);
     // Extras with the actors renamed (old name to new) after a "Save" renamed their files.
     static std::string renamedExtras(const std::string& bytes, const std::map<std::string, std::string>& renamed);
+    // --- Takes, the count-in and the calibration (EditorTakes.cpp)
+    // Starts a take's timing at the current frame, the pointer sampled (or its events kept).
+    void startTake();
+    // Hands the take the music heard, the pointer's samples, and writes the frames they give;
+    // with final, every frame up to the current one.
+    void feedTake(bool final);
+    // Ends the take's timing: every frame written, the sampler stopped, and (with tell) the
+    // status line told when the take recorded nothing.
+    void endTake(bool tell);
+    // Writes one frame's move of a drag of the take.
+    void applyTakeMove(const TakeMove& move);
+    // Keeps a mouse event's position for a take that follows the events.
+    void keepPointerEvent(int x, int y, bool down);
+    // Stops playback, a take, a count-in or a calibration, and the music.
+    void stopAll();
+    // "Rec" with the count-in: the music from a bar before the frame with clicks, the take
+    // once the frame's music is heard.
+    void startCountIn();
+    // Starts the take once the count-in has reached the take's frame.
+    void watchCountIn();
+    // Key T: starts the calibration's clicks (or cancels a running one).
+    void startCalibration();
+    // A tap of the calibration (Space).
+    void tapCalibration();
+    // Follows the clicks; works out the delay once the taps are in.
+    void watchCalibration();
+    // Ends the calibration, with its result when done.
+    void endCalibration(bool done);
+    // The beat's length (ms) of the beat grid, or fallback.
+    double beatLengthMs(double fallback) const;
 
     // --- Dances (EditorDance.cpp)
     // A dance made by D or Shift+D: its plan (actors by load order), its frames, the tracks of
@@ -311,4 +369,38 @@ private:
     bool lockedDrag = false;        // the press on the stage would drag a locked actor
     irr::core::vector2df lastScene{0.f, 0.f};  // scene point of the last mouse position
     std::deque<DanceMemory> dances;  // the newest last, at most DANCES_REMEMBERED
+    std::size_t savedPosition = 0;  // the history's position that the files hold
+    bool savedKnown = true;         // savedPosition is known (false after a recovery)
+
+    // The take in time.
+    std::unique_ptr<TakeTiming> take;
+    PointerSampler sampler;
+    bool pointerFromEvents = false;  // takes follow the events (takePointerFromEvents)
+    bool eventsFeedTake = false;     // the running take follows the events
+    PointerSample lastEvent;         // the last mouse event's position and button
+    struct TakeDrag {
+        Actor* actor = nullptr;
+        bool turn = false;
+    };
+    std::vector<TakeDrag> takeDrags;  // by the take's drag numbers
+    bool takeMoved = false;           // a frame of the take moved
+    bool takePressOffStage = false;   // a press of the take began outside the stage
+    bool takePressUnselected = false; // a press on the stage found no actor selected
+    double performerDelay = 0.0;
+    // The count-in.
+    bool countInOn = false;
+    bool countInRunning = false;
+    double countInTakeMs = 0.0;       // the music time of the take's first frame
+    double countInDeadline = 0.0;     // steady ms by which its music must be heard
+    // The calibration while it runs.
+    struct CalibrationRun {
+        HeardMusic music;                  // the clicks' music heard at steady moments
+        std::vector<double> clickMusicMs;  // each click's music time
+        std::vector<double> tapsMs;        // steady moments of the taps
+        std::vector<PointerSample> keys;   // the sampler's key samples
+        double periodMs = 0.0;
+        double endMusicMs = 0.0;           // once this is heard, the taps are in
+        bool sampled = false;              // the taps' moments come from the sampler
+    };
+    std::unique_ptr<CalibrationRun> calibration;
 };

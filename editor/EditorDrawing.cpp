@@ -310,10 +310,11 @@ void Editor::drawTimeline() {
 void Editor::drawStatus() {
     const RectF& r = layout.status;
     const bool unsaved = hasUnsavedEdits();
-    const char* flag = unsaved ? "Unsaved changes" : "All changes saved";
-    text(r.x + r.width, r.y, flag, DRAW_RIGHT, unsaved ? EDITOR_WARN_TEXT_COLOUR : EDITOR_DIM_TEXT_COLOUR);
-    const float room = r.width - (play.font() ? play.font()->textWidth(flag, EDITOR_LABEL_SCALE, -1) : 0.f) -
-                       4.f * EDITOR_GAP;
+    std::string flag = unsaved ? "Unsaved changes" : "All changes saved";
+    if (countInOn) flag = std::string("Count-in on") + STATUS_SEPARATOR + flag;
+    text(r.x + r.width, r.y, flag.c_str(), DRAW_RIGHT, unsaved ? EDITOR_WARN_TEXT_COLOUR : EDITOR_DIM_TEXT_COLOUR);
+    const float room =
+        r.width - (play.font() ? play.font()->textWidth(flag.c_str(), EDITOR_LABEL_SCALE, -1) : 0.f) - 4.f * EDITOR_GAP;
     // What the line says, cut to the room left of the flag.
     const std::string shown = fitted(status.text(), room);
     text(r.x, r.y, shown.c_str(), 0, status.urgent() ? EDITOR_WARN_TEXT_COLOUR : EDITOR_TEXT_COLOUR);

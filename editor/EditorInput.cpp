@@ -5,6 +5,7 @@
 
 #include "actors/Actor.h"
 #include "editor/Editor.h"
+#include "platform/Ticks.h"
 #include "states/PropertyRows.h"
 
 using namespace irr;
@@ -36,7 +37,19 @@ bool Editor::runCommand(EditorCommand command, const SEvent::SKeyInput& key) {
         case EditorCommand::Save: save(); return true;
         case EditorCommand::Undo: undo(); return true;
         case EditorCommand::Redo: redo(); return true;
-        case EditorCommand::PlayStop: togglePlayback(); return true;
+        case EditorCommand::PlayStop:
+            // While a calibration runs, Space is its tap.
+            if (calibration)
+                tapCalibration();
+            else
+                togglePlayback();
+            return true;
+        case EditorCommand::CountIn:
+            countInOn = !countInOn;
+            status.tell(countInOn ? "Count-in on: one bar of clicks, two a beat, before each take"
+                                  : "Count-in off: takes start at once");
+            return true;
+        case EditorCommand::Calibrate: startCalibration(); return true;
         case EditorCommand::RecStop: toggleRecording(); return true;
         case EditorCommand::Rewind: seek(0); return true;
         case EditorCommand::Help: showHelp = !showHelp; return true;
@@ -120,7 +133,18 @@ void Editor::mouseDown(const SEvent::SMouseInput* mouse) {
     Actor* selected = play.selectedActor();
     lockedDrag = selected && onStage && selected->locked;
     if (selected && onStage && !lockedDrag) play.setDraggedActor(selected);
-    play.rigPress(mouse);  // the right button or Shift turns
+    keepPointerEvent(mouse->X, mouse->Y, true);
+    if (take) {
+        // In a take the drag's frames are written as the pointer's path reaches their moments.
+        if (play.draggedActor()) {
+            takeDrags.push_back(TakeDrag{play.draggedActor(), StateAccess::turnsOnPress(mouse)});
+            take->beginDrag(steadyClockMs());
+        } else if (!play.uiOwnsMouse() && !showHelp && !lockedDrag) {
+            (onStage ? takePressUnselected : takePressOffStage) = true;
+        }
+    } else {
+        play.rigPress(mouse);  // the right button or Shift turns
+    }
     play.setPressPosition(mouse->X, mouse->Y);
     lastScene = scenePoint(mouse->X, mouse->Y);
     // A name held in the layer list moves up and down the drawing order with the pointer.
@@ -158,8 +182,11 @@ void Editor::mouseMove(const SEvent::SMouseInput* mouse) {
         }
     }
     const core::vector2df p = scenePoint(mouse->X, mouse->Y);
-    // A turn, or a move of an actor with a parent or children, goes through the rig.
-    if (play.draggedActor() && (play.playing() || !play.rigDrag(lastScene, p))) dragSelection(p - lastScene);
+    keepPointerEvent(mouse->X, mouse->Y, play.ui().isMouseDown());
+    // A turn, or a move of an actor with a parent or children, goes through the rig; in a take
+    // the frames are written from the pointer's path instead.
+    if (!take && play.draggedActor() && (play.playing() || !play.rigDrag(lastScene, p)))
+        dragSelection(p - lastScene);
     lastScene = p;
     play.setMousePosition(mouse->X, mouse->Y);
     scrubMusic();
@@ -170,12 +197,15 @@ void Editor::mouseUp(const SEvent::SMouseInput* mouse) {
         panning = false;
         return;
     }
+    keepPointerEvent(mouse->X, mouse->Y, false);
+    if (take) take->endDrag(steadyClockMs());
     play.ui().setMousePosition(mouse->X, mouse->Y);
     play.ui().releaseMouse();
     runPanel(false);
     scrubMusic();
     play.setDraggedActor(nullptr);
-    play.rig().endDrag();
+    // A take's drag ends in the rig once its last frame is written.
+    if (!take) play.rig().endDrag();
     if (layerDragged && !play.playing()) play.select(layerDragged);  // the row held is the one worked on
     layerDragged = nullptr;
     settleEdit();

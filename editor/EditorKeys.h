@@ -16,6 +16,8 @@ enum class EditorCommand {
     PlayStop,      // Play, or Stop while playing or recording
     RecStop,       // Rec, or Stop while recording
     Rewind,        // frame 0
+    CountIn,       // a bar of clicks before each take, or none
+    Calibrate,     // the performer's delay, from taps on a steady click
     Save,
     Undo,
     Redo,

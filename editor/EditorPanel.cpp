@@ -45,7 +45,7 @@ void Editor::runPanel(bool drawPass) {
 
 void Editor::runToolBar(bool act) {
     UiContext& ui = play.ui();
-    const bool running = play.playing() || play.recording();
+    const bool running = play.playing() || play.recording() || countInRunning;
     auto button = [&](int which, const char* label, u32 colour) {
         toolSkin->setTextColour(ColorRGBA(colour));
         const RectF& r = layout.tools[which];
@@ -53,7 +53,7 @@ void Editor::runToolBar(bool act) {
     };
     if (button(TOOL_PLAY, play.playing() ? "Stop" : "Play", PLAY_TEXT)) togglePlayback();
     if (button(TOOL_REWIND, "<<", EDITOR_TEXT_COLOUR) && !running) seek(0);
-    if (button(TOOL_REC, play.recording() ? "Stop" : "Rec", REC_TEXT)) toggleRecording();
+    if (button(TOOL_REC, play.recording() || countInRunning ? "Stop" : "Rec", REC_TEXT)) toggleRecording();
     if (button(TOOL_SAVE, "Save", EDITOR_TEXT_COLOUR)) save();
     if (button(TOOL_UNDO, "Undo", EDITOR_TEXT_COLOUR)) undo();
     if (button(TOOL_REDO, "Redo", EDITOR_TEXT_COLOUR)) redo();

@@ -28,6 +28,7 @@ void Editor::restoreRecovery() {
     for (std::size_t i = told; i < rigMessages.size(); ++i) status.warn(rigMessages[i]);
     if (rigRestored) {
         dirty = true;
+        savedKnown = false;
         status.tell("Restored the unsaved rig of the last session; Ctrl+S saves it");
         std::fprintf(stderr, "tumelora: %s (%s)\n", status.newest().c_str(), play.rig().recoveryPath().c_str());
     }
@@ -91,6 +92,7 @@ void Editor::restoreRecovery() {
     for (const Actor* actor : play.actors()) frames = std::max(frames, int(actor->poses.size()));
     play.setFrameCount(frames);
     dirty = true;
+    savedKnown = false;
     status.tell("Restored the unsaved edits of the last session (" + countOf(restored, "actor") + " changed" +
                 (orderRestored ? ", and the drawing order" : "") + "); Ctrl+S saves them");
     std::fprintf(stderr, "tumelora: %s (%s)\n", status.newest().c_str(), writer.path().c_str());

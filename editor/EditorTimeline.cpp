@@ -10,8 +10,8 @@
 
 void Editor::togglePlayback() {
     beginEdit();  // may end a take
-    if (play.recording() || play.playing())
-        play.stop();
+    if (play.recording() || play.playing() || countInRunning || calibration)
+        stopAll();
     else
         play.play();
     scrubbing = false;
@@ -20,10 +20,17 @@ void Editor::togglePlayback() {
 
 void Editor::toggleRecording() {
     beginEdit();
-    if (play.recording()) {
-        play.stop();
+    if (play.recording() || countInRunning) {
+        stopAll();
     } else if (!play.playing()) {
-        play.record();
+        if (calibration) endCalibration(false);
+        takeMoved = takePressOffStage = takePressUnselected = false;
+        if (countInOn) {
+            startCountIn();
+        } else {
+            play.record();
+            startTake();
+        }
         nextTakeWrite = now() + RECOVERY_TAKE_INTERVAL_MS;
     }
     scrubbing = false;
@@ -33,7 +40,11 @@ void Editor::toggleRecording() {
 void Editor::seek(int frame) {
     frame = std::max(0, std::min(frame, play.frameCount() - 1));
     if (frame == play.currentFrame()) return;
+    // A take goes on from the new frame: what it held so far is written first.
+    const bool inTake = take != nullptr;
+    endTake(false);
     play.seek(frame);
+    if (inTake) startTake();
     // A frame out of the timeline's view (Home, say) brings the view to it.
     const double shown = visibleFrames();
     if (frame < viewStart || frame >= viewStart + shown) {

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "platform/SoundDecoder.h"
 #include "platform/SoundStream.h"
@@ -16,13 +17,27 @@ using namespace fsound;
 
 namespace {
 
-// Frames per device buffer: about 23 ms at 44,100 Hz.
-constexpr int DEVICE_BUFFER_FRAMES = 1024;
+// Frames per device buffer where someone hears the device (a sound server or a sound card):
+// about 93 ms at 44,100 Hz, about how long a busy machine may keep the audio thread waiting
+// before the device runs dry. SDL asks for a time-critical audio thread, which a program
+// without privileges does not get, and even a raised priority only counts against the
+// program's own threads where the scheduler shares the processor by session first. Measured
+// through PulseAudio with stress-ng --cpu 2 beside the program and other work on the machine
+// (load average 20-30, 30 s runs): with 1,024-frame buffers the server played silence for
+// 0.02-3.3 % of the time because the music came late (0.2-1.4 % with the audio thread at
+// nice -20), with 4,096 for 0-0.4 %.
+constexpr int HEARD_DEVICE_BUFFER_FRAMES = 4096;
+// Frames per device buffer on SDL's dummy and disk drivers, which no one hears: about 23 ms
+// (the disk driver pauses SDL_DISKAUDIODELAY after each buffer).
+constexpr int UNHEARD_DEVICE_BUFFER_FRAMES = 1024;
+// The SDL audio drivers that hand the sound to no listener.
+constexpr const char* UNHEARD_DRIVERS[] = {"dummy", "disk"};
 // The output latency, in device buffers: the heard position is the position handed over less
-// this many buffers, as measured through PulseAudio with bench/run --only sync (SDL does not
-// report the latency; TUMELORA_AUDIO_LATENCY_MS, read by FSOUND_Init, overrides it for a device
-// that lags more, a Bluetooth headset say).
-constexpr double LATENCY_BUFFERS = 0.75;
+// this many buffers, as measured through PulseAudio with bench/run --only sync at
+// HEARD_DEVICE_BUFFER_FRAMES (62.7 ms; SDL does not report the latency;
+// TUMELORA_AUDIO_LATENCY_MS, read by FSOUND_Init, overrides it for a device that lags more, a
+// Bluetooth headset say).
+constexpr double LATENCY_BUFFERS = 0.675;
 // How far back the heard position looks for the audio callback that came most on time, in
 // ns: callbacks only ever come late (the audio thread was not scheduled at once), never
 // early, so the earliest of the recent ones tells best when the device takes each buffer.
@@ -30,8 +45,8 @@ constexpr double LATENCY_BUFFERS = 0.75;
 constexpr int64_t HEARD_ORIGIN_WINDOW_NS = 250'000'000;
 // Longest music accepted, in seconds (positions stay far inside int milliseconds).
 constexpr long long MAX_STREAM_SECONDS = 3 * 60 * 60;
-// Frames decoded before Play lets the device have the stream.
-constexpr int64_t PLAY_READY_FRAMES = 2 * DEVICE_BUFFER_FRAMES;
+// Device buffers decoded before Play lets the device have the stream.
+constexpr int64_t PLAY_READY_BUFFERS = 1;
 // Longest wait of Play (and of tumeloraStreamRead per chunk) for the decoder, in ms.
 constexpr int DECODER_WAIT_MS = 1000;
 
@@ -45,6 +60,18 @@ struct Device {
     std::atomic<uint64_t> endCallbacksRun{0};
     // Estimated output latency in frames.
     std::atomic<int64_t> latencyFrames{0};
+    // Frames per device buffer.
+    int bufferFrames = 0;
+    // True when the driver hands the sound to a listener (not SDL's dummy or disk driver).
+    bool heard = false;
+    // True when the driver plays the sound somewhere (not SDL's dummy driver, which drops it).
+    bool played = false;
+    // Audio callbacks that found less decoded music than they needed.
+    std::atomic<uint64_t> starvedCallbacks{0};
+    // The audio callback's own: when it last ran (monotonic ns, 0: not yet).
+    int64_t lastCallbackNs = 0;
+    // The longest time between two audio callbacks since it was last taken, in ns.
+    std::atomic<int64_t> longestCallbackGapNs{0};
 };
 
 // The device (id 0: not open) and the error code of the last call.
@@ -80,7 +107,21 @@ void detach(FSOUND_STREAM* stream) {
     stream->channel = -1;
     stream->playing = false;
     stream->endPending = false;
-    stream->heard.playing.store(false);
+    Heard heard = stream->heard.read();
+    heard.playing = false;
+    stream->heard.write(heard);
+}
+
+// The position heard at nowNs by the record h if the device kept taking music at a steady rate
+// (a late audio callback does not hold it back), in frames: the music handed over, moved on
+// from the origin, less the frames still queued in the device. The device cannot play beyond
+// the end of what it was handed (h.handedFrom + h.handedCount); where this passes that end,
+// the device ran dry.
+double steadyHeardFrames(const Heard& h, int64_t nowNs) {
+    const double since = static_cast<double>(nowNs - h.handedAtNs) * OUTPUT_RATE / 1e9;
+    const double steady = static_cast<double>(nowNs - h.originNs) * OUTPUT_RATE / 1e9;
+    return std::max(static_cast<double>(h.handedFrom) + since, steady) -
+           static_cast<double>(g_device.latencyFrames.load());
 }
 
 // The audio callback: reports streams whose last frame went out in the previous buffer, then
@@ -88,6 +129,13 @@ void detach(FSOUND_STREAM* stream) {
 void SDLCALL audioCallback(void*, Uint8* out, int len) {
     const int frames = len / BYTES_PER_FRAME;
     const int64_t nowNs = monotonicNs();
+    if (g_device.lastCallbackNs != 0) {
+        const int64_t gap = nowNs - g_device.lastCallbackNs;
+        int64_t longest = g_device.longestCallbackGapNs.load(std::memory_order_relaxed);
+        while (gap > longest && !g_device.longestCallbackGapNs.compare_exchange_weak(longest, gap)) {
+        }
+    }
+    g_device.lastCallbackNs = nowNs;
     int16_t* dst = reinterpret_cast<int16_t*>(out);
     std::memset(out, 0, static_cast<size_t>(len));
     for (FSOUND_STREAM*& slot : g_device.channels) {
@@ -102,12 +150,23 @@ void SDLCALL audioCallback(void*, Uint8* out, int len) {
     int64_t musicFrames = 0;
     for (FSOUND_STREAM* s : g_device.channels) {
         if (s == nullptr || !s->playing) continue;
-        const int64_t from = s->position;
-        const int64_t n = take(s, dst, std::min<int64_t>(frames, s->frames - s->position), true);
-        musicFrames = std::max(musicFrames, n);
+        // A lead-in is silence standing for the frames before the position.
+        const int64_t from = s->position - s->leadIn;
+        const int64_t lead = std::min<int64_t>(frames, s->leadIn);
+        s->leadIn -= lead;
+        const int64_t wanted = std::min<int64_t>(frames - lead, s->frames - s->position);
+        const int64_t n = lead + take(s, dst + lead * OUTPUT_CHANNELS, wanted, true);
+        if (n - lead < wanted) g_device.starvedCallbacks.fetch_add(1, std::memory_order_relaxed);
+        if (!s->clicks.empty()) mixClicks(dst, from, n, s->clicks);
+        musicFrames = std::max(musicFrames, n - lead);
         const bool ended = s->position >= s->frames;
         const int64_t origin = nowNs - from * NS_PER_SECOND / OUTPUT_RATE;
-        if (s->originEpoch != s->heardEpoch) {
+        // A device that ran dry since the last callback goes on from here, later than the
+        // origin says: the origin starts afresh (the earlier one would put the heard position
+        // ahead of the music by the silence).
+        const Heard last = s->heard.read();
+        const bool ranDry = steadyHeardFrames(last, nowNs) > static_cast<double>(last.handedFrom + last.handedCount);
+        if (s->originEpoch != s->heardEpoch || ranDry) {
             s->originEpoch = s->heardEpoch;
             s->originOlderNs = s->originNewerNs = origin;
             s->originBucketNs = nowNs;
@@ -118,8 +177,8 @@ void SDLCALL audioCallback(void*, Uint8* out, int len) {
         } else {
             s->originNewerNs = std::min(s->originNewerNs, origin);
         }
-        s->heard.write(s->heardEpoch, !ended, s->heard.floor.load(std::memory_order_relaxed), from, n, nowNs,
-                       std::min(s->originOlderNs, s->originNewerNs));
+        s->heard.write({s->heardEpoch, !ended, last.floor, from, n, nowNs,
+                        std::min(s->originOlderNs, s->originNewerNs)});
         if (ended) {
             s->playing = false;
             s->endPending = true;
@@ -136,12 +195,16 @@ signed char F_API FSOUND_Init(int mixrate, int maxchannels, unsigned int) {
     if (mixrate != OUTPUT_RATE || maxchannels < 1 || maxchannels > FSOUND_MAX_CHANNELS)
         return fail(FSOUND_ERR_INVALID_PARAM);
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return fail(FSOUND_ERR_INIT);
+    const char* driver = SDL_GetCurrentAudioDriver();
+    bool heard = driver != nullptr;
+    for (const char* unheard : UNHEARD_DRIVERS)
+        if (driver != nullptr && std::strcmp(driver, unheard) == 0) heard = false;
     SDL_AudioSpec want;
     SDL_zero(want);
     want.freq = OUTPUT_RATE;
     want.format = AUDIO_S16SYS;
     want.channels = OUTPUT_CHANNELS;
-    want.samples = DEVICE_BUFFER_FRAMES;
+    want.samples = heard ? HEARD_DEVICE_BUFFER_FRAMES : UNHEARD_DEVICE_BUFFER_FRAMES;
     want.callback = audioCallback;
     SDL_AudioSpec have;
     const SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
@@ -152,6 +215,12 @@ signed char F_API FSOUND_Init(int mixrate, int maxchannels, unsigned int) {
     g_device.framesPlayed = 0;
     g_device.musicFramesPlayed = 0;
     g_device.endCallbacksRun = 0;
+    g_device.starvedCallbacks = 0;
+    g_device.lastCallbackNs = 0;
+    g_device.longestCallbackGapNs = 0;
+    g_device.bufferFrames = have.samples;
+    g_device.heard = heard;
+    g_device.played = driver != nullptr && std::strcmp(driver, "dummy") != 0;
     g_device.latencyFrames = static_cast<int64_t>(have.samples * LATENCY_BUFFERS);
     if (const char* latency = SDL_getenv("TUMELORA_AUDIO_LATENCY_MS"))
         g_device.latencyFrames = static_cast<int64_t>(SDL_atof(latency) * OUTPUT_RATE / 1000.0);
@@ -171,6 +240,7 @@ void F_API FSOUND_Close() {
     }
     SDL_CloseAudioDevice(g_device.id);
     g_device.id = 0;
+    g_device.heard = false;
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
@@ -257,8 +327,8 @@ int F_API FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream) {
         detach(stream);
         if (stream->position >= stream->frames) moveTo(stream, 0);
     }
-    // The first buffers are decoded before the device gets the stream (outside the lock).
-    waitDecoded(stream, PLAY_READY_FRAMES, DECODER_WAIT_MS);
+    // The first buffer is decoded before the device gets the stream (outside the lock).
+    waitDecoded(stream, PLAY_READY_BUFFERS * g_device.bufferFrames, DECODER_WAIT_MS);
     DeviceLock lock;
     if (channel == FSOUND_FREE) {
         for (int c = 0; c < FSOUND_MAX_CHANNELS && channel == FSOUND_FREE; ++c)
@@ -274,8 +344,8 @@ int F_API FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream) {
     g_device.channels[channel] = stream;
     ++stream->heardEpoch;
     const int64_t nowNs = monotonicNs();
-    stream->heard.write(stream->heardEpoch, true, stream->position, stream->position, 0, nowNs,
-                        nowNs - stream->position * NS_PER_SECOND / OUTPUT_RATE);
+    const int64_t start = stream->position - stream->leadIn;
+    stream->heard.write({stream->heardEpoch, true, start, start, 0, nowNs, nowNs - start * NS_PER_SECOND / OUTPUT_RATE});
     g_error = FSOUND_ERR_NONE;
     return channel;
 }
@@ -284,6 +354,7 @@ signed char F_API FSOUND_Stream_Stop(FSOUND_STREAM* stream) {
     if (stream == nullptr) return fail(FSOUND_ERR_INVALID_PARAM);
     DeviceLock lock;
     detach(stream);
+    stream->leadIn = 0;
     g_error = FSOUND_ERR_NONE;
     return true;
 }
@@ -321,6 +392,18 @@ uint64_t tumeloraSoundMusicFramesPlayed() { return g_device.musicFramesPlayed.lo
 
 uint64_t tumeloraSoundEndCallbacksRun() { return g_device.endCallbacksRun.load(); }
 
+bool tumeloraSoundIsHeard() { return g_device.id != 0 && g_device.heard; }
+
+bool tumeloraSoundIsPlayed() { return g_device.id != 0 && g_device.played; }
+
+int tumeloraSoundBufferFrames() { return g_device.id != 0 ? g_device.bufferFrames : 0; }
+
+uint64_t tumeloraSoundStarvedCallbacks() { return g_device.starvedCallbacks.load(); }
+
+double tumeloraSoundTakeLongestCallbackGapMs() {
+    return static_cast<double>(g_device.longestCallbackGapNs.exchange(0)) / 1e6;
+}
+
 int64_t tumeloraStreamPositionFrames(FSOUND_STREAM* stream) {
     if (stream == nullptr) return 0;
     DeviceLock lock;
@@ -354,36 +437,14 @@ int64_t tumeloraStreamRead(FSOUND_STREAM* stream, int16_t* out, int64_t frames) 
 
 bool tumeloraStreamHeardMs(FSOUND_STREAM* stream, double* ms) {
     if (stream == nullptr || ms == nullptr) return false;
-    HeardRecord& h = stream->heard;
-    uint32_t epoch = 0;
-    bool playing = false;
-    int64_t floor = 0, from = 0, count = 0, atNs = 0, originNs = 0;
-    for (;;) {
-        const uint32_t before = h.sequence.load(std::memory_order_acquire);
-        if (before % 2 != 0) continue;
-        epoch = h.epoch.load(std::memory_order_relaxed);
-        playing = h.playing.load(std::memory_order_relaxed);
-        floor = h.floor.load(std::memory_order_relaxed);
-        from = h.handedFrom.load(std::memory_order_relaxed);
-        count = h.handedCount.load(std::memory_order_relaxed);
-        atNs = h.handedAtNs.load(std::memory_order_relaxed);
-        originNs = h.originNs.load(std::memory_order_relaxed);
-        std::atomic_thread_fence(std::memory_order_acquire);
-        if (h.sequence.load(std::memory_order_relaxed) == before) break;
-    }
-    if (!playing) return false;
-    // The device takes the music at a steady rate from the origin on (a late audio callback
-    // does not hold the position back), but never beyond the last buffer handed over; what is
-    // heard now is that, less the frames still queued in the device.
-    const int64_t nowNs = monotonicNs();
-    const double since = static_cast<double>(nowNs - atNs) * OUTPUT_RATE / 1e9;
-    const double steady = static_cast<double>(nowNs - originNs) * OUTPUT_RATE / 1e9;
-    double frames = std::min(std::max(static_cast<double>(from) + since, steady),
-                             static_cast<double>(from + count)) -
-                    static_cast<double>(g_device.latencyFrames.load());
-    frames = std::max(frames, static_cast<double>(floor));
-    if (epoch == stream->lastHeardEpoch) frames = std::max(frames, stream->lastHeardFrames);
-    stream->lastHeardEpoch = epoch;
+    const Heard h = stream->heard.read();
+    if (!h.playing) return false;
+    const int64_t from = h.handedFrom, count = h.handedCount;
+    // The device plays out what it holds while an audio callback is late, and nothing more.
+    double frames = std::min(steadyHeardFrames(h, monotonicNs()), static_cast<double>(from + count));
+    frames = std::max(frames, static_cast<double>(h.floor));
+    if (h.epoch == stream->lastHeardEpoch) frames = std::max(frames, stream->lastHeardFrames);
+    stream->lastHeardEpoch = h.epoch;
     stream->lastHeardFrames = frames;
     *ms = frames * 1000.0 / OUTPUT_RATE;
     return true;
@@ -400,3 +461,19 @@ bool tumeloraStreamIsPlaying(FSOUND_STREAM* stream) {
     DeviceLock lock;
     return stream->playing;
 }
+
+bool tumeloraStreamSetClicks(FSOUND_STREAM* stream, const SoundClick* clicks, int count) {
+    if (stream == nullptr || count < 0 || (count > 0 && clicks == nullptr)) return false;
+    std::vector<SoundClick> copy(clicks, clicks + count);
+    DeviceLock lock;
+    stream->clicks.swap(copy);
+    return true;
+}
+
+bool tumeloraStreamSetLeadIn(FSOUND_STREAM* stream, int64_t frames) {
+    if (stream == nullptr || frames < 0) return false;
+    DeviceLock lock;
+    stream->leadIn = frames;
+    return true;
+}
+

@@ -5,7 +5,9 @@
 // How it works:
 // - FSOUND_Init opens one SDL audio device at SOUND_MIX_RATE, stereo, signed 16-bit native-endian
 //   samples, with an audio callback; SDL converts to the hardware's format if it differs, so the
-//   device (and SDL's `disk` driver file) always receives exactly that format.
+//   device (and SDL's `disk` driver file) always receives exactly that format. Its buffers are
+//   long enough for a busy machine where someone hears the device (a sound server, a card;
+//   FSound.cpp says how long and why), and 1024 frames on SDL's dummy and disk drivers.
 // - FSOUND_Stream_Open checks every Ogg page of the file (checksums, no truncation, an
 //   end-of-stream page) by reading it once in small chunks, opens it with libvorbisfile and
 //   learns its length; nothing is decoded yet and the file's bytes are not kept in memory (a
@@ -14,20 +16,22 @@
 // - Decoding happens while the music plays, on one decoder thread per stream: it decodes with
 //   libvorbisfile, converts other rates with libsamplerate (and other channel counts by a fixed
 //   down-mix) to the mix rate in stereo 16-bit, and keeps a ring buffer of about 1.5 s ahead of the
-//   stream's position filled. The ring buffer has its own mutex, held only to copy samples in
-//   or out; file reading and decoding happen outside every lock, so the audio callback never
-//   waits for them. If the ring runs dry (the machine is very busy) the callback hands over
-//   silence without moving the position, so no music is skipped.
+//   stream's position filled. The decoder writes and the audio callback reads the ring without
+//   waiting for each other (SoundStream.h), so the audio callback takes no lock but the device's
+//   own and never waits for decoding, the calling thread or drawing. If the ring runs dry (the
+//   machine is very busy) the callback hands over silence without moving the position, so no
+//   music is skipped.
 // - FSOUND_Stream_SetTime is exact to the sample: it empties the ring buffer and the decoder
 //   seeks (libvorbisfile's sample-exact seek; a converted stream starts its resampler a little
 //   earlier at a point where the two rates' sample grids meet, and drops the frames before
 //   the wanted one). FSOUND_Stream_Play waits on the calling thread (up to a second) until
-//   the first buffers are decoded, so music never starts with a gap.
+//   the first device buffer is decoded, so music never starts with a gap.
 // - The heard position (tumeloraStreamHeardMs): each audio callback records, without a lock
 //   that the calling thread could wait on, which frames it handed over and when (monotonic
-//   clock); the position heard at any moment is that record moved on by the time since,
-//   capped at what was handed over, less the device's output latency, and never earlier
-//   than a value already reported. SDL does not report the latency: FSound.cpp estimates it
+//   clock); the position heard at any moment is that record moved on by the time since, less
+//   the device's output latency, never beyond the end of what was handed over (a device whose
+//   audio callback is late plays out what it holds, and no more; one that ran dry goes on from
+//   its next callback), and never earlier than a value already reported. SDL does not report the latency: FSound.cpp estimates it
 //   (LATENCY_BUFFERS, from the synchronisation benchmark), and the environment variable
 //   TUMELORA_AUDIO_LATENCY_MS (read by FSOUND_Init) sets it for a device that lags more.
 // - End of stream: when the mixer has copied a playing stream's last frame into a device buffer,
@@ -35,6 +39,11 @@
 //   the device) the end callback runs once, on the audio thread, under the device lock. Stop,
 //   Close and FSOUND_Close cancel an end callback that has not run yet, so it never runs after
 //   them. The callback must be short and must not call back into this layer.
+// - Clicks and a lead-in (tumeloraStreamSetClicks, tumeloraStreamSetLeadIn): the audio callback
+//   mixes short clicks into a stream at given frames of it, exact to the sample (SoundClicks.h),
+//   and a lead-in is silence handed over before the stream's position as the frames before it
+//   (so the heard position runs through negative times into the music): the editor's count-in
+//   and the steady click of its calibration.
 // - Every function accepts the null stream and does nothing with it; after a failed FSOUND_Init
 //   (no usable device) every call is harmless, and streams can still be opened and positioned,
 //   but FSOUND_Stream_Play fails.
@@ -49,6 +58,7 @@
 
 #include <cstdint>
 
+#include "platform/SoundClicks.h"
 #include "platform/Timebase.h"
 
 #define F_API
@@ -131,6 +141,20 @@ uint64_t tumeloraSoundFramesPlayed();
 uint64_t tumeloraSoundMusicFramesPlayed();
 // How many end callbacks have run since FSOUND_Init.
 uint64_t tumeloraSoundEndCallbacksRun();
+// True while the device hands the sound to a listener (a sound server or a sound card); false
+// without a device and on SDL's dummy and disk drivers, which play to no one.
+bool tumeloraSoundIsHeard();
+// True while the device plays the sound somewhere, in time: to a listener, or into SDL's disk
+// driver's file; false without a device and on SDL's dummy driver, which drops it.
+bool tumeloraSoundIsPlayed();
+// Frames per device buffer (larger where the device is heard, see FSound.cpp), 0 without a device.
+int tumeloraSoundBufferFrames();
+// Audio callbacks since FSOUND_Init that found less decoded music than they needed (the
+// decoder fell behind; silence went out in its place, the position stayed).
+uint64_t tumeloraSoundStarvedCallbacks();
+// The longest time between two audio callbacks since the last call (or FSOUND_Init), in ms;
+// the next call measures from now on.
+double tumeloraSoundTakeLongestCallbackGapMs();
 // The stream's position in frames at the mix rate (the next frame to hand over), 0 for null.
 int64_t tumeloraStreamPositionFrames(FSOUND_STREAM* stream);
 // The stream's position in milliseconds (rounded down), 0 for null.
@@ -150,3 +174,12 @@ bool tumeloraStreamHeardMs(FSOUND_STREAM* stream, double* ms);
 void tumeloraSoundStallDevice(int ms);
 // True while the stream is playing (until its last frame has been handed over or it is stopped).
 bool tumeloraStreamIsPlaying(FSOUND_STREAM* stream);
+// Clicks mixed into the stream's sound at frames of the stream (a lead-in's frames count on
+// below the position it leads into), replacing those set before; count 0 removes them. True
+// unless the stream is null or count is negative.
+bool tumeloraStreamSetClicks(FSOUND_STREAM* stream, const SoundClick* clicks, int count);
+// The next FSOUND_Stream_Play starts with `frames` frames of silence (and the clicks within
+// them) before the stream's position, heard as the positions before it (negative ms at the
+// start of the music); FSOUND_Stream_Stop drops what is left of it. True unless the stream is
+// null or frames is negative.
+bool tumeloraStreamSetLeadIn(FSOUND_STREAM* stream, int64_t frames);

@@ -18,29 +18,50 @@ namespace fsound {
 
 // Decoded music kept ahead of the position, in frames (about 1.5 s; 256 KiB).
 constexpr int64_t RING_FRAMES = 65536;
+// How often a decoder whose ring is full looks for room again, in ms (the audio callback takes
+// music without waking it: a wake-up could make the callback wait on the decoder).
+constexpr int DECODER_POLL_MS = 50;
 // Nanoseconds a second.
 constexpr int64_t NS_PER_SECOND = 1'000'000'000;
 
 // Monotonic nanoseconds.
 int64_t monotonicNs();
 
-// What one audio callback handed over of a stream, for the heard position. Written by the
-// audio callback (or under the device lock) as a sequence lock, read without any lock.
-struct HeardRecord {
-    std::atomic<uint32_t> sequence{0};
-    std::atomic<uint32_t> epoch{0};      // changes whenever the position jumps (Play, SetTime)
-    std::atomic<bool> playing{false};
-    std::atomic<int64_t> floor{0};       // the position when playback started or jumped
-    std::atomic<int64_t> handedFrom{0};  // first frame of the last buffer handed over
-    std::atomic<int64_t> handedCount{0};
-    std::atomic<int64_t> handedAtNs{0};
+// What the device was last handed of a stream, for the heard position.
+struct Heard {
+    uint32_t epoch = 0;       // changes whenever the position jumps (Play, SetTime)
+    bool playing = false;
+    int64_t floor = 0;        // the position when playback started or jumped
+    int64_t handedFrom = 0;   // first frame of the last buffer handed over
+    int64_t handedCount = 0;
+    int64_t handedAtNs = 0;
     // When frame 0 would have been handed over, had the device taken every buffer on time
     // (the earliest over the recent callbacks).
-    std::atomic<int64_t> originNs{0};
+    int64_t originNs = 0;
+};
 
-    // Publishes a new record (the writer holds the device lock or is the audio callback).
-    void write(uint32_t newEpoch, bool isPlaying, int64_t newFloor, int64_t from, int64_t count, int64_t atNs,
-               int64_t origin);
+// The last Heard of a stream, written by one writer at a time (the audio callback, or the
+// calling thread under the device lock) and read without any lock. It has two slots: the
+// writer fills the one not published and then publishes it, so a reader never waits for the
+// writer, not even for one that was preempted half-way through a write; a read that overlapped
+// a whole publication is simply repeated.
+class HeardRecord {
+public:
+    // Publishes a new record.
+    void write(const Heard& heard);
+    // The record last published.
+    Heard read() const;
+
+private:
+    // One copy of a Heard, in atomics so that a read may overlap a write.
+    struct Slot {
+        std::atomic<uint32_t> epoch{0};
+        std::atomic<bool> playing{false};
+        std::atomic<int64_t> floor{0}, handedFrom{0}, handedCount{0}, handedAtNs{0}, originNs{0};
+    };
+    Slot slots_[2];
+    // Records published so far; the last one is in slots_[published_ % 2].
+    std::atomic<uint32_t> published_{0};
 };
 
 }  // namespace fsound
@@ -57,16 +78,25 @@ struct FSOUND_STREAM {
     int channel = -1;
     FSOUND_STREAMCALLBACK endCallback = nullptr;
     void* endUserData = nullptr;
+    // Silence still to hand over before the position (a lead-in), and the clicks mixed in.
+    int64_t leadIn = 0;
+    std::vector<SoundClick> clicks;
 
-    // The ring buffer: frames [ringStart, ringStart + ringCount) of the music, frame f at index
-    // f % RING_FRAMES. ringStart equals position. Guarded by ringMutex.
+    // The ring buffer: frames [ringStart, ringEnd) of the music are decoded, frame f at index
+    // f % RING_FRAMES; ringStart equals position. One writer, the decoder thread, fills slots
+    // past ringEnd and then moves ringEnd on; one reader, whoever holds the device lock (the
+    // audio callback), copies slots from ringStart on and then moves ringStart on. Neither
+    // waits for the other: the audio callback takes no lock at all. moveTo empties the ring
+    // under the device lock and ringMutex; the decoder publishes only if ringEnd is still where
+    // it began decoding, so music decoded for an old position is never heard. ringMutex and
+    // ringChanged serve only the waits of the decoder (for room, a new position or quit) and
+    // of the calling thread (for decoded music).
     std::mutex ringMutex;
     std::condition_variable ringChanged;
     std::vector<int16_t> ring;
-    int64_t ringStart = 0;
-    int64_t ringCount = 0;
-    uint64_t ringGeneration = 0;  // changes when the ring is emptied for a new position
-    bool quit = false;
+    std::atomic<int64_t> ringStart{0};
+    std::atomic<int64_t> ringEnd{0};
+    bool quit = false;  // guarded by ringMutex
     std::thread decoderThread;
 
     fsound::HeardRecord heard;
@@ -93,8 +123,9 @@ void moveTo(FSOUND_STREAM* s, int64_t frame);
 // music), at most timeoutMs; true if they are there.
 bool waitDecoded(FSOUND_STREAM* s, int64_t frames, int timeoutMs);
 // Takes up to `frames` decoded frames at the position; adds them into dst (saturating) when
-// mix, copies them otherwise. Moves the position on. Call under the device lock (or while
-// the audio callback cannot touch the stream).
+// mix (the audio callback: without any lock or wake-up), copies them otherwise (the calling
+// thread, which then wakes the decoder). Moves the position on. Call under the device lock
+// (or while the audio callback cannot touch the stream).
 int64_t take(FSOUND_STREAM* s, int16_t* dst, int64_t frames, bool mix);
 
 }  // namespace fsound

@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <chrono>
 #include <utility>
 
 namespace {
@@ -20,3 +21,7 @@ uint32_t GetTickCount() {
 }
 
 void setTickSource(std::function<uint32_t()> source) { tickSource() = std::move(source); }
+
+double steadyClockMs() {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}

@@ -1,5 +1,6 @@
 #pragma once
-// The millisecond tick clock behind the Application's fixed-step clock.
+// The millisecond tick clock behind the Application's fixed-step clock, and the steady clock
+// that times the heard music and the pointer.
 #include <cstdint>
 #include <functional>
 
@@ -7,3 +8,6 @@
 uint32_t GetTickCount();
 // Replaces the tick source (tests drive the clock exactly); an empty function restores SDL's.
 void setTickSource(std::function<uint32_t()> source);
+// Milliseconds of the steady (monotonic) clock that the sound layer's heard position and the
+// pointer samples are timed with (std::chrono::steady_clock, CLOCK_MONOTONIC on Linux).
+double steadyClockMs();

@@ -19,6 +19,7 @@
 
 #include "app/GameState.h"
 #include "platform/FSound.h"
+#include "platform/UserSettings.h"
 #include "rig/RigEditing.h"
 #include "states/ScenePaths.h"
 #include "states/SceneSettings.h"
@@ -152,6 +153,18 @@ public:
     // Where this state's files are.
     const ScenePaths& scenePaths() const { return paths; }
 
+    // Sets the audio delay (ms) for this run, in place of the user's settings (before init).
+    void setAudioDelayOverride(double ms) {
+        audioDelayOverride = ms;
+        audioDelayOverridden = true;
+    }
+    // The music heard now (ms), less the audio delay: false while none is played (nothing
+    // plays, no sound device, or SDL's dummy driver). The takes follow it, and the picture
+    // where a listener hears it (musicClock).
+    bool heardMusicMs(double* ms) const;
+    // True when a press turns the dragged actor (the right button, or Shift) instead of moving it.
+    static bool turnsOnPress(const irr::SEvent::SMouseInput* mouse);
+
     // Hands the state a mode beyond the player (before enter); the state owns it.
     void setExtension(std::unique_ptr<StateExtension> mode) { extension = std::move(mode); }
     // True while a mode beyond the player (the editor) is attached.
@@ -166,9 +179,9 @@ protected:
     // Moves the music to the time of the current frame; at or past its end the music stops
     // there, silent, without ending the program.
     void seekMusicToCurrentFrame();
-    // The fixed-step clock's time source while the music plays with playback or recording:
-    // the heard music, placed so that the frame shown is the one nearest to it. False
-    // otherwise (the tick clock runs).
+    // The fixed-step clock's time source while the music plays with playback or recording on
+    // a device someone hears: the heard music, placed so that the frame shown is the one
+    // nearest to it. False otherwise, also on SDL's dummy and disk drivers (the tick clock runs).
     bool musicClock(double* ms);
     // The property rows of the selected actor and its "Reset>>" row.
     void runPropertyRows(float ox, float oy, float thumbH, float rowH, float rowStep);
@@ -207,6 +220,8 @@ protected:
 
     // Tells the user what loading could not use: stderr now, loadProblems for a status line.
     void reportLoadProblem(const std::string& problem);
+    // Reads the user's settings and takes the audio delay from them (or from the override).
+    void loadSettings();
 
     // The editing mode's stage (MainStatePicking.cpp).
     // The pose an actor is drawn with now (the eased pose while playing; while stopped the
@@ -262,6 +277,13 @@ protected:
     std::vector<std::unique_ptr<Actor>> actorStore;
     // What loading could not use (a picture, a data file), one line each, as said on stderr.
     std::vector<std::string> loadProblems;
+
+    // The user's settings file, what was read from it, and the audio delay in use (ms).
+    std::string settingsPath;
+    UserSettingsLoad settings;
+    double audioDelayMs = 0.0;
+    double audioDelayOverride = 0.0;
+    bool audioDelayOverridden = false;
 
     // The mode beyond the player, or null.
     std::unique_ptr<StateExtension> extension;

@@ -104,7 +104,8 @@ bool MainState::init() {
 
     // A Save that renamed files for the drawing order and did not end is finished first.
     for (const std::string& message : finishDrawingOrder(paths.actorFolder).messages) reportLoadProblem(message);
-    // So do the actors' pictures, packed once all are read: an actor whose picture gets no
+    loadSettings();
+    // The actors' pictures are packed once all are read: an actor whose picture gets no
     // texture is skipped, like one whose picture cannot be read.
     if (renderer) renderer->beginPacking();
     scanActors();
@@ -185,6 +186,13 @@ void MainState::createActor(const char* fileName) {
         reportLoadProblem(actor->dataPath() + " is " + actor->trackProblem);
 }
 
+void MainState::loadSettings() {
+    settingsPath = userSettingsPath();
+    settings = loadUserSettings(settingsPath);
+    if (!settings.problem.empty()) reportLoadProblem(settings.problem);
+    audioDelayMs = audioDelayOverridden ? audioDelayOverride : settings.settings.audioDelayMs;
+}
+
 void MainState::reportLoadProblem(const std::string& problem) {
     loadProblems.push_back(problem);
     std::fprintf(stderr, "tumelora: %s\n", problem.c_str());
@@ -233,9 +241,18 @@ void MainState::leave() {
     if (extension) extension->leave();
 }
 
+bool MainState::heardMusicMs(double* ms) const {
+    double heard = 0.0;
+    if (!tumeloraSoundIsPlayed() || !tumeloraStreamHeardMs(musicStream, &heard)) return false;
+    *ms = heard - audioDelayMs;
+    return true;
+}
+
 bool MainState::musicClock(double* ms) {
     double heardMs = 0.0;
-    if (!app || !(playing || recording) || !tumeloraStreamHeardMs(musicStream, &heardMs)) return false;
+    // Nothing is heard on SDL's dummy or disk driver: their position follows no listener's
+    // clock, so the tick clock runs.
+    if (!app || !(playing || recording) || !tumeloraSoundIsHeard() || !heardMusicMs(&heardMs)) return false;
     *ms = musicClockMs(app->clock.simulatedTimeMs, heardMs, currentFrame);
     return true;
 }

@@ -22,10 +22,13 @@ void MainState::saveRig(SaveReport& report) {
     std::fprintf(stderr, "Not saved: %s\n", error.c_str());
 }
 
+bool MainState::turnsOnPress(const SEvent::SMouseInput* mouse) {
+    return mouse->Event == EMIE_RMOUSE_PRESSED_DOWN || mouse->Shift;
+}
+
 void MainState::rigPress(const SEvent::SMouseInput* mouse) {
     if (!draggedActor) return;
-    const bool turn = mouse->Event == EMIE_RMOUSE_PRESSED_DOWN || mouse->Shift;
-    rigEditing.beginDrag(draggedActor, turn);
+    rigEditing.beginDrag(draggedActor, turnsOnPress(mouse));
 }
 
 bool MainState::rigDrag(const core::vector2df& fromScene, const core::vector2df& toScene) {

@@ -47,6 +47,11 @@ public:
     const std::vector<std::string>& loadProblems() const { return s.loadProblems; }
     // The mode beyond the player, or null.
     StateExtension* extension() const { return s.extension.get(); }
+    // The music heard now (ms) less the audio delay; false while none is heard.
+    bool heardMusicMs(double* ms) const { return s.heardMusicMs(ms); }
+    // The user's settings file and what was read from it at init.
+    const std::string& settingsPath() const { return s.settingsPath; }
+    const UserSettingsLoad& settings() const { return s.settings; }
 
     // --- What a panel draws and works with (the state owns each) ---------------------------
     // The widget context: a panel runs its passes with it.
@@ -94,6 +99,8 @@ public:
         s.startMusicAtCurrentFrame();
         s.recording = true;
     }
+    // A take from the current frame, with the music already playing there (after a count-in).
+    void recordWithMusicPlaying() { s.recording = true; }
     // Stops playback and recording and the music; the frame stays.
     void stop() {
         FSOUND_Stream_Stop(musicStream);
@@ -129,6 +136,13 @@ public:
     // The editing mode's click: the topmost pickable actor drawn at a scene point, the next
     // one under it when clicked again.
     void pickDrawnAt(const irr::core::vector2df& m) { s.pickDrawnAt(m); }
+    // The settings as the file now holds them (after the caller wrote it).
+    void keepSettings(const UserSettings& written) {
+        s.settings.settings = written;
+        s.settings.found = true;
+        s.settings.read = true;
+        s.settings.problem.clear();
+    }
 
     // --- Drawing and the rig's hooks, for the editing mode ---------------------------------
     // Draws every actor at its pose into the renderer's batch.
@@ -143,6 +157,13 @@ public:
     void rigPress(const irr::SEvent::SMouseInput* mouse) { s.rigPress(mouse); }
     // Drag motion between two scene points: true when the rig moved or turned the actor.
     bool rigDrag(const irr::core::vector2df& from, const irr::core::vector2df& to) { return s.rigDrag(from, to); }
+    // The same at a given frame (a take writes each frame's motion once the pointer's path at
+    // its time is known).
+    bool rigDragAt(int frame, const irr::core::vector2df& from, const irr::core::vector2df& to) {
+        return s.rigEditing.drag(s.actors, frame, s.frameCount, from, to);
+    }
+    // True when a press turns the dragged actor instead of moving it.
+    static bool turnsOnPress(const irr::SEvent::SMouseInput* mouse) { return MainState::turnsOnPress(mouse); }
     // The rig's keys with the pointer at a scene point; true when the key was one of them,
     // with what it did in said.
     bool rigKey(const irr::SEvent::SKeyInput* key, const irr::core::vector2df& pointerScene, std::string& said) {

@@ -8,4 +8,4 @@ endif()
 # The real program under a display, driven by xdotool: window caption, error box, exit codes.
 add_test(NAME e2e_program_window
   COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/program_window.sh $<TARGET_FILE:tumelora>)
-set_tests_properties(e2e_program_window PROPERTIES TIMEOUT 120 SKIP_RETURN_CODE 77)
+set_tests_properties(e2e_program_window PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77)

@@ -17,10 +17,11 @@ pkg_check_modules(BENCH_VORBISENC REQUIRED IMPORTED_TARGET vorbisenc vorbis ogg)
 target_link_libraries(bench_program PRIVATE PkgConfig::PULSE_SIMPLE PkgConfig::BENCH_VORBISENC)
 # bench_takes plays the hand in the real editor: it moves the pointer and presses keys through
 # the XTest extension (libxtst-dev), then reads the saved track back through the project's
-# reader and lays the stage out with the editor's own layout code.
+# reader and lays the stage out with the editor's own layout code; it listens to the sound
+# server's monitor (libpulse-simple) for when the music was heard.
 pkg_check_modules(BENCH_XTST REQUIRED IMPORTED_TARGET x11 xtst)
 add_executable(bench_takes ${CMAKE_SOURCE_DIR}/bench/takes_bench.cpp)
-target_link_libraries(bench_takes PRIVATE tumelora_core PkgConfig::BENCH_XTST)
+target_link_libraries(bench_takes PRIVATE tumelora_core PkgConfig::BENCH_XTST PkgConfig::PULSE_SIMPLE)
 target_compile_options(bench_takes PRIVATE ${TUMELORA_WARNINGS})
 # bench_dance dances the bundled scene as --dance does and measures it: beats against the
 # root's lowest points, the motion's size against the song's loudness, the joints.

@@ -17,5 +17,5 @@ set(TUMELORA_EXPORT_E2E_ARGS $<TARGET_FILE:tumelora> $<TARGET_FILE:export_test_t
 foreach(name video player_frame errors)
   add_test(NAME e2e_export_${name}
     COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/export_${name}.sh ${TUMELORA_EXPORT_E2E_ARGS})
-  set_tests_properties(e2e_export_${name} PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
+  set_tests_properties(e2e_export_${name} PROPERTIES TIMEOUT 1800 SKIP_RETURN_CODE 77)
 endforeach()

@@ -29,8 +29,8 @@ tumelora_add_fuzzer(openraster fuzz/openraster_fuzzer.cpp ${CMAKE_SOURCE_DIR}/fu
 add_test(NAME e2e_project
   COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/project.sh $<TARGET_FILE:tumelora>
     $<TARGET_FILE:e2e_tool> $<TARGET_FILE:make_tone> ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR})
-set_tests_properties(e2e_project PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77)
+set_tests_properties(e2e_project PROPERTIES TIMEOUT 1200 SKIP_RETURN_CODE 77)
 add_test(NAME e2e_project_errors
   COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/project_errors.sh $<TARGET_FILE:tumelora>
     ${CMAKE_SOURCE_DIR})
-set_tests_properties(e2e_project_errors PROPERTIES TIMEOUT 300)
+set_tests_properties(e2e_project_errors PROPERTIES TIMEOUT 900)

@@ -10,4 +10,4 @@ target_compile_options(rig_take_check PRIVATE ${TUMELORA_WARNINGS})
 add_test(NAME e2e_rig_take
   COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/rig_take.sh $<TARGET_FILE:tumelora>
     $<TARGET_FILE:e2e_tool> $<TARGET_FILE:make_tone> ${CMAKE_SOURCE_DIR} $<TARGET_FILE:rig_take_check>)
-set_tests_properties(e2e_rig_take PROPERTIES TIMEOUT 180 SKIP_RETURN_CODE 77)
+set_tests_properties(e2e_rig_take PROPERTIES TIMEOUT 900 SKIP_RETURN_CODE 77)

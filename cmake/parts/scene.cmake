@@ -34,7 +34,7 @@ set_tests_properties(scene_regenerates_exactly PROPERTIES TIMEOUT 120)
 add_test(NAME e2e_scene_plays
   COMMAND bash ${CMAKE_SOURCE_DIR}/tests/scene/scene_plays.sh $<TARGET_FILE:tumelora>
     $<TARGET_FILE:scene_shot> ${CMAKE_SOURCE_DIR})
-set_tests_properties(e2e_scene_plays PROPERTIES TIMEOUT 180 SKIP_RETURN_CODE 77)
+set_tests_properties(e2e_scene_plays PROPERTIES TIMEOUT 900 SKIP_RETURN_CODE 77)
 
 # scene_proof ACTORDIR OUT.png FRAME...: frames of the scene drawn offline, for choreography work.
 add_executable(scene_proof ${CMAKE_SOURCE_DIR}/tools/scene/scene_proof.cpp)

@@ -4,6 +4,8 @@
 # "Save" rewrites every actor's data file through the safe writer: a file that cannot be
 # replaced keeps what is there, the other actors are still saved, no temporary file stays.
 . "$(dirname "$0")/e2e_lib.sh"
+e2e_args "$1" "$2" "$3" "$4"
+start_display 1920x1200
 
 FRAMES=600
 new_run editing 30
@@ -14,20 +16,21 @@ actor b.png 80 80 0000FF $FRAMES 10 4 0 0 0 1 1 1
 actor c.png 80 80 00FF00
 mkdir "$run/data/actors/c.data"
 echo kept >"$run/data/actors/c.data/keep"
+# m shows the frame playback has reached: at (1, 8) for frames 0 to 29, at (5, 8) from 30 on.
+actor m.png 40 40 FFFF00
+"$tool" segments "$run/data/actors/m.data" 30 1 8 $((FRAMES - 30)) 5 8 || fail "cannot write track"
 start_drawn
-sleep 0.7
+# "Stop" once playback is past its first frames.
+wait_pixels "frame 30 reached:400:640:FFFF00"
 click $STOP
 # A click on a (centre (320, 320)) selects it; a drag anywhere outside the panel moves it by
 # (80, 40) pixels = (1, 0.5) units.
 click 320 320
 drag 600 500 80 40 8
-sleep 0.3
-# Stopped: the moved actor shows at once at its new place.
-expect_colour "a moved" 400 360 FF0000
-expect_colour "a left its place" 300 300 "$BACKGROUND"
-expect_colour "b stays" 800 320 0000FF
+# Stopped: the moved actor shows at its new place.
+wait_pixels "a moved:400:360:FF0000" "a left its place:300:300:$BACKGROUND" "b stays:800:320:0000FF"
 click $SAVE
-sleep 0.3
+# The program takes its input in order: "Save" is done before Escape ends it.
 escape_ends_it
 
 # a: frames before the stop frame f unchanged, frames from f on moved by (1, 0.5).
@@ -53,6 +56,6 @@ awk 'NR > 1 && ($2 != "10.000000" || $3 != "4.000000") {exit 1}' "$run/b.txt" ||
 [ "$(cat "$run/data/actors/c.data/keep")" = kept ] || fail "the folder's file changed"
 leftovers=$(find "$run/data/actors" -mindepth 1 -maxdepth 1 -name '.*')
 [ -z "$leftovers" ] || fail "temporary files left: $leftovers"
-[ "$(ls "$run/data/actors" | wc -l)" -eq 6 ] || fail "unexpected files: $(ls "$run/data/actors")"
+[ "$(ls "$run/data/actors" | wc -l)" -eq 8 ] || fail "unexpected files: $(ls "$run/data/actors")"
 
 echo "stop, select, drag and save as expected"

@@ -1,45 +1,17 @@
 # export_common.sh: sourced by the export's end-to-end tests. Arguments of every test:
 #   TUMELORA_BINARY EXPORT_TEST_TOOL MAKE_TONE SOURCE_DIR
-# Sets bin, tool, make_tone, src, work (a fresh folder, removed at exit); skips (exit 77)
-# without a display; defines fail, make_data, probe and frame_rgb.
-set -uo pipefail
-bin=$(readlink -f "$1")
-tool=$(readlink -f "$2")
-make_tone=$(readlink -f "$3")
-src=$(readlink -f "$4")
-for f in "$bin" "$tool" "$make_tone"; do
-  [ -x "$f" ] || { echo "no program at $f" >&2; exit 1; }
-done
-if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
-  echo "skipped: no display" >&2
-  exit 77
-fi
+# Besides e2e_lib.sh (bin, tool, tone, src, work, fail, an X server of the test's own): the
+# checks on ffmpeg, and make_data, probe and frame_rgb.
+. "$(dirname "${BASH_SOURCE[0]}")/e2e_lib.sh"
+e2e_args "$1" "$2" "$3" "$4"
+start_display 1920x1200
 for p in ffmpeg ffprobe; do
-  command -v "$p" >/dev/null || { echo "$p missing (scripts/setup installs the ffmpeg package)" >&2; exit 1; }
+  command -v "$p" >/dev/null || fail "$p missing (scripts/setup installs the ffmpeg package)"
 done
-work=$(mktemp -d /tmp/tumelora-export-e2e-XXXXXX)
-# In the sanitizer test stage the program starts through a launcher that preloads the OpenGL
-# driver for it (scripts/test, tests/e2e/sanitized-program).
-if [ -n "${TUMELORA_SANITIZER_PRELOAD:-}" ]; then
-  export TUMELORA_PROGRAM="$bin"
-  bin="$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")/sanitized-program"
-fi
-cleanup_pid=
-cleanup() {
-  [ -n "$cleanup_pid" ] && kill "$cleanup_pid" 2>/dev/null
-  # A test's own X server (xvfb_pid set before this file is sourced) ends with it.
-  [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
+# The program's messages go to $work/err.
+run=$work
 export TUMELORA_NO_ERROR_BOX=1
 export SDL_AUDIODRIVER=dummy
-
-fail() {
-  echo "FAIL: $*" >&2
-  [ -f "$work/err" ] && sed 's/^/  stderr: /' "$work/err" >&2
-  exit 1
-}
 
 # make_data DIR FRAMES MUSIC_SECONDS: DIR/data with the bundled font and skin pictures, the
 # test actors (FRAMES frames) and a sine tone of MUSIC_SECONDS as the music.
@@ -52,7 +24,7 @@ make_data() {
     cp "$src/data/$page" "$dir/data/" || fail "cannot copy font page $page"
   done
   "$tool" scene "$dir" "$frames" >/dev/null 2>&1 || fail "cannot write the test actors"
-  "$make_tone" "$dir/data/lumokari2_tumelora_voices.ogg" "$seconds" || fail "cannot write the music"
+  "$tone" "$dir/data/lumokari2_tumelora_voices.ogg" "$seconds" || fail "cannot write the music"
 }
 
 # probe FILE STREAM ENTRY: one ffprobe value of the first stream of a kind (v or a).

@@ -98,31 +98,31 @@ expect_failure "ffmpeg failed (exit code 1)" \
 # A real ffmpeg, and the program ended halfway by SIGTERM: nothing is left.
 make_data "$work/long" 1800 30
 cd "$work/long"
+# (Emptied first: the last failure's messages also say "exporting".)
+: >"$work/err"
 "$bin" --export big.mp4 2>"$work/err" &
 pid=$!
-cleanup_pid=$pid
-for _ in $(seq 200); do grep -q "exporting" "$work/err" 2>/dev/null && break; sleep 0.05; done
+exporting() { grep -q "exporting" "$work/err" 2>/dev/null; }
+wait_running "$LIMIT" exporting || fail "the export of 1800 frames never said it was exporting"
 kill -TERM "$pid"
-wait "$pid"
-rc=$?
-cleanup_pid=
+wait_exit || fail "SIGTERM did not end the export"
 [ "$rc" -ne 0 ] || fail "an export ended by SIGTERM reported success"
 grep -qF "interrupted" "$work/err" || grep -qF "ffmpeg" "$work/err" || fail "no message after SIGTERM"
 [ -z "$(stray)" ] || fail "an interrupted export left $(stray | tr '\n' ' ')"
 
 # Killed outright: ffmpeg goes with the program (here one that reads nothing, which no end of
 # its input would stop), and the next export into the folder removes what was left and says so.
+: >"$work/err"
 env TUMELORA_FFMPEG="$work/fake-stalls" "$bin" --export big.mp4 2>"$work/err" &
 pid=$!
-cleanup_pid=$pid
-for _ in $(seq 200); do grep -q "exporting" "$work/err" 2>/dev/null && break; sleep 0.05; done
+wait_running "$LIMIT" exporting || fail "the export into a stalled ffmpeg never said it was exporting"
 encoder=$(pgrep -P "$pid" | head -n1)
 [ -n "$encoder" ] || fail "no ffmpeg child while exporting"
 kill -9 "$pid"
 wait "$pid" 2>/dev/null
-cleanup_pid=
-for _ in $(seq 200); do kill -0 "$encoder" 2>/dev/null || break; sleep 0.05; done
-kill -0 "$encoder" 2>/dev/null && { kill "$encoder"; fail "ffmpeg outlived the program ended by kill -9"; }
+pid=
+encoder_gone() { ! kill -0 "$encoder" 2>/dev/null; }
+wait_for "$LIMIT" encoder_gone || { kill "$encoder"; fail "ffmpeg outlived the program ended by kill -9"; }
 leftover=$(stray)
 [ -n "$leftover" ] || fail "kill -9 left no temporary output (nothing for the next export to remove)"
 env TUMELORA_FFMPEG="$work/fake-fails" "$bin" --export big.mp4 2>"$work/err"

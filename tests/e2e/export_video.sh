@@ -88,7 +88,7 @@ echo old > keep.mp4
 cp data/lumokari2_tumelora_voices.ogg tone.ogg
 for case in "3 1.5 $frames" "1 1 60"; do
   read -r seconds length count <<<"$case"
-  "$make_tone" data/lumokari2_tumelora_voices.ogg "$seconds" || fail "cannot write the music"
+  "$tone" data/lumokari2_tumelora_voices.ogg "$seconds" || fail "cannot write the music"
   "$bin" --export "music$seconds.mp4" 2>"$work/err" || fail "export with $seconds s of music failed"
   audio=$(probe "music$seconds.mp4" a duration)
   awk -v a="$audio" -v l="$length" 'BEGIN { d = a - l; if (d < 0) d = -d; exit !(d <= 1 / 60) }' \

@@ -10,6 +10,8 @@
 # the bundled scene from where it was installed. Exit 77 means skipped (no display).
 build=$(readlink -f "$5")
 . "$(dirname "$0")/e2e_lib.sh"
+e2e_args "$1" "$2" "$3" "$4"
+start_display 1920x1200
 for t in ffmpeg ffprobe python3; do command -v "$t" >/dev/null || fail "$t missing"; done
 
 in="$work/in"
@@ -102,7 +104,7 @@ check_frame() {
 # new_project PROGRAM DIR: --new with the song and the pictures, from the working folder.
 new_project() {
   run="$work"
-  env "${program_env[@]}" "$1" --new "$2" --music "$in/song.mp3" "${pictures[@]}" \
+  "$1" --new "$2" --music "$in/song.mp3" "${pictures[@]}" \
     >"$work/out" 2>"$work/err" || fail "--new $2: exit code $?"
   grep -qF -- "--project $2 --edit" "$work/out" || fail "--new does not say how to edit the project"
   [ -z "$(find "$(dirname "$2")" -maxdepth 1 -name '.*tumelora*')" ] || fail "--new left a work folder"
@@ -117,21 +119,16 @@ edit_opens() {
   local before
   before=$(md5sum "$2"/actors/* | sort)
   run="$work/other"
-  (cd "$run" && exec env "${program_env[@]}" TUMELORA_NO_ERROR_BOX=1 SDL_AUDIODRIVER=disk \
+  windows_before=
+  (cd "$run" && exec env TUMELORA_NO_ERROR_BOX=1 SDL_AUDIODRIVER=disk \
      SDL_DISKAUDIOFILE="$run/audio.raw" "$1" --project "$2" --edit 2>"$run/err" >"$run/out") &
   pid=$!
-  wait_window 300 || fail "--edit: no window named TUMELORA"
-  local W H tx ty yx yy tries
-  read -r W H < <(xwininfo -id "$win" | awk '/ Width:/ { w = $2 } / Height:/ { h = $2 } END { print w, h }')
+  wait_window || fail "--edit: no window named TUMELORA"
+  local W H tx ty yx yy
+  read -r W H < <(window_size)
   read -r tx ty < <("$tool" editor-point "$src/data" "$W" "$H" 680 280)
   read -r yx yy < <("$tool" editor-point "$src/data" "$W" "$H" 66 66)
-  for tries in $(seq 200); do
-    [ "$(pixel "$tx" "$ty" 2>/dev/null)" = 0000FF ] && break
-    kill -0 "$pid" 2>/dev/null || fail "--edit ended by itself"
-    sleep 0.05
-  done
-  expect_colour "--edit: top layer" "$tx" "$ty" 0000FF
-  expect_colour "--edit: yellow picture" "$yx" "$yy" FFFF00
+  wait_pixels "--edit: top layer:$tx:$ty:0000FF" "--edit: yellow picture:$yx:$yy:FFFF00"
   escape_ends_it
   expect_no_messages
   [ "$(md5sum "$2"/actors/* | sort)" = "$before" ] || fail "--edit changed the project's files"
@@ -142,7 +139,7 @@ cd "$work/elsewhere" || fail "no folder"
 new_project "$bin" ../proj
 cd "$work/other" || fail "no folder"
 run="$work/other"
-env "${program_env[@]}" "$bin" --project ../proj --export out.mp4 2>"$run/err" || fail "export: exit code $?"
+"$bin" --project ../proj --export out.mp4 2>"$run/err" || fail "export: exit code $?"
 n=$(ffprobe -v error -select_streams v:0 -count_frames -show_entries stream=nb_read_frames \
   -of default=nw=1:nk=1 out.mp4)
 video=$(ffprobe -v error -select_streams v:0 -show_entries stream=duration -of default=nw=1:nk=1 out.mp4)
@@ -159,13 +156,13 @@ edit_opens "$bin" "$work/proj"
 prefix="$work/prefix"
 cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 \
   || { cat "$work/install.log" >&2; fail "cmake --install failed"; }
-installed="$prefix/bin/tumelora"
 for f in bin/tumelora share/tumelora/droid30.fnt share/tumelora/button.png \
          share/tumelora/lumokari2_tumelora_voices.ogg share/tumelora/actors/01-sun.png \
          share/tumelora/psd-import share/applications/tumelora.desktop \
          share/icons/hicolor/scalable/apps/tumelora.svg; do
   [ -e "$prefix/$f" ] || fail "not installed: $f"
 done
+installed=$(launcher "$prefix/bin/tumelora") || exit 1
 [ -x "$prefix/share/tumelora/psd-import" ] || fail "the import helper is not executable"
 grep -q '^Exec=tumelora' "$prefix/share/applications/tumelora.desktop" || fail "desktop entry without Exec"
 cd / || fail "no /"
@@ -175,7 +172,7 @@ for option in --project --new --music --add --edit --export --help; do
 done
 new_project "$installed" "$work/proj2"
 mkdir "$work/seq"
-env "${program_env[@]}" "$installed" --project "$work/proj2" --export "$work/seq/f-%03d.png" \
+"$installed" --project "$work/proj2" --export "$work/seq/f-%03d.png" \
   2>"$work/err" || fail "installed export: exit code $?"
 [ "$(find "$work/seq" -name 'f-*.png' | wc -l)" -eq "$n" ] || fail "the PNG frames are not as many as the MP4's"
 ffmpeg -v error -y -i "$work/seq/f-045.png" -pix_fmt rgb24 -f rawvideo "$work/png.rgb" \
@@ -185,16 +182,13 @@ edit_opens "$installed" "$work/proj2"
 
 # The bundled scene, played from where it was installed: neither --project nor data/ here.
 run="$work/other"
-(cd / && exec env "${program_env[@]}" TUMELORA_NO_ERROR_BOX=1 SDL_AUDIODRIVER=disk \
+windows_before=
+(cd / && exec env TUMELORA_NO_ERROR_BOX=1 SDL_AUDIODRIVER=disk \
    SDL_DISKAUDIOFILE="$run/audio.raw" "$installed" w 2>"$run/err" >"$run/out") &
 pid=$!
-wait_window 300 || fail "the installed program shows no window from /"
-for _ in $(seq 200); do
-  [ "$(pixel 640 360 2>/dev/null)" != 000000 ] && break
-  kill -0 "$pid" 2>/dev/null || fail "the installed program ended by itself"
-  sleep 0.05
-done
-[ "$(pixel 640 360)" != 000000 ] || fail "the bundled scene was never drawn"
+wait_window || fail "the installed program shows no window from /"
+# The window is black until the first frame is drawn.
+wait_pixels "the bundled scene drawn:640:360:!000000"
 escape_ends_it
 expect_no_messages
 echo "project made, exported and edited from another folder, installed and run from /"

@@ -7,13 +7,11 @@
 # work folder of a run killed outright is removed by the next run; --add keeps to the actor
 # limit of --new. Then --add puts a good picture over the existing actors without touching
 # their files (a JPEG as PNG, as JPEG pictures are drawn first). No display is needed.
-set -uo pipefail
-bin=$(readlink -f "$1")
-[ -x "$bin" ] || { echo "no program at $bin" >&2; exit 1; }
-for t in ffmpeg python3 md5sum; do command -v "$t" >/dev/null || { echo "$t missing" >&2; exit 1; }; done
-work=$(mktemp -d /tmp/tumelora-project-errors-XXXXXX)
-trap 'rm -rf "$work"' EXIT
-fail() { echo "FAIL: $*" >&2; [ -f "$work/err" ] && sed 's/^/  stderr: /' "$work/err" >&2; exit 1; }
+. "$(dirname "$0")/e2e_lib.sh"
+e2e_args "$1"
+# The program's messages go to $work/out and $work/err.
+run=$work
+for t in ffmpeg python3 md5sum; do command -v "$t" >/dev/null || fail "$t missing"; done
 cd "$work" || exit 1
 
 ffmpeg -v error -f lavfi -i "sine=duration=1" -c:a libmp3lame song.mp3 || fail "cannot make the MP3"
@@ -52,7 +50,7 @@ refused() {
 grep -qF -- "--new DIR" "$work/out" || fail "-h does not print the help"
 for args in "foo" "-edit" "--project proj stray --edit" "--project a --project b"; do
   # shellcheck disable=SC2086  # the words are meant to split
-  timeout 60 "$bin" $args >"$work/out" 2>"$work/err"
+  timeout "$LIMIT" "$bin" $args >"$work/out" 2>"$work/err"
   rc=$?
   [ "$rc" -eq 2 ] && [ -s "$work/err" ] || fail "tumelora $args: exit code $rc, expected 2 with a message"
 done
@@ -91,8 +89,7 @@ mkdir killed
 SLOW_MARK="$work/slow.pid" TUMELORA_FFMPEG="$work/slow-ffmpeg" \
   "$bin" --new killed/proj --music song.mp3 good.png >/dev/null 2>&1 &
 maker=$!
-for _ in $(seq 1200); do [ -s slow.pid ] && break; sleep 0.05; done
-[ -s slow.pid ] || fail "--new never started ffmpeg"
+wait_for "$LIMIT" test -s slow.pid || fail "--new never started ffmpeg"
 kill -9 "$maker"
 wait "$maker" 2>/dev/null
 kill "$(cat slow.pid)" 2>/dev/null

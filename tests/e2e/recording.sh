@@ -3,27 +3,35 @@
 # while the user drags, so the saved track holds the path frame by frame; "<<" goes back to
 # frame 0 and "Reset>>" cuts the selected actor's track after the current frame.
 . "$(dirname "$0")/e2e_lib.sh"
+e2e_args "$1" "$2" "$3" "$4"
+start_display 1920x1200
 
-FRAMES=600
-new_run recording 30
+# Twenty seconds of frames and a minute of music: time for the test's steps on a busy machine
+# before playback ends, and for the take before the music does (its end ends the program).
+FRAMES=1200
+new_run recording 60
 actor a.png 80 80 FF0000 $FRAMES 4 4
 actor b.png 80 80 0000FF $FRAMES 10 4
 start_drawn
-sleep 0.5
 click $STOP
 click 320 320
-# Record: 80 pixels to the right in 10 steps, 0.15 s (about 9 frames) apart.
+# Record: 80 pixels to the right in 10 steps of 8 pixels (0.1 unit). Each step waits until
+# the one before it is drawn and the music (the clock the frames follow) has moved on by 0.15 s,
+# about 9 frames: the steps land on frames spread over the take however busy the machine is.
+recorded_step() {
+  [ "$step" -eq 1 ] || wait_pixels "a drawn after step $((step - 1)) of the take:$((347 + 8 * step)):320:FF0000"
+  wait_audio 0.15
+}
 click $REC
-sleep 0.2
-drag 600 500 80 0 10 0.15
-sleep 0.2
+drag 600 500 80 0 10 recorded_step
+wait_pixels "a drawn after the last step of the take:$((355 + 80)):320:FF0000"
 click $STOP
-# Select b, rewind, cut its track at frame 0.
+# Select b, rewind, cut its track at frame 0; the program takes its input in order, so all
+# of it is done before Escape ends it.
 click 800 320
 click $REWIND
 click $RESET
 click $SAVE
-sleep 0.3
 escape_ends_it
 
 # a: still at x 4 before the recording; from its first moved frame on x never falls, grows in

@@ -4,6 +4,8 @@
 # and no panel; without actors only the background: read back from the window of the running
 # program.
 . "$(dirname "$0")/e2e_lib.sh"
+e2e_args "$1" "$2" "$3" "$4"
+start_display 1920x1200
 
 new_run scene 30
 # Scene unit 80 px; the stage fills the 1280 x 720 window. Poses: x y (units), rotation, scale.
@@ -17,35 +19,35 @@ actor b.png 40 40 0000FF 600 10 2 0 0 0 2 1
 actor c.png 80 40 FFFF00 600 12 6 0 0 1.5707964 1 1
 start_drawn
 
-# Red: every edge pixel is red and the one beyond it is the next thing below (green or sky).
-expect_colour "a inside" 320 320 FF0000
-expect_colour "a left edge" 280 320 FF0000
-expect_colour "a right edge" 359 320 FF0000
-expect_colour "right of a" 360 320 "$BACKGROUND"
-expect_colour "a top edge" 320 280 FF0000
-expect_colour "a bottom edge" 320 359 FF0000
-# z shows around a: the PNG actor was drawn after the JPEG one (load order).
-expect_near "z left of a" 279 320 00C000 8
-expect_near "z above a" 320 279 00C000 8
-expect_near "z below a" 320 360 00C000 8
-expect_near "z left edge" 140 300 00C000 8
-expect_colour "left of z" 139 300 "$BACKGROUND"
-expect_near "z bottom edge" 200 379 00C000 8
-expect_colour "below z" 200 380 "$BACKGROUND"
+# Every actor stands still, so one picture of the window holds every check.
+checks=(
+  # Red: every edge pixel is red and the one beyond it is the next thing below (green or sky).
+  "a inside:320:320:FF0000"
+  "a left edge:280:320:FF0000"
+  "a right edge:359:320:FF0000"
+  "right of a:360:320:$BACKGROUND"
+  "a top edge:320:280:FF0000"
+  "a bottom edge:320:359:FF0000"
+  # z shows around a: the PNG actor was drawn after the JPEG one (load order).
+  "z left of a:279:320:00C000:8"
+  "z above a:320:279:00C000:8"
+  "z below a:320:360:00C000:8"
+  "z left edge:140:300:00C000:8"
+  "left of z:139:300:$BACKGROUND"
+  "z bottom edge:200:379:00C000:8"
+  "below z:200:380:$BACKGROUND"
+)
 # Blue: scaled twice as wide as its picture, as high as it.
-for p in "760 160" "839 160" "800 140" "800 179"; do expect_colour "b edge $p" $p 0000FF; done
-for p in "759 160" "840 160" "800 139" "800 180"; do expect_colour "beside b $p" $p "$BACKGROUND"; done
+for p in 760:160 839:160 800:140 800:179; do checks+=("b edge $p:$p:0000FF"); done
+for p in 759:160 840:160 800:139 800:180; do checks+=("beside b $p:$p:$BACKGROUND"); done
 # Yellow: turned, so 40 wide and 80 high (one pixel in from the edges: the quarter turn is
 # a float angle).
-for p in "941 480" "978 480" "960 441" "960 518"; do expect_colour "c inside $p" $p FFFF00; done
-for p in "938 480" "981 480" "960 438" "960 521" "925 480" "995 480"; do
-  expect_colour "beside c $p" $p "$BACKGROUND"
-done
+for p in 941:480 978:480 960:441 960:518; do checks+=("c inside $p:$p:FFFF00"); done
+for p in 938:480 981:480 960:438 960:521 925:480 995:480; do checks+=("beside c $p:$p:$BACKGROUND"); done
 # No panel is drawn: where the buttons are the sky shows, and the corners are sky.
-expect_colour "Play area" $PLAY "$BACKGROUND"
-expect_colour "Save area" $SAVE "$BACKGROUND"
-expect_colour "top-left corner" 0 0 "$BACKGROUND"
-expect_colour "bottom-right corner" 1279 719 "$BACKGROUND"
+checks+=("Play area:${PLAY/ /:}:$BACKGROUND" "Save area:${SAVE/ /:}:$BACKGROUND"
+         "top-left corner:0:0:$BACKGROUND" "bottom-right corner:1279:719:$BACKGROUND")
+expect_pixels "${checks[@]}"
 
 escape_ends_it
 expect_no_messages

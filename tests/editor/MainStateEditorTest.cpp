@@ -82,6 +82,8 @@ protected:
         enableEditing(state);
         ASSERT_TRUE(initState());
         state.enter();
+        // The test's events are made up: the window's own pointer never moves.
+        editor().takePointerFromEvents();
         click(wx(2.f, 3.f), wy(2.f, 3.f));
         ASSERT_EQ(play.selectedActor(), play.actors()[0]);
     }
@@ -363,6 +365,81 @@ TEST_F(EditorTest, AWholeTakeIsOneStepAndSpaceEndsIt) {
     redoY();
     EXPECT_EQ(bits(a), after);
     EXPECT_EQ(play.frameCount(), 36);
+}
+
+TEST_F(EditorTest, AnEmptyTakeSaysWhyAndUndoBackToTheSavedStateIsAllSaved) {
+    startWithSelectedActor(30, 3.0);
+    // A take whose only press lies outside the stage (on the status line) records nothing.
+    key(KEY_KEY_R);
+    ASSERT_TRUE(play.recording());
+    const RectF& line = layout().status;
+    const int x = int(line.x + line.width / 2.f), y = int(line.y + line.height / 2.f);
+    press(x, y);
+    for (int i = 0; i < 3; ++i) {
+        state.update(16);
+        moveTo(x + 20 * i, y);
+    }
+    release(x + 40, y);
+    key(KEY_KEY_R);
+    ASSERT_FALSE(play.recording());
+    EXPECT_NE(editor().statusMessage().find("The take recorded nothing: the drag began outside the stage"),
+              std::string::npos)
+        << editor().statusMessage();
+    // Edited, saved, edited again, then undone back to what the files hold: nothing is unsaved.
+    drag(stageX(), stageY(), 0, 40);
+    key(KEY_KEY_S, true);
+    EXPECT_FALSE(editor().hasUnsavedEdits());
+    drag(stageX(), stageY(), 40, 0);
+    EXPECT_TRUE(editor().hasUnsavedEdits());
+    undo();
+    EXPECT_FALSE(editor().hasUnsavedEdits()) << "undone back to the saved state";
+    editor().recoveryWriter().finish();
+    EXPECT_FALSE(fs::exists(recoveryFilePath(ACTOR_DIRECTORY)));
+    redoY();
+    EXPECT_TRUE(editor().hasUnsavedEdits());
+    undo();
+    undo();  // past the saved state: unsaved again
+    EXPECT_TRUE(editor().hasUnsavedEdits());
+}
+
+TEST_F(EditorTest, TheCountInClicksABarOnTheBeatGridAndTheTakeStartsOnTimeToTheSample) {
+    // A beat every 500 ms: the count-in from frame 0 is two seconds of silence before the song
+    // with a click every 250 ms (the first of each beat accented), and the take starts at frame 0.
+    std::ofstream(beatsPathOf(MUSIC_FILE)) << formatBeats({0, 500, 1000, 1500, 2000, 2500});
+    startWithSelectedActor(30, 3.0);
+    editor().waitForBeats();
+    key(KEY_KEY_C);
+    EXPECT_TRUE(editor().countIn());
+    key(KEY_KEY_R);
+    EXPECT_TRUE(editor().countingIn());
+    EXPECT_FALSE(play.recording());
+    ASSERT_TRUE(stepUntil([&] { return play.recording(); }));
+    EXPECT_EQ(play.currentFrame(), 0) << "the take starts at its own frame";
+    ASSERT_TRUE(stepUntil([&] { return play.currentFrame() >= 20; }));
+    key(KEY_KEY_R);
+    ASSERT_FALSE(play.recording());
+    // What the device was handed (SDL's disk driver keeps it whole once the sound is closed).
+    state.shutdown();
+    initialised = false;
+    const std::vector<uint8_t> raw = fileBytes(folder / "audio.raw");
+    // Frames where sound begins after a silence (and grows loud soon).
+    std::vector<int64_t> onsets;
+    const std::size_t frames = raw.size() / 4;
+    auto sample = [&](std::size_t f) { return std::abs(int(int16_t(raw[f * 4] | (raw[f * 4 + 1] << 8)))); };
+    int64_t quiet = 0;
+    for (std::size_t f = 0; f < frames; ++f) {
+        if (sample(f) >= 100 && quiet >= 1000)
+            for (std::size_t g = f; g < std::min(frames, f + 30); ++g)
+                if (sample(g) > 500) {
+                    onsets.push_back(int64_t(f));
+                    break;
+                }
+        quiet = sample(f) < 100 ? quiet + 1 : 0;
+    }
+    ASSERT_GE(onsets.size(), 9u);
+    constexpr int64_t HALF_BEAT = 11025;  // 250 ms at 44,100 frames a second
+    for (int k = 1; k < 8; ++k) EXPECT_EQ(onsets[std::size_t(k)] - onsets[0], k * HALF_BEAT) << "click " << k;
+    EXPECT_NEAR(double(onsets[8] - onsets[0]), double(8 * HALF_BEAT), 2.0) << "the song starts on the bar's end";
 }
 
 TEST_F(EditorTest, UndoWaitsWhileRecordingAndANewEditDropsRedo) {

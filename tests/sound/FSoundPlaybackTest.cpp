@@ -57,6 +57,9 @@ signed char F_CALLBACKAPI recordEnd(FSOUND_STREAM*, void*, int, void* userdata) 
 std::vector<int16_t> playToEnd(const TempDir& dir, const std::string& ogg, int64_t* lengthFrames) {
     const std::string raw = dir.file("out.raw");
     EXPECT_TRUE(initDisk(raw, kRealTimeDelayMs)) << SDL_GetError();
+    // No one hears the disk driver; its buffers stay 1024 frames, as its pauses assume.
+    EXPECT_FALSE(tumeloraSoundIsHeard());
+    EXPECT_EQ(tumeloraSoundBufferFrames(), 1024);
     FSOUND_STREAM* stream = FSOUND_Stream_Open(ogg.c_str(), FSOUND_MPEGACCURATE, 0, 0);
     EXPECT_NE(stream, nullptr);
     EndRecord record;

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "StateTestSupport.h"
+#include "platform/Ticks.h"
 #include "render/PictureLimits.h"
 
 namespace state_test {
@@ -197,6 +198,60 @@ TEST_F(MainStateTest, EnterPausesHidesThePointerAndStartsMusicAndPlayback) {
     EXPECT_TRUE(play.playing());
     EXPECT_EQ(play.currentFrame(), 0);
     EXPECT_TRUE(tumeloraStreamIsPlaying(musicStream));
+    // No one hears SDL's disk driver: while the music plays, the frames follow the tick clock
+    // (the clock closes half of its lag behind the tick), not the disk device's position.
+    EXPECT_FALSE(tumeloraSoundIsHeard());
+    uint32_t tick = 5000;
+    setTickSource([&tick] { return tick; });
+    app->resetClock();
+    tick += 1000;
+    app->smoothClock();
+    EXPECT_EQ(app->clock.smoothedTimeMs, 500);
+    setTickSource(nullptr);
+    state.leave();
+}
+
+TEST_F(MainStateTest, TheAudioDelayOfTheSettingsOrTheCommandLineHoldsTheHeardMusicBack) {
+    writeMusic(3.0);
+    addActor("a", rampTrack(30));
+    fs::create_directories(folder / "config" / "tumelora");
+    std::ofstream(folder / "config" / "tumelora" / "settings") << "audio-delay-ms 250\n";
+    ASSERT_TRUE(initState());
+    // The heard music, with and without the delay, read between two plain readings.
+    auto delayOf = [&]() {
+        double before = 0.0, delayed = 0.0, after = 0.0;
+        EXPECT_TRUE(tumeloraStreamHeardMs(musicStream, &before));
+        EXPECT_TRUE(play.heardMusicMs(&delayed));
+        EXPECT_TRUE(tumeloraStreamHeardMs(musicStream, &after));
+        EXPECT_GE(after - before, 0.0);
+        return std::make_pair(before - delayed, after - delayed);
+    };
+    play.play();
+    auto [least, most] = delayOf();
+    EXPECT_LE(least, 250.0 + 1e-6);
+    EXPECT_GE(most, 250.0 - 1e-6);
+    play.stop();
+    double ms = 0.0;
+    EXPECT_FALSE(play.heardMusicMs(&ms)) << "nothing heard while stopped";
+    state.shutdown();
+    initialised = false;
+    // --audio-delay takes the settings' place; garbage in the settings is told and not used.
+    std::ofstream(folder / "config" / "tumelora" / "settings") << "audio-delay-ms soon\n";
+    MainState other;
+    other.setAudioDelayOverride(-40.0);
+    ASSERT_TRUE(other.init());
+    StateAccess otherPlay(other);
+    ASSERT_FALSE(otherPlay.loadProblems().empty());
+    EXPECT_NE(otherPlay.loadProblems().front().find("settings: line 1: audio-delay-ms"), std::string::npos)
+        << otherPlay.loadProblems().front();
+    otherPlay.play();
+    double before = 0.0, delayed = 0.0, after = 0.0;
+    EXPECT_TRUE(tumeloraStreamHeardMs(musicStream, &before));
+    EXPECT_TRUE(otherPlay.heardMusicMs(&delayed));
+    EXPECT_TRUE(tumeloraStreamHeardMs(musicStream, &after));
+    EXPECT_LE(before - delayed, -40.0 + 1e-6);
+    EXPECT_GE(after - delayed, -40.0 - 1e-6);
+    other.shutdown();
 }
 
 TEST_F(MainStateTest, PlaybackEndsAtTheLastFrameAndStopsTheMusic) {

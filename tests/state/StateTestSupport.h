@@ -78,6 +78,8 @@ protected:
         setenv("SDL_DISKAUDIOFILE", audio.c_str(), 1);
         // The missing-music and missing-font cases print their error; a box would wait for a user.
         setenv("TUMELORA_NO_ERROR_BOX", "1", 1);
+        // The user's settings of the test's own, not those of whoever runs it.
+        setenv("XDG_CONFIG_HOME", (folder / "config").c_str(), 1);
         musicEnded = false;
         app->setRunning(true);
     }

@@ -8,12 +8,11 @@
 //                                        the next place, and so on (rotation 0, scale 1)
 //   dump PATH                            "status version count bindScale wobble", then one line
 //                                        "i x y rotation scaleX scaleY" per pose
-//   pixels WINDOW X Y [X Y ...]          the colour (RRGGBB) of each window pixel, one a line
+//   recovery PATH NAME                   actor NAME's track in the editor's recovery file PATH, as
+//                                        dump prints it ("missing" when the file has none)
 //   audio RAW                            statistics of 16-bit stereo samples (SDL's disk audio):
 //                                        "frames F loud L peak P first I" (I: the first loud
 //                                        frame, -1 if none)
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <irrlicht.h>
 
 #include <algorithm>
@@ -22,11 +21,16 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "actors/ActorDataFile.h"
 #include "editor/EditorLayout.h"
+#include "editor/Recovery.h"
+
+// Last: Xlib's macros (None, Status) would clash with names in the headers above.
+#include <X11/Xlib.h>
 
 using namespace irr;
 
@@ -35,13 +39,16 @@ namespace {
 // A stereo frame is loud when one of its samples reaches this level (of 32767).
 constexpr int LOUD_SAMPLE = 1000;
 constexpr int STEREO = 2;
+// Longest line read from stdin at once.
+constexpr int LINE_BUFFER = 256;
 
 int usage() {
     std::fprintf(stderr,
                  "usage: e2e_tool picture PATH W H RRGGBB | track PATH N X0 Y0 [DX DY ROT SX SY "
-                 "VERSION] | segments PATH N X Y... | dump PATH | pixels WINDOW X Y... | audio RAW | "
+                 "VERSION] | segments PATH N X Y... | dump PATH | recovery PATH NAME | "
+                 "audio RAW | "
                  "editor-layout W H BUTTON_W BUTTON_H THUMB_H CHECK_W CHECK_H LINE_H | "
-                 "close-window WINDOW | editor-point DATA_DIR W H SX SY\n");
+                 "close-window WINDOW [-] | editor-point DATA_DIR W H SX SY\n");
     return 2;
 }
 
@@ -100,6 +107,17 @@ int writeSegments(int argc, char** argv) {
     return out.good() ? 0 : 1;
 }
 
+// Prints a track as dump does, after its status word.
+void printTrack(const char* status, const ActorData& data) {
+    std::printf("%s %d %zu %d %d\n", status, int(data.version), data.poses.size(),
+                int(data.bindScale), int(data.wobble));
+    for (size_t i = 0; i < data.poses.size(); ++i) {
+        const ActorPose& p = data.poses[i];
+        std::printf("%zu %.6f %.6f %.6f %.6f %.6f\n", i, double(p.position.X), double(p.position.Y),
+                    double(p.rotation), double(p.scale.X), double(p.scale.Y));
+    }
+}
+
 int dumpTrack(const char* path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
@@ -110,57 +128,25 @@ int dumpTrack(const char* path) {
     const ActorDataStatus status = readActorData(in, data);
     static const char* const names[] = {"complete", "truncated", "too-short", "wrong-magic",
                                         "bad-version"};
-    std::printf("%s %d %zu %d %d\n", names[int(status)], int(data.version), data.poses.size(),
-                int(data.bindScale), int(data.wobble));
-    for (size_t i = 0; i < data.poses.size(); ++i) {
-        const ActorPose& p = data.poses[i];
-        std::printf("%zu %.6f %.6f %.6f %.6f %.6f\n", i, double(p.position.X), double(p.position.Y),
-                    double(p.rotation), double(p.scale.X), double(p.scale.Y));
-    }
+    printTrack(names[int(status)], data);
     return 0;
 }
 
-int printPixels(int argc, char** argv) {
-    Display* display = XOpenDisplay(nullptr);
-    if (!display) {
-        std::fprintf(stderr, "e2e_tool: no display\n");
-        return 1;
-    }
-    const Window window = Window(std::strtoul(argv[2], nullptr, 0));
-    XWindowAttributes attributes;
-    if (!XGetWindowAttributes(display, window, &attributes)) {
-        XCloseDisplay(display);
-        return 1;
-    }
-    XImage* image = XGetImage(display, window, 0, 0, unsigned(attributes.width),
-                              unsigned(attributes.height), AllPlanes, ZPixmap);
-    if (!image) {
-        XCloseDisplay(display);
-        return 1;
-    }
-    int rc = 0;
-    for (int i = 3; i + 1 < argc; i += 2) {
-        const int x = std::atoi(argv[i]), y = std::atoi(argv[i + 1]);
-        if (x < 0 || y < 0 || x >= attributes.width || y >= attributes.height) {
-            std::printf("outside\n");
-            rc = 1;
-            continue;
+int dumpRecovered(const char* path, const std::string& name) {
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                     std::istreambuf_iterator<char>());
+    RecoverySnapshot snapshot;
+    std::string error;
+    if (in.is_open() && decodeRecovery(bytes.data(), bytes.size(), snapshot, error)) {
+        for (const RecoveredActor& actor : snapshot.actors) {
+            if (actor.name != name) continue;
+            printTrack("complete", actor.data);
+            return 0;
         }
-        const unsigned long pixel = XGetPixel(image, x, y);
-        auto channel = [pixel](unsigned long mask) {
-            int shift = 0;
-            while (mask && !(mask & 1)) {
-                mask >>= 1;
-                ++shift;
-            }
-            return unsigned((pixel >> shift) & mask) * 255u / unsigned(mask ? mask : 1);
-        };
-        std::printf("%02X%02X%02X\n", channel(image->red_mask), channel(image->green_mask),
-                    channel(image->blue_mask));
     }
-    XDestroyImage(image);
-    XCloseDisplay(display);
-    return rc;
+    std::printf("missing\n");
+    return 1;
 }
 
 int audioStats(const char* path) {
@@ -244,8 +230,10 @@ int printEditorPoint(char** argv) {
     return 0;
 }
 
-// Asks the window to close as a window manager does (WM_DELETE_WINDOW), without one running.
-int closeWindow(const char* id) {
+// Asks the window to close as a window manager does (WM_DELETE_WINDOW), without one running:
+// once, or (onEachLine) once for every line read from stdin until its end, so that a test
+// sends a request the moment it chooses, not after a program has started.
+int closeWindow(const char* id, bool onEachLine) {
     Display* display = XOpenDisplay(nullptr);
     if (!display) return 1;
     XEvent e{};
@@ -255,9 +243,20 @@ int closeWindow(const char* id) {
     e.xclient.format = 32;
     e.xclient.data.l[0] = long(XInternAtom(display, "WM_DELETE_WINDOW", False));
     e.xclient.data.l[1] = CurrentTime;
-    const Status sent = XSendEvent(display, e.xclient.window, False, NoEventMask, &e);
+    auto send = [&] {
+        const Status sent = XSendEvent(display, e.xclient.window, False, NoEventMask, &e);
+        XFlush(display);
+        return sent != 0;
+    };
+    bool ok = true;
+    if (onEachLine) {
+        char line[LINE_BUFFER];
+        while (std::fgets(line, sizeof line, stdin)) ok = send() && ok;
+    } else {
+        ok = send();
+    }
     XCloseDisplay(display);
-    return sent ? 0 : 1;
+    return ok ? 0 : 1;
 }
 
 }  // namespace
@@ -271,10 +270,11 @@ int main(int argc, char** argv) {
     if (command == "track" && argc >= 6) return writeTrack(argc, argv);
     if (command == "segments" && argc >= 6 && (argc - 3) % 3 == 0) return writeSegments(argc, argv);
     if (command == "dump") return dumpTrack(argv[2]);
-    if (command == "pixels" && argc >= 5) return printPixels(argc, argv);
+    if (command == "recovery" && argc == 4) return dumpRecovered(argv[2], argv[3]);
     if (command == "audio") return audioStats(argv[2]);
     if (command == "editor-layout" && argc == 10) return printEditorLayout(argv);
-    if (command == "close-window") return closeWindow(argv[2]);
+    if (command == "close-window" && (argc == 3 || (argc == 4 && std::strcmp(argv[3], "-") == 0)))
+        return closeWindow(argv[2], argc == 4);
     if (command == "editor-point" && argc == 7) return printEditorPoint(argv);
     return usage();
 }
