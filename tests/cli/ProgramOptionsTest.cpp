@@ -98,6 +98,7 @@ TEST(ProgramOptionsTest, TheAudioDelayIsANumberOfMillisecondsInRange) {
     for (const char* wrong : {"abc", "180ms", "1e3", "0x10", "inf", "nan", ".5", "5000", "-1001"})
         EXPECT_NE(parse({"--audio-delay", wrong}).error.find("--audio-delay: "), std::string::npos) << wrong;
     EXPECT_FALSE(parse({"--audio-delay", "10", "--export", "a.mp4"}).error.empty());
+    EXPECT_FALSE(parse({"--audio-delay", "10", "--dance"}).error.empty());
 }
 
 TEST(UserSettingsTest, TheFileIsReadStrictlyAndGarbageIsKeptAsideBeforeItIsReplaced) {
