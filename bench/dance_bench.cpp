@@ -5,21 +5,27 @@
 //                                          first stands every rigged part still at its first pose
 //   bench_dance measure ACTORS MUSIC LABEL measures a dance already made in ACTORS, whose
 //                                          previous tracks are beside them (NAME.data.before-dance)
+//   bench_dance frames MUSIC LABEL W H     measures a dance from the frames of its exported video
+//                                          (raw RGB, W x H, 60 a second, on stdin), in which the
+//                                          root alone is drawn, in pure red (bench/run makes them)
 //
-// For each rigged character the tracks are played from frame 0 through the player's easing
-// (shownTrack), before the dance and after it, and what the dance added to the root's pivot is
-// followed: for each beat of the beats file that moves it (half a pixel or more), the frame where
-// it is lowest is compared with the beat's own time; per bar of four beats, the mean depth of its
-// beats is compared with the song's loudness there (the root mean square of its samples, in
-// decibels, decoded here on its own) by their correlation. Every joint is measured in every frame
-// with the drawing code's own corner placement. Rows: "ROW\tmeasurement\tours\treference\tratio\t
-// target\tverdict".
+// From the tracks: each rigged character's tracks are played from frame 0 through the player's
+// easing (shownTrack), before the dance and after it, and what the dance added to the root's pivot
+// is followed. From the video: the height of the red root's centre in each frame, against the first
+// frame's. Either way, for each beat of the beats file that moves the root down (half a pixel or
+// more), the moment it is lowest (the middle of the frames within half a pixel of its lowest point)
+// is compared with the beat's own time; per bar of four beats, the mean depth of its beats is
+// compared with the song's loudness there (the root mean square of its samples, in decibels,
+// decoded here on its own) by their correlation. From the tracks, every joint is measured in every
+// frame with the drawing code's own corner placement. Rows:
+// "ROW\tmeasurement\tours\treference\tratio\ttarget\tverdict".
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -47,8 +53,18 @@ constexpr double kBeatToleranceFrames = 1.0;
 constexpr float kJointTolerancePixels = 1.f;
 // A beat that takes the root down less than this (pixels) does not move it.
 constexpr float kMovingPixels = 0.5f;
+// The root is at its lowest while it is within this many pixels of its lowest point: the
+// picture moves in whole pixels, so the lowest point lasts a few frames, and its moment is the
+// middle of them.
+constexpr double kLowestWithinPixels = 0.5;
 // Samples read from the decoder per call.
 constexpr int kDecodeChunk = 4096;
+// The root's colour in the video measured (pure red), and the least share of it in a pixel's
+// colour that counts (less is the codec's noise around it).
+constexpr double kMarker[3] = {255.0, 0.0, 0.0};
+constexpr double kMarkerLeastShare = 0.2;
+// Bytes of a pixel of the raw frames (RGB).
+constexpr int kFrameBytesPerPixel = 3;
 
 // The whole file as text ("" when it cannot be read).
 std::string readText(const std::string& path) {
@@ -124,7 +140,91 @@ void row(const std::string& what, const std::string& ours, const std::string& ta
     std::printf("ROW\t%s\t%s\t-\t-\t%s\t%s\n", what.c_str(), ours.c_str(), target.c_str(), verdict.c_str());
 }
 
-// Measures the dance in actors/ of the song at music; false when it cannot.
+// The song's beats and samples as the figures need them.
+struct Song {
+    BeatGrid grid;
+    std::vector<float> samples;
+    long rate = 0;
+};
+
+// Reads the song at music with its beats file; false (told) when it cannot.
+bool loadSong(const std::string& music, Song& song) {
+    std::vector<long> beatsMs;
+    std::string error;
+    if (!parseBeats(readText(beatsPathOf(music)), beatsMs, error) || beatsMs.size() < 2) {
+        std::fprintf(stderr, "bench_dance: %s: no beats (%s)\n", beatsPathOf(music).c_str(), error.c_str());
+        return false;
+    }
+    song.grid = BeatGrid(beatsMs);
+    if (!decodeSong(music, song.samples, song.rate)) {
+        std::fprintf(stderr, "bench_dance: %s cannot be read\n", music.c_str());
+        return false;
+    }
+    return true;
+}
+
+// Prints the beat and loudness figures of a dance whose root the dance took down by added(f)
+// pixels at frame f, for frames [0, length): a line of commentary and two rows.
+template <class Added>
+void beatFigures(const Song& song, std::size_t length, const Added& added, const std::string& label,
+                 const std::string& rootName) {
+    // Each beat: its lowest frame, and how deep.
+    const BeatGrid& grid = song.grid;
+    const std::vector<double>& t = grid.times();
+    std::vector<float> depth(t.size(), 0.f);
+    int moving = 0, onTime = 0;
+    double worstOff = 0.0;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        const long first = std::max(0L, long(std::ceil(grid.timeOf(double(i) - 0.5) / FRAME_MS)));
+        const long last = std::min(long(length) - 1, long(std::floor(grid.timeOf(double(i) + 0.5) / FRAME_MS)));
+        if (first > last) continue;
+        long lowest = first;
+        for (long f = first; f <= last; ++f)
+            if (added(std::size_t(f)) > added(std::size_t(lowest))) lowest = f;
+        const double floor = double(added(std::size_t(lowest))) - kLowestWithinPixels;
+        long from = lowest, to = lowest;
+        while (from > first && double(added(std::size_t(from - 1))) >= floor) --from;
+        while (to < last && double(added(std::size_t(to + 1))) >= floor) ++to;
+        depth[i] = std::max(0.f, float(added(std::size_t(lowest))));
+        if (depth[i] < kMovingPixels) continue;
+        ++moving;
+        const double off = std::fabs(double(from + to) / 2.0 - t[i] / FRAME_MS);
+        worstOff = std::max(worstOff, off);
+        if (off <= kBeatToleranceFrames) ++onTime;
+    }
+    // Per bar: the mean depth and the song's loudness.
+    std::vector<double> size, loudness;
+    for (std::size_t bar = 0; (bar + 1) * BEATS_PER_BAR <= t.size(); ++bar) {
+        const double from = grid.timeOf(double(bar * BEATS_PER_BAR) - 0.5);
+        const double to = grid.timeOf(double((bar + 1) * BEATS_PER_BAR) - 0.5);
+        const long s0 = std::max(0L, long(from * double(song.rate) / 1000.0));
+        const long s1 = std::min(long(song.samples.size()), long(to * double(song.rate) / 1000.0));
+        if (s1 <= s0) continue;
+        double sum = 0.0;
+        for (long s = s0; s < s1; ++s) sum += double(song.samples[std::size_t(s)]) * song.samples[std::size_t(s)];
+        double mean = 0.0;
+        for (int b = 0; b < BEATS_PER_BAR; ++b) mean += depth[bar * BEATS_PER_BAR + std::size_t(b)] / BEATS_PER_BAR;
+        size.push_back(mean);
+        loudness.push_back(10.0 * std::log10(std::max(sum / double(s1 - s0), 1e-12)));
+    }
+    float deepest = 0.f;
+    for (float d : depth) deepest = std::max(deepest, d);
+    std::printf("dance (%s): %s: %d of %zu beats move it (up to %.1f px down), %d of them lowest within %.0f frame "
+                "of the beat (the furthest %.2f frames off); %zu bars\n",
+                label.c_str(), rootName.c_str(), moving, t.size(), double(deepest), onTime, kBeatToleranceFrames,
+                worstOff, size.size());
+    const double share = moving > 0 ? double(onTime) / double(moving) : 0.0;
+    char ours[128];
+    std::snprintf(ours, sizeof ours, "%.1f %% (%d of %d)", 100.0 * share, onTime, moving);
+    row("7 dance, " + label + ": moving beats with " + rootName + " lowest within 1 frame of the beat", ours,
+        ">= 95 %", share >= kBeatTargetShare ? "met" : "MISSED");
+    std::snprintf(ours, sizeof ours, "%.3f", correlation(size, loudness));
+    row("7 dance, " + label + ": correlation of bounce depth and loudness (dB) per bar, " +
+            std::to_string(size.size()) + " bars",
+        ours, "", "");
+}
+
+// Measures the dance in actors/ of the song at music from its tracks; false when it cannot.
 bool measure(const std::string& actorFolder, const std::string& music, const std::string& label) {
     HeadlessActors loaded;
     std::string error;
@@ -136,18 +236,8 @@ bool measure(const std::string& actorFolder, const std::string& music, const std
     std::vector<std::string> names;
     for (const Actor* a : actors) names.push_back(a->name);
     const Rig rig = loadRigFile(rigFilePath(actorFolder), names).rig;
-    std::vector<long> beatsMs;
-    if (!parseBeats(readText(beatsPathOf(music)), beatsMs, error) || beatsMs.size() < 2) {
-        std::fprintf(stderr, "bench_dance: %s: no beats (%s)\n", beatsPathOf(music).c_str(), error.c_str());
-        return false;
-    }
-    const BeatGrid grid(beatsMs);
-    std::vector<float> samples;
-    long rate = 0;
-    if (!decodeSong(music, samples, rate)) {
-        std::fprintf(stderr, "bench_dance: %s cannot be read\n", music.c_str());
-        return false;
-    }
+    Song song;
+    if (!loadSong(music, song)) return false;
     std::size_t length = 0;
     for (const Actor* a : actors) length = std::max(length, a->poses.size());
 
@@ -176,41 +266,7 @@ bool measure(const std::string& actorFolder, const std::string& music, const std
         const auto added = [&](std::size_t f) {
             return drawnPoint(r, after[0][f], pivot).Y - drawnPoint(r, before[0][f], pivot).Y;
         };
-
-        // Each beat: its lowest frame, and how deep.
-        const std::vector<double>& t = grid.times();
-        std::vector<float> depth(t.size(), 0.f);
-        int moving = 0, onTime = 0;
-        double worstOff = 0.0;
-        for (std::size_t i = 0; i < t.size(); ++i) {
-            const long first = std::max(0L, long(std::ceil(grid.timeOf(double(i) - 0.5) / FRAME_MS)));
-            const long last = std::min(long(length) - 1, long(std::floor(grid.timeOf(double(i) + 0.5) / FRAME_MS)));
-            if (first > last) continue;
-            long lowest = first;
-            for (long f = first; f <= last; ++f)
-                if (added(std::size_t(f)) > added(std::size_t(lowest))) lowest = f;
-            depth[i] = std::max(0.f, added(std::size_t(lowest)));
-            if (depth[i] < kMovingPixels) continue;
-            ++moving;
-            const double off = std::fabs(double(lowest) - t[i] / FRAME_MS);
-            worstOff = std::max(worstOff, off);
-            if (off <= kBeatToleranceFrames) ++onTime;
-        }
-        // Per bar: the mean depth and the song's loudness.
-        std::vector<double> size, loudness;
-        for (std::size_t bar = 0; (bar + 1) * BEATS_PER_BAR <= t.size(); ++bar) {
-            const double from = grid.timeOf(double(bar * BEATS_PER_BAR) - 0.5);
-            const double to = grid.timeOf(double((bar + 1) * BEATS_PER_BAR) - 0.5);
-            const long s0 = std::max(0L, long(from * double(rate) / 1000.0));
-            const long s1 = std::min(long(samples.size()), long(to * double(rate) / 1000.0));
-            if (s1 <= s0) continue;
-            double sum = 0.0;
-            for (long s = s0; s < s1; ++s) sum += double(samples[std::size_t(s)]) * samples[std::size_t(s)];
-            double mean = 0.0;
-            for (int b = 0; b < BEATS_PER_BAR; ++b) mean += depth[bar * BEATS_PER_BAR + std::size_t(b)] / BEATS_PER_BAR;
-            size.push_back(mean);
-            loudness.push_back(10.0 * std::log10(std::max(sum / double(s1 - s0), 1e-12)));
-        }
+        beatFigures(song, length, added, label, r.name);
         // Every joint in every frame.
         float widest = 0.f;
         for (std::size_t k = 1; k < family.size(); ++k) {
@@ -226,21 +282,7 @@ bool measure(const std::string& actorFolder, const std::string& music, const std
                 widest = std::max(widest, drawnPoint(child, after[k][f], childPivot)
                                               .getDistanceFrom(drawnPoint(holder, after[q][f], spot)));
         }
-        float deepest = 0.f;
-        for (float d : depth) deepest = std::max(deepest, d);
-        std::printf("dance (%s): %s: %d of %zu beats move it (up to %.1f px down), %d of them lowest within %.0f frame "
-                    "of the beat (the furthest %.2f frames off); %zu bars\n",
-                    label.c_str(), r.name.c_str(), moving, t.size(), double(deepest), onTime, kBeatToleranceFrames,
-                    worstOff, size.size());
-        const double share = moving > 0 ? double(onTime) / double(moving) : 0.0;
-        char ours[128];
-        std::snprintf(ours, sizeof ours, "%.1f %% (%d of %d)", 100.0 * share, onTime, moving);
-        row("7 dance, " + label + ": moving beats with " + r.name + " lowest within 1 frame of the beat", ours,
-            ">= 95 %", share >= kBeatTargetShare ? "met" : "MISSED");
-        std::snprintf(ours, sizeof ours, "%.3f", correlation(size, loudness));
-        row("7 dance, " + label + ": correlation of bounce depth and loudness (dB) per bar, " +
-                std::to_string(size.size()) + " bars",
-            ours, "", "");
+        char ours[32];
         std::snprintf(ours, sizeof ours, "%.4f", double(widest));
         row("7 dance, " + label + ": widest joint gap in playback, px", ours, "<= 1",
             widest <= kJointTolerancePixels ? "met" : "MISSED");
@@ -248,6 +290,54 @@ bool measure(const std::string& actorFolder, const std::string& music, const std
     }
     if (!measured) std::fprintf(stderr, "bench_dance: no rigged character in %s\n", actorFolder.c_str());
     return measured;
+}
+
+// Measures a dance from the raw frames of its video on stdin (width x height RGB), in which the
+// root alone is drawn in the marker colour over a plain background: the height of the marker's
+// centre (each pixel weighed by its share of the marker's colour against the background's, read
+// in the first frame's corner) against the first frame's. False when it cannot.
+bool measureFrames(const std::string& music, const std::string& label, int width, int height) {
+    Song song;
+    if (!loadSong(music, song)) return false;
+    const std::size_t bytes = std::size_t(width) * std::size_t(height) * kFrameBytesPerPixel;
+    std::vector<unsigned char> frame(bytes);
+    std::vector<double> centre;
+    double back[3] = {0.0, 0.0, 0.0}, toMarker[3] = {0.0, 0.0, 0.0}, reach = 0.0;
+    while (std::fread(frame.data(), 1, bytes, stdin) == bytes) {
+        if (centre.empty()) {
+            for (int c = 0; c < 3; ++c) {
+                back[c] = frame[std::size_t(c)];
+                toMarker[c] = kMarker[c] - back[c];
+                reach += toMarker[c] * toMarker[c];
+            }
+        }
+        double weight = 0.0, weighedY = 0.0;
+        for (int y = 0; y < height; ++y) {
+            const unsigned char* line = frame.data() + std::size_t(y) * std::size_t(width) * kFrameBytesPerPixel;
+            for (int x = 0; x < width; ++x) {
+                const unsigned char* p = line + std::size_t(x) * kFrameBytesPerPixel;
+                double along = 0.0;
+                for (int c = 0; c < 3; ++c) along += (double(p[c]) - back[c]) * toMarker[c];
+                const double share = std::min(1.0, along / reach);
+                if (share < kMarkerLeastShare) continue;
+                weight += share;
+                weighedY += share * (double(y) + 0.5);
+            }
+        }
+        if (weight <= 0.0) {
+            std::fprintf(stderr, "bench_dance: frame %zu shows no red root\n", centre.size());
+            return false;
+        }
+        centre.push_back(weighedY / weight);
+    }
+    if (centre.empty()) {
+        std::fprintf(stderr, "bench_dance: no %dx%d frame on stdin\n", width, height);
+        return false;
+    }
+    const auto added = [&](std::size_t f) { return centre[f] - centre[0]; };
+    std::printf("dance (%s): %zu frames of %dx%d read\n", label.c_str(), centre.size(), width, height);
+    beatFigures(song, centre.size(), added, label, "the root");
+    return true;
 }
 
 // Stands every rigged part of the folder still at its first pose (tracks of one pose).
@@ -271,6 +361,8 @@ bool standStill(const std::string& actorFolder) {
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "measure" && argc == 5) return measure(std::string(argv[2]) + "/", argv[3], argv[4]) ? 0 : 1;
+    if (mode == "frames" && argc == 6)
+        return measureFrames(argv[2], argv[3], std::atoi(argv[4]), std::atoi(argv[5])) ? 0 : 1;
     if (mode == "run" && (argc == 4 || (argc == 5 && std::strcmp(argv[4], "--still") == 0))) {
         const std::string data = argv[2];
         ScenePaths paths;
@@ -289,6 +381,8 @@ int main(int argc, char** argv) {
             "", "");
         return measure(data + "/actors/", paths.musicFile, argv[3]) ? 0 : 1;
     }
-    std::fprintf(stderr, "usage: bench_dance run DATA LABEL [--still] | bench_dance measure ACTORS MUSIC LABEL\n");
+    std::fprintf(stderr,
+                 "usage: bench_dance run DATA LABEL [--still] | bench_dance measure ACTORS MUSIC LABEL | "
+                 "bench_dance frames MUSIC LABEL W H\n");
     return 2;
 }
