@@ -1,5 +1,7 @@
 #include "cli/ProgramOptions.h"
 
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 
@@ -22,10 +24,27 @@ bool takeArgument(int argc, const char* const* argv, int& i, std::string& value,
     return true;
 }
 
+// Reads the seconds of the option at argv[i] into value; false (error set) when they are missing
+// or not a number of seconds (a decimal number, 0 or more).
+bool takeSeconds(int argc, const char* const* argv, int& i, double& value, ProgramOptions& options) {
+    const std::string option = argv[i];
+    const std::string wrong = option + " needs a time in seconds from the song's start, such as 12.5";
+    std::string text;
+    if (!takeArgument(argc, argv, i, text, options, wrong)) return false;
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    const bool plain = text.find_first_not_of("0123456789.") == std::string::npos;
+    if (!plain || end != text.c_str() + text.size() || !std::isfinite(value)) {
+        options.error = wrong + " (not \"" + text + "\")";
+        return false;
+    }
+    return true;
+}
+
 // The error for a word that starts with '-' but is no option.
 std::string unknownOption(const std::string& word) {
     static const char* const options[] = {"--edit", "--export", "--project", "--new", "--music", "--add",
-                                          "--audio-delay"};
+                                          "--dance", "--from", "--to", "--audio-delay"};
     for (const char* known : options)
         if ("-" + word == known) return "unknown option " + word + ": did you mean " + known + "?";
     return "unknown option " + word;
@@ -44,7 +63,12 @@ std::string conflicts(const ProgramOptions& o) {
     if (o.add && (o.edit || !o.exportPath.empty()))
         return "--add only adds pictures: edit or export with a second command";
     if (o.add && o.pictures.empty()) return "--add needs at least one picture";
-    if (o.audioDelaySet && (making || o.add || !o.exportPath.empty()))
+    if (o.dance && (making || o.add || o.edit || !o.exportPath.empty()))
+        return "--dance only dances: make, add to, edit or export a project with a command of its own";
+    if (!o.dance && o.spanGiven)
+        return "--from and --to belong to --dance";
+    if (o.toSeconds >= 0.0 && o.fromSeconds >= o.toSeconds) return "--from must come before --to";
+    if (o.audioDelaySet && (making || o.add || o.dance || !o.exportPath.empty()))
         return "--audio-delay belongs to playing or editing, where the music is heard";
     return "";
 }
@@ -93,6 +117,12 @@ bool readWords(int argc, const char* const* argv, ProgramOptions& options) {
         } else if (word == "--add") {
             options.add = true;
             picturesFollow = true;
+        } else if (word == "--dance") {
+            options.dance = true;
+        } else if (word == "--from" || word == "--to") {
+            options.spanGiven = true;
+            if (!takeSeconds(argc, argv, i, word == "--from" ? options.fromSeconds : options.toSeconds, options))
+                return false;
         } else if (word == "--audio-delay") {
             std::string value, why;
             if (!takeArgument(argc, argv, i, value, options, "--audio-delay needs a number of milliseconds"))
@@ -126,6 +156,7 @@ const char* programUsage() {
            "       tumelora [--project DIR] --export FILE\n"
            "       tumelora --new DIR --music SONG [PICTURE ...]\n"
            "       tumelora --project DIR --add PICTURE ...\n"
+           "       tumelora [--project DIR] --dance [--from SECONDS] [--to SECONDS]\n"
            "       tumelora -h | --help\n"
            "Plays the animation in data/ of the working folder with its music, full screen at\n"
            "the display's own size (the installed program, where there is no data/: the\n"
@@ -156,6 +187,13 @@ const char* programUsage() {
            "                 starts on the stage with a track as long as the song\n"
            "  --add          with --project DIR: adds the pictures (layered files too) on top\n"
            "                 of the project's actors, leaving their files alone\n"
+           "  --dance        the rigged characters (each part of rig.txt that hangs from\n"
+           "                 nothing, with what hangs from it) dance on the song's beats, as D\n"
+           "                 does in the editor, and the tracks are saved; the tracks they\n"
+           "                 replace are kept beside them as NAME.data.before-dance; needs no\n"
+           "                 display\n"
+           "  --from SECONDS, --to SECONDS\n"
+           "                 with --dance: dance only from and to these times of the song\n"
            "  --audio-delay MS\n"
            "                 the sound reaches your ears MS milliseconds later than the\n"
            "                 program can tell (Bluetooth headphones: 150 to 250): the\n"

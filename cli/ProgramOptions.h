@@ -20,6 +20,10 @@ struct ProgramOptions {
     std::string newProjectDir;  // "--new DIR": make a project in DIR
     std::string musicPath;      // "--music SONG": the song of the new project
     bool add = false;           // "--add": add pictures to the project of --project
+    bool dance = false;         // "--dance": the rigged characters dance on the song's beats
+    double fromSeconds = 0.0;   // "--from SECONDS": where the dance starts
+    double toSeconds = -1.0;    // "--to SECONDS": where it ends (negative: the animation's end)
+    bool spanGiven = false;     // --from or --to was given
     std::vector<std::string> pictures;  // the words after --new DIR or --add: pictures
     bool audioDelaySet = false;  // "--audio-delay MS": the sound's delay for this run
     double audioDelayMs = 0.0;

@@ -5,6 +5,7 @@
 #include "app/GameState.h"
 #include "app/Program.h"
 #include "cli/ProgramOptions.h"
+#include "editor/DanceCommand.h"
 #include "editor/Editor.h"
 #include "export/VideoExport.h"
 #include "project/ProjectMaker.h"
@@ -70,6 +71,7 @@ int main(int argc, char** argv) {
             return EXIT_NO_PROJECT;
         }
     }
+    if (options.dance) return danceAnimation(scenePaths, DanceSpan{options.fromSeconds, options.toSeconds});
     if (!options.exportPath.empty()) return exportVideo(options.exportPath, scenePaths);
     if (options.edit)
         return runProgram(options.commandLine.c_str(), makeEditorState, createEditorDevice);

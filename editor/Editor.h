@@ -14,9 +14,12 @@
 // and locked actors), EditorTimeline.cpp (playback, the timeline's view, the beats),
 // EditorTakes.cpp (takes in time, the count-in, the calibration of the performer's delay),
 // EditorRange.cpp (the range on the timeline, the track edits through it, the loop, punch-in and
-// the animation's end), EditorPanel.cpp (the widgets), EditorDrawing.cpp (everything drawn).
+// the animation's end), EditorDance.cpp (D and Shift+D), EditorPanel.cpp (the widgets),
+// EditorDrawing.cpp (everything drawn).
 #include <irrlicht.h>
 
+#include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <string>
@@ -25,6 +28,7 @@
 
 #include "editor/Beats.h"
 #include "editor/Calibration.h"
+#include "editor/Dance.h"
 #include "editor/EditHistory.h"
 #include "editor/EditorKeys.h"
 #include "editor/EditorLayout.h"
@@ -62,6 +66,11 @@ constexpr long BEAT_SHIFT_MS = 10;
 constexpr long BEAT_SHIFT_FINE_MS = 1;
 constexpr double BEAT_PERIOD_NUDGE_MS = 1.0;
 constexpr double BEAT_PERIOD_NUDGE_FINE_MS = 0.1;
+// Dances remembered (D, Shift+D), so that the next press on the same actors starts again from
+// their tracks before the first one.
+constexpr std::size_t DANCES_REMEMBERED = 16;
+// The status line names this many parts that dance alike, and counts more.
+constexpr std::size_t DANCE_STATUS_NAMES = 2;
 
 // The count-in before a take: this many beats of the beat grid, this many clicks a beat; the
 // beat's length (ms) while the grid is not there.
@@ -164,6 +173,16 @@ public:
     bool loopingRange() const { return looping; }
     // True from "Rec" with a range set until its take stops (its pre-roll included).
     bool punchingIn() const { return punch != nullptr; }
+    // D (own false): the selected actor and everything hanging from it dance on the beats over
+    // the frames [from, to) (Dance.h); Shift+D (own true): the selected actor's own beat motion
+    // becomes the next of the five. One undo step each; a press right after another dance of
+    // the same actors (nothing edited between) starts again from their tracks before the first
+    // one, so Shift+D goes through the motions instead of piling them up. The status line says
+    // what it did, or why not. True when the tracks changed.
+    bool danceSelection(bool own, int from, int to);
+    // The frames D dances over: the range, or without one the whole song (and the animation,
+    // when it is longer).
+    std::pair<int, int> danceSpan() const;
     // Takes follow the mouse events (as they arrive) instead of the window's pointer sampled
     // in time: for made-up events, as tests send them.
     void takePointerFromEvents() { pointerFromEvents = true; }
@@ -258,6 +277,21 @@ private:
     void endCalibration(bool done);
     // The beat's length (ms) of the beat grid, or fallback.
     double beatLengthMs(double fallback) const;
+
+    // --- Dances (EditorDance.cpp)
+    // A dance made by D or Shift+D: its plan (actors by load order), its frames, the tracks of
+    // its family before the first press of a run (shared by the run's dances) and a digest of
+    // them after it, and the rig it was made with.
+    struct DanceMemory {
+        DancePlan plan;
+        int from = 0, to = 0;
+        std::vector<std::size_t> family;
+        std::shared_ptr<const std::vector<ActorEditData>> before;
+        std::uint64_t after = 0;
+        std::string rig;
+    };
+    // A digest of the tracks of the actors (load order) given by index.
+    std::uint64_t tracksDigest(const std::vector<std::size_t>& family) const;
 
     // --- Playback, the timeline's view and the beats (EditorTimeline.cpp)
     // "Play" when stopped, "Stop" when playing or recording.
@@ -411,6 +445,7 @@ private:
         bool recorded = false;  // its take has begun
     };
     std::unique_ptr<PunchIn> punch;
+    std::deque<DanceMemory> dances;  // the newest last, at most DANCES_REMEMBERED
     std::size_t savedPosition = 0;  // the history's position that the files hold
     bool savedKnown = true;         // savedPosition is known (false after a recovery)
 

@@ -114,6 +114,12 @@ bool Editor::runCommand(EditorCommand command, const SEvent::SKeyInput& key) {
         case EditorCommand::FitStage:
             fitStage();
             return true;
+        case EditorCommand::Dance:
+        case EditorCommand::DanceOwn: {
+            const std::pair<int, int> span = danceSpan();
+            danceSelection(command == EditorCommand::DanceOwn, span.first, span.second);
+            return true;
+        }
     }
     return false;
 }

@@ -40,9 +40,12 @@ const EditorKey EDITOR_KEYS[] = {
     {KEY_KEY_C, Held::Yes, Held::No, EditorCommand::Copy, "Ctrl+C", "copy", 10},
     {KEY_KEY_V, Held::Yes, Held::No, EditorCommand::Paste, "Ctrl+V", "paste at the playhead", 10},
     {KEY_KEY_R, Held::Yes, Held::No, EditorCommand::Repeat, "Ctrl+R", "repeat after the range (again: on)", 10},
+    {KEY_KEY_D, Held::No, Held::No, EditorCommand::Dance, "D", "dance on the beats (with what hangs from it)", 11},
+    {KEY_KEY_D, Held::No, Held::Yes, EditorCommand::DanceOwn, "Shift+D",
+     "its own beat motion: bounce, sway, nod, swing, pulse", 11},
     {KEY_ESCAPE, Held::Either, Held::Either, EditorCommand::Quit, "Escape",
-     "quit, as closing the window does (unsaved edits: twice in 3 s)", 11},
-    {KEY_F1, Held::No, Held::Either, EditorCommand::Help, "F1", "show or hide this list", 11},
+     "quit, as closing the window does (unsaved edits: twice in 3 s)", 12},
+    {KEY_F1, Held::No, Held::Either, EditorCommand::Help, "F1", "show or hide this list", 12},
 };
 const std::size_t EDITOR_KEY_COUNT = sizeof EDITOR_KEYS / sizeof EDITOR_KEYS[0];
 

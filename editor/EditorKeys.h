@@ -48,6 +48,8 @@ enum class EditorCommand {
     HideShow,      // the selection hidden or shown in the editor
     LockUnlock,    // the selection locked (never picked on the stage) or unlocked
     FitStage,      // the stage fitted to the window again (no zoom, no pan)
+    Dance,         // the selection and what hangs from it dance on the beats
+    DanceOwn,      // the selection's own beat motion: the next of the five
     Quit,          // as closing the window (the quit guard)
     Help,          // the key list
 };

@@ -17,6 +17,7 @@ void WaveformPeaks::start(const std::string& path, int framesPerSecond) {
     stop();
     cancel = false;
     done = false;
+    over = false;
     thread = std::thread(&WaveformPeaks::decode, this, path, framesPerSecond);
 }
 
@@ -26,6 +27,11 @@ void WaveformPeaks::stop() {
 }
 
 void WaveformPeaks::decode(std::string path, int framesPerSecond) {
+    read(path, framesPerSecond);
+    over = true;
+}
+
+void WaveformPeaks::read(const std::string& path, int framesPerSecond) {
     OggVorbis_File file;
     if (framesPerSecond <= 0 || ov_fopen(path.c_str(), &file) != 0) return;
     const vorbis_info* info = ov_info(&file, -1);

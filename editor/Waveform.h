@@ -20,17 +20,22 @@ public:
     void start(const std::string& path, int framesPerSecond);
     // True once the peaks are there (false while decoding or when the file cannot be read).
     bool ready() const { return done.load(); }
+    // True once decoding is over, whether the peaks are there or the file could not be read.
+    bool finished() const { return over.load(); }
     // The peaks, one per frame; only after ready().
     const std::vector<float>& peaks() const { return values; }
     // Waits for the decoding thread.
     void stop();
 
 private:
-    // The thread: decodes the file into values.
+    // The thread: decodes the file into values, then says it is over.
     void decode(std::string path, int framesPerSecond);
+    // Decodes the file into values (done once they are there).
+    void read(const std::string& path, int framesPerSecond);
 
     std::vector<float> values;
     std::atomic<bool> done{false};
+    std::atomic<bool> over{false};
     std::atomic<bool> cancel{false};
     std::thread thread;
 };

@@ -276,6 +276,15 @@ RigEditReport moveRigFamily(const std::vector<Actor*>& family, const vector2df& 
 
 RigEditReport editRigFamily(const std::vector<Actor*>& actors, const Rig& rig, std::size_t index, int frame,
                             int minLength, const RigMotionAt& motionAt) {
+    // The moved actor's motion; what hangs from it is carried along.
+    return editRigParts(actors, rig, index, frame, minLength,
+                        [&](std::size_t actor, std::size_t k, const ActorPose& before) {
+                            return actor == index ? motionAt(k, before) : RigMotion();
+                        });
+}
+
+RigEditReport editRigParts(const std::vector<Actor*>& actors, const Rig& rig, std::size_t index, int frame,
+                           int minLength, const RigPartMotionAt& partMotionAt) {
     if (index >= actors.size()) return RigEditReport();
     const RigFamilyOrder order = rigFamilyInOrder(actors, rig, index);
     const std::vector<int>& parentIn = order.parentIn;
@@ -289,34 +298,33 @@ RigEditReport editRigFamily(const std::vector<Actor*>& actors, const Rig& rig, s
         family, frame, minLength,
         [&](std::size_t k, float share, const std::vector<std::vector<ActorPose>>& before,
             std::vector<ActorPose>& want) {
-            const RigMotion motion = motionAt(k, before[0][k]);
-            const float angle = motion.angle * share;
-            const vector2df offset = motion.offset * share;
-            const vector2df pivot = picturePointAt(*family[0], before[0][k], pivots[0]);
-            if (motion.scale.X == 0.f && motion.scale.Y == 0.f) {
-                // A rigid motion: every part turns about the same point and moves alike.
-                for (std::size_t i = 0; i < family.size(); ++i)
-                    want[i] = moved(before[i][k], pivot, angle, offset);
-                return;
-            }
-            ActorPose root = before[0][k];
-            root.rotation += angle;
-            root.scale += motion.scale * share;
-            want[0] = placedBy(*family[0], root, pivots[0], pivot + offset);
-            for (std::size_t i = 1; i < family.size(); ++i) {
+            for (std::size_t i = 0; i < family.size(); ++i) {
                 const ActorPose& was = before[i][k];
-                const int p = parentIn[i];
-                if (p < 0 || flat(before[std::size_t(p)][k])) {
-                    want[i] = moved(was, pivot, angle, offset);
-                    continue;
-                }
-                // The joint: the point of the parent's picture under this part's pivot, where
-                // the parent's new pose puts it.
-                const Actor& parent = *family[std::size_t(p)];
+                const RigMotion motion = partMotionAt(order.members[i], k, was);
+                ActorPose pose = was;
+                pose.rotation += motion.angle * share;
+                pose.scale += motion.scale * share;
+                // Where the parent carries the part's pivot, and how far it turns it.
                 const vector2df joint = picturePointAt(*family[i], was, pivots[i]);
-                const vector2df spot = pictureSpotAt(parent, before[std::size_t(p)][k], joint);
-                const vector2df moveTo = picturePointAt(parent, want[std::size_t(p)], spot);
-                want[i] = moved(was, joint, angle, moveTo - joint);
+                vector2df pivotAt = joint;
+                const int p = i == 0 ? -1 : parentIn[i];
+                if (p >= 0) {
+                    const std::size_t q = std::size_t(p);
+                    const Actor& parent = *family[q];
+                    const float carried = want[q].rotation - before[q][k].rotation;
+                    pose.rotation += carried;
+                    if (flat(before[q][k])) {
+                        // No point of a flat picture can be found again: turned with the parent
+                        // about its pivot.
+                        const vector2df from = picturePointAt(parent, before[q][k], pivots[q]);
+                        vector2df arm = joint - from;
+                        arm.rotateBy(double(carried) * irr::core::RADTODEG64);
+                        pivotAt = picturePointAt(parent, want[q], pivots[q]) + arm;
+                    } else {
+                        pivotAt = picturePointAt(parent, want[q], pictureSpotAt(parent, before[q][k], joint));
+                    }
+                }
+                want[i] = placedBy(*family[i], pose, pivots[i], pivotAt + motion.offset * share);
             }
         });
 }

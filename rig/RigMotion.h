@@ -106,3 +106,15 @@ using RigMotionAt = std::function<RigMotion(std::size_t frame, const ActorPose& 
 // its pivot and moves, the others turn with it and stay on their joints.
 RigEditReport editRigFamily(const std::vector<Actor*>& actors, const Rig& rig, std::size_t index, int frame,
                             int minLength, const RigMotionAt& motionAt);
+
+// The motion of one part of a family at a frame, its own (actor: its index in actors), given
+// what playback shows of it there before the edit.
+using RigPartMotionAt =
+    std::function<RigMotion(std::size_t actor, std::size_t frame, const ActorPose& shownBefore)>;
+// Applies to actors[index] and every actor hanging from it, from frame on, each part's own motion
+// (partMotionAt): a part turns and scales about its pivot and moves, on top of where its parent
+// carries it (its pivot stays on its point of the parent's picture, and it turns as far as the
+// parent turned); so what hangs from a moving part follows it, and parts move each their own way
+// at once. Stores the poses playback eases onto, as moveRigFamily does.
+RigEditReport editRigParts(const std::vector<Actor*>& actors, const Rig& rig, std::size_t index, int frame,
+                           int minLength, const RigPartMotionAt& partMotionAt);

@@ -15,8 +15,32 @@ constexpr unsigned char PNG_SIGNATURE[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1
 constexpr unsigned char JPEG_SIGNATURE[3] = {0xFF, 0xD8, 0xFF};
 // The marker a whole JPEG file ends with.
 constexpr unsigned char JPEG_END[2] = {0xFF, 0xD9};
+// The extensions of actor pictures, in the order they are loaded.
+constexpr const char* const ACTOR_PICTURE_EXTENSIONS[] = {".jpg", ".png"};
+
+// True when name ends in ext (from its last '.'), comparing A-Z without regard to case.
+bool hasExtension(const std::string& name, const char* ext) {
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos) return *ext == '\0';
+    const std::string tail = name.substr(dot);
+    if (tail.size() != std::strlen(ext)) return false;
+    for (std::size_t i = 0; i < tail.size(); ++i) {
+        char a = tail[i];
+        if (a >= 'A' && a <= 'Z') a = char(a - 'A' + 'a');
+        if (a != ext[i]) return false;
+    }
+    return true;
+}
 
 }  // namespace
+
+std::vector<std::string> actorPictureOrder(const std::vector<std::string>& fileNames) {
+    std::vector<std::string> out;
+    for (const char* ext : ACTOR_PICTURE_EXTENSIONS)
+        for (const std::string& name : fileNames)
+            if (hasExtension(name, ext)) out.push_back(name);
+    return out;
+}
 
 std::string pictureSignatureProblem(const unsigned char* bytes, std::size_t size) {
     if (size == 0) return "the file is empty";
@@ -60,8 +84,7 @@ PictureMask pictureMaskOf(irr::video::IImage& picture) {
     return mask;
 }
 
-std::unique_ptr<Image> loadActorPicture(Renderer2D& renderer, const std::string& path, irr::u32 flags,
-                                        std::string& problem, PictureMask* mask) {
+irr::video::IImage* readActorPicture(const std::string& path, const PictureReader& read, std::string& problem) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         problem = std::string("cannot be opened (") + std::strerror(errno ? errno : EIO) + ")";
@@ -86,7 +109,7 @@ std::unique_ptr<Image> loadActorPicture(Renderer2D& renderer, const std::string&
     }
     in.close();
 
-    irr::video::IImage* picture = renderer.readPicture(path.c_str());
+    irr::video::IImage* picture = read(path.c_str());
     if (!picture) {
         problem = "the picture is damaged or cut short";
         return nullptr;
@@ -97,6 +120,14 @@ std::unique_ptr<Image> loadActorPicture(Renderer2D& renderer, const std::string&
         picture->drop();
         return nullptr;
     }
+    return picture;
+}
+
+std::unique_ptr<Image> loadActorPicture(Renderer2D& renderer, const std::string& path, irr::u32 flags,
+                                        std::string& problem, PictureMask* mask) {
+    irr::video::IImage* picture =
+        readActorPicture(path, [&renderer](const char* file) { return renderer.readPicture(file); }, problem);
+    if (!picture) return nullptr;
     // The drawn pixels are taken from the decoded picture before the texture is made of it
     // (which may pad or change the picture).
     if (mask) *mask = pictureMaskOf(*picture);

@@ -3,8 +3,10 @@
 // picture limit. A picture that cannot be shown is refused with the reason in words.
 #include <irrlicht.h>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class Image;
 class PictureMask;
@@ -21,9 +23,19 @@ std::string pictureSignatureProblem(const unsigned char* bytes, std::size_t size
 // bytes or line breaks (a file cut short lacks it, and is never handed to the decoder, which
 // would read past what is there).
 bool jpegTailComplete(const unsigned char* tail, std::size_t size);
+// The actor pictures among the file names of an actor folder, in the order the player loads
+// them: every ".jpg" picture first, then every ".png" one (extensions in any case), each group in
+// the order given (the engine's file list).
+std::vector<std::string> actorPictureOrder(const std::vector<std::string>& fileNames);
+
+// A decoder of picture files (the video driver's): the picture, or null when it cannot be read.
+using PictureReader = std::function<irr::video::IImage*(const char* path)>;
+// Reads the picture at path with read; null with the reason in problem when the file is
+// missing, empty, not a PNG or JPEG, damaged or cut short, or larger than the picture limit.
+// The caller drops the picture.
+irr::video::IImage* readActorPicture(const std::string& path, const PictureReader& read, std::string& problem);
 // Loads the picture at path as an Image with the renderer's flags; null with the reason in
-// problem when the file is missing, empty, not a PNG or JPEG, damaged or cut short, or larger
-// than the picture limit. With mask given, it gets the picture's drawn pixels (PictureMask)
+// problem when readActorPicture refuses it. With mask given, it gets the picture's drawn pixels (PictureMask)
 // from the decoded picture, before the texture is made of it.
 std::unique_ptr<Image> loadActorPicture(Renderer2D& renderer, const std::string& path, irr::u32 flags,
                                         std::string& problem, PictureMask* mask = nullptr);

@@ -37,19 +37,6 @@ constexpr u32 RENDERER_DEFAULT_FLAGS = 0xFFFFFFFFu;
 // The check mark sinks a quarter pixel while its box is pressed.
 constexpr float CHECK_PRESSED_OFFSET_Y = 0.25f;
 
-// True when name ends in ext (from its last '.'), comparing A-Z without regard to case.
-bool hasExtension(const char* name, const char* ext) {
-    const char* dot = std::strrchr(name, '.');
-    if (!dot) return *ext == '\0';
-    for (; *dot && *ext; ++dot, ++ext) {
-        char a = *dot, b = *ext;
-        if (a >= 'A' && a <= 'Z') a = char(a - 'A' + 'a');
-        if (b >= 'A' && b <= 'Z') b = char(b - 'A' + 'a');
-        if (a != b) return false;
-    }
-    return *dot == '\0' && *ext == '\0';
-}
-
 // Drops the actors drawn with these pictures (from the actor order and from their owner), and
 // the pictures.
 void dropActorsOf(const std::vector<Image*>& failed, std::vector<std::unique_ptr<Image>>& images,
@@ -147,26 +134,23 @@ void MainState::scanActors() {
     // All JPEG pictures first, then all PNG pictures, each group in the list's order. Two
     // pictures with one name (a.jpg, a.png, a.JPG) would share one data file: the first one
     // loaded keeps it, a later one is skipped and the user told.
+    std::vector<std::string> files;
+    for (u32 i = 0; i < list->getFileCount(); ++i) files.push_back(list->getFileName(i).c_str());
     std::map<std::string, std::string> pictureOfName;
-    for (const char* ext : {".jpg", ".png"}) {
-        for (u32 i = 0; i < list->getFileCount(); ++i) {
-            const io::path& file = list->getFileName(i);
-            if (!hasExtension(file.c_str(), ext)) continue;
-            const std::string name = actorNameFromFileName(file.c_str());
-            const auto first = pictureOfName.find(name);
-            if (first != pictureOfName.end()) {
-                loadProblems.push_back(paths.actorFolder + file.c_str() + " is not loaded: " + paths.actorFolder +
-                                       first->second + " already uses its data file");
-                showError("Error", "%s is not loaded: %s already uses its data file %s.",
-                          (paths.actorFolder + file.c_str()).c_str(),
-                          (paths.actorFolder + first->second).c_str(),
-                          (paths.actorFolder + name + kActorDataSuffix).c_str());
-                continue;
-            }
-            const size_t before = actors.size();
-            createActor(file.c_str());
-            if (actors.size() > before) pictureOfName[name] = file.c_str();
+    for (const std::string& file : actorPictureOrder(files)) {
+        const std::string name = actorNameFromFileName(file);
+        const auto first = pictureOfName.find(name);
+        if (first != pictureOfName.end()) {
+            loadProblems.push_back(paths.actorFolder + file + " is not loaded: " + paths.actorFolder + first->second +
+                                   " already uses its data file");
+            showError("Error", "%s is not loaded: %s already uses its data file %s.",
+                      (paths.actorFolder + file).c_str(), (paths.actorFolder + first->second).c_str(),
+                      (paths.actorFolder + name + kActorDataSuffix).c_str());
+            continue;
         }
+        const size_t before = actors.size();
+        createActor(file.c_str());
+        if (actors.size() > before) pictureOfName[name] = file;
     }
     list->drop();
 }

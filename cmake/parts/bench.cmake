@@ -23,3 +23,8 @@ pkg_check_modules(BENCH_XTST REQUIRED IMPORTED_TARGET x11 xtst)
 add_executable(bench_takes ${CMAKE_SOURCE_DIR}/bench/takes_bench.cpp)
 target_link_libraries(bench_takes PRIVATE tumelora_core PkgConfig::BENCH_XTST PkgConfig::PULSE_SIMPLE)
 target_compile_options(bench_takes PRIVATE ${TUMELORA_WARNINGS})
+# bench_dance dances the bundled scene as --dance does and measures it: beats against the
+# root's lowest points, the motion's size against the song's loudness, the joints.
+add_executable(bench_dance ${CMAKE_SOURCE_DIR}/bench/dance_bench.cpp)
+target_link_libraries(bench_dance PRIVATE tumelora_core)
+target_compile_options(bench_dance PRIVATE ${TUMELORA_WARNINGS})

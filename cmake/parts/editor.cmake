@@ -13,3 +13,10 @@ add_test(NAME e2e_editor_mode
           $<TARGET_FILE:make_tone> $<TARGET_FILE:e2e_tool> ${CMAKE_SOURCE_DIR})
 # It starts an X server of its own (the 1366 x 768 screen it needs).
 set_tests_properties(e2e_editor_mode PROPERTIES TIMEOUT 1800 SKIP_RETURN_CODE 77)
+
+# --dance end to end: a small rigged project danced without a display, its previous tracks kept
+# and its joints checked through the player's easing.
+add_test(NAME e2e_dance
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/dance.sh $<TARGET_FILE:tumelora> $<TARGET_FILE:make_tone>
+    ${CMAKE_SOURCE_DIR} $<TARGET_FILE:rig_take_check>)
+set_tests_properties(e2e_dance PROPERTIES TIMEOUT 300)

@@ -41,6 +41,10 @@ TEST(ProgramOptionsTest, ModesAreReadWhereverTheyStand) {
     EXPECT_TRUE(parse({"w", "--help"}).help);
     EXPECT_TRUE(parse({"-h"}).help);
     EXPECT_TRUE(parse({"--fast", "--help"}).help);  // the help wins over a wrong word
+    const ProgramOptions danced = parse({"--dance", "--to", "30", "--project", "p", "--from", "12.5"});
+    EXPECT_TRUE(danced.dance && danced.error.empty()) << danced.error;
+    EXPECT_DOUBLE_EQ(danced.fromSeconds, 12.5);
+    EXPECT_DOUBLE_EQ(danced.toSeconds, 30.0);
 }
 
 TEST(ProgramOptionsTest, WrongCommandLinesSayWhy) {
@@ -56,6 +60,10 @@ TEST(ProgramOptionsTest, WrongCommandLinesSayWhy) {
     EXPECT_FALSE(parse({"--project", "p", "stray", "--edit"}).error.empty());
     EXPECT_EQ(parse({"--project", "a", "--project", "b"}).error, "--project is given twice");
     EXPECT_FALSE(parse({"--edit", "--edit"}).error.empty());
+    EXPECT_EQ(parse({"--to", "3"}).error, "--from and --to belong to --dance");
+    EXPECT_EQ(parse({"--dance", "--from", "5", "--to", "5"}).error, "--from must come before --to");
+    for (const char* time : {"-1", "1e3", "nan", "2s", ""})
+        EXPECT_FALSE(parse({"--dance", "--from", time}).error.empty()) << time;
 }
 
 TEST(ProgramOptionsTest, ProjectsTakeTheirFoldersSongAndPictures) {
@@ -90,6 +98,7 @@ TEST(ProgramOptionsTest, TheAudioDelayIsANumberOfMillisecondsInRange) {
     for (const char* wrong : {"abc", "180ms", "1e3", "0x10", "inf", "nan", ".5", "5000", "-1001"})
         EXPECT_NE(parse({"--audio-delay", wrong}).error.find("--audio-delay: "), std::string::npos) << wrong;
     EXPECT_FALSE(parse({"--audio-delay", "10", "--export", "a.mp4"}).error.empty());
+    EXPECT_FALSE(parse({"--audio-delay", "10", "--dance"}).error.empty());
 }
 
 TEST(UserSettingsTest, TheFileIsReadStrictlyAndGarbageIsKeptAsideBeforeItIsReplaced) {

@@ -1,5 +1,6 @@
 // The song's beats: the tracker's grid on the bundled song against its beat list, the beats
-// file read instead of tracking when it is there, and damaged beats files refused.
+// file read instead of tracking when it is there, and damaged beats files refused; and the
+// dance made on a beat grid, replayed through the player's easing.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,8 +10,11 @@
 #include <sstream>
 
 #include "editor/Beats.h"
+#include "editor/Dance.h"
+#include "platform/Timebase.h"
 
 namespace fs = std::filesystem;
+using irr::core::vector2df;
 
 namespace {
 
@@ -89,6 +93,77 @@ TEST(BeatsTest, FilesAreReadStrictlyAndTheGridMovesByHand) {
     EXPECT_EQ(shiftBeats({5, 500, 1000}, -10), (std::vector<long>{490, 990}));
     EXPECT_EQ(retimeBeats({0, 500, 1000, 1500}, -100), (std::vector<long>{0, 400, 800, 1200, 1600}));
     EXPECT_DOUBLE_EQ(beatPeriodMs({0, 500, 1000, 1499}), 500.0);
+}
+
+// A body with two arms (a mirror pair) hanging at its shoulders, danced by D's rule on a grid of
+// a beat every 500 ms whose song is quiet (peaks 0.1) for four seconds, then loud (0.8): played
+// back through the player's easing, the body is lowest on every beat that moves, the arms swing
+// outward in turn, the joints hold, and the loud beats move about four times as far.
+TEST(BeatsTest, ADanceIsLowestOnTheBeatsAlternatesMirrorPartsAndFollowsTheLoudness) {
+    constexpr int kFrames = 8 * FRAMES_PER_SECOND;
+    Actor body("03-body", nullptr, false), left("10-arm-Left", nullptr, false), right("11-arm-right", nullptr, false);
+    body.size = vector2df(100.f, 200.f) / kSceneUnitPixels;
+    left.size = right.size = vector2df(30.f, 100.f) / kSceneUnitPixels;
+    // The body stands still; each arm hangs from its shoulder, 10 px in from the body's top corner.
+    body.poses = {ActorPose{{8.f, 4.f}, 0.f, {1.f, 1.f}}};
+    left.poses = {ActorPose{{8.f - 40.f / kSceneUnitPixels, 4.f - 40.f / kSceneUnitPixels}, 0.f, {1.f, 1.f}}};
+    right.poses = {ActorPose{{8.f + 40.f / kSceneUnitPixels, 4.f - 40.f / kSceneUnitPixels}, 0.f, {1.f, 1.f}}};
+    const std::vector<Actor*> actors = {&body, &left, &right};
+    Rig rig;
+    rig.joints["03-body"] = RigJoint{"", 50.f, 200.f};
+    rig.joints["10-arm-Left"] = RigJoint{"03-body", 15.f, 10.f};
+    rig.joints["11-arm-right"] = RigJoint{"03-body", 15.f, 10.f};
+    EXPECT_EQ(mirrorPartner(actors, {0, 1, 2}, 1), 2);
+
+    std::vector<long> beats;
+    for (long t = 0; t <= 8000; t += 500) beats.push_back(t);
+    std::vector<float> peaks(kFrames, 0.1f);
+    std::fill(peaks.begin() + kFrames / 2, peaks.end(), 0.8f);
+    DanceMusic music{BeatGrid(beats), {}};
+    music.loudness = beatLoudness(music.grid, peaks);
+    const DancePlan plan = planDance(actors, rig, 0, 0);
+    EXPECT_EQ(describeDance(actors, plan), "03-body bounces and sways; 10-arm-Left, 11-arm-right swing");
+    dance(actors, rig, plan, music, 0, kFrames);
+
+    // What playback shows, frame by frame.
+    std::vector<std::vector<ActorPose>> shown;
+    for (const Actor* a : actors) shown.push_back(shownTrack(*a, kFrames));
+    const auto pivotY = [&](int f) { return picturePointAt(body, shown[0][std::size_t(f)], {50.f, 200.f}).Y; };
+    const float rest = picturePointAt(body, body.poses.front(), {50.f, 200.f}).Y;
+    std::vector<float> depth;  // how far each beat took the body down, pixels
+    for (std::size_t i = 1; i + 1 < beats.size(); ++i) {
+        const int beatFrame = int(std::lround(double(beats[i]) / FRAME_MS));
+        int lowest = beatFrame;
+        for (int f = beatFrame - 14; f <= beatFrame + 14; ++f)
+            if (pivotY(f) > pivotY(lowest)) lowest = f;
+        depth.push_back((pivotY(lowest) - rest) * kSceneUnitPixels);
+        if (depth.back() >= 0.5f) {
+            EXPECT_LE(std::abs(lowest - beatFrame), 1) << "beat at " << beats[i] << " ms";
+        }
+    }
+    // Quiet beats (2 to 6: -18 dB) move a quarter as far as the loud ones (9 to 14).
+    const float height = 200.f;  // the body from its top to its feet, the arms within it
+    EXPECT_NEAR(depth[12], DANCE_BOUNCE_SHARE * height, 0.5f);
+    for (int i : {1, 2, 3, 4, 5}) EXPECT_NEAR(depth[std::size_t(i)] / depth[12], 0.25f, 0.03f) << "beat " << i + 1;
+    for (int i : {8, 9, 10, 11, 12, 13}) EXPECT_NEAR(depth[std::size_t(i)], depth[12], 0.05f) << "beat " << i + 1;
+
+    // The arms swing outward in turn: the left one (clockwise) furthest on a bar's third beat,
+    // the right one (counter-clockwise) on its first.
+    const auto turn = [&](std::size_t arm, long ms) { return shown[arm][std::size_t(std::lround(ms / FRAME_MS))].rotation; };
+    EXPECT_NEAR(turn(1, 5000), DANCE_SWING_RADIANS, 0.01f);
+    EXPECT_NEAR(turn(2, 5000), 0.f, 0.01f);
+    EXPECT_NEAR(turn(1, 6000), 0.f, 0.01f);
+    EXPECT_NEAR(turn(2, 6000), -DANCE_SWING_RADIANS, 0.01f);
+    // ... and stay on their shoulders in every frame.
+    for (std::size_t arm : {1, 2}) {
+        const vector2df spot = pictureSpotAt(body, body.poses.front(),
+                                             picturePointAt(*actors[arm], actors[arm]->poses.front(), {15.f, 10.f}));
+        float widest = 0.f;
+        for (int f = 0; f < kFrames; ++f)
+            widest = std::max(widest, picturePointAt(*actors[arm], shown[arm][std::size_t(f)], {15.f, 10.f})
+                                          .getDistanceFrom(picturePointAt(body, shown[0][std::size_t(f)], spot)));
+        EXPECT_LE(widest * kSceneUnitPixels, 1.f) << actors[arm]->name;
+    }
 }
 
 }  // namespace

@@ -2,12 +2,14 @@
 // window sizes, the scaled stage with clicks and drags mapped back, undo and redo of drags,
 // slider edits and whole takes, keys, the music while scrubbing, the drawn window read back,
 // the quit guard, "Save" and its report, the recovery file, picking by drawn pixels, the
-// drawing order kept on disk through a failure and a crash, and sliders on a rigged part.
+// drawing order kept on disk through a failure and a crash, sliders on a rigged part, and D's
+// dance with its undo.
 #include <GL/gl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <thread>
@@ -1022,6 +1024,60 @@ TEST_F(EditorTest, ASliderOnARiggedParentKeepsItsChildOnItsJointInPlayback) {
                                       kSceneUnitPixels);
     }
     EXPECT_LE(widest, 1.f) << "after Reset>> on the arm";
+}
+
+TEST_F(EditorTest, DDancesTheSelectedCharacterOnTheBeatsShiftDChangesItsOwnMotionAndOneCtrlZTakesEachBack) {
+    std::ofstream(beatsPathOf(MUSIC_FILE)) << formatBeats({0, 500, 1000, 1500, 2000, 2500, 3000});
+    writeMusic(3.0);
+    addActor("1-body", rampTrack(180, 6.f, 0.f, 4.f), 100, 200);
+    addActor("2-arm-left", rampTrack(180, 5.5f, 0.f, 3.5f), 40, 120);
+    addActor("3-arm-right", rampTrack(180, 6.5f, 0.f, 3.5f), 40, 120);
+    {
+        std::ofstream rig("data/actors/rig.txt");
+        rig << "1-body\t-\t50\t200\n" << "2-arm-left\t1-body\t20\t10\n" << "3-arm-right\t1-body\t20\t10\n";
+    }
+    enableEditing(state);
+    ASSERT_TRUE(initState());
+    state.enter();
+    editor().waitForBeats();
+    clickRect(layout().layerName(2));  // the body, under both arms
+    Actor* body = play.actors()[0];
+    ASSERT_EQ(play.selectedActor(), body);
+    std::vector<std::vector<uint8_t>> still;
+    for (const Actor* a : play.actors()) still.push_back(bits(a));
+    const auto tracksAre = [&](const std::vector<std::vector<uint8_t>>& wanted) {
+        for (std::size_t i = 0; i < wanted.size(); ++i)
+            if (bits(play.actors()[i]) != wanted[i]) return false;
+        return true;
+    };
+    const auto says = [&](const std::string& start) { return editor().statusLine().newest().rfind(start, 0) == 0; };
+
+    // D, once the song's loudness is known (until then it only says so).
+    ASSERT_TRUE(stepUntil([&] {
+        key(KEY_KEY_D);
+        return says("Dance on the beats");
+    })) << editor().statusLine().newest();
+    EXPECT_TRUE(says("Dance on the beats: 1-body bounces and sways; 2-arm-left, 3-arm-right swing"))
+        << editor().statusLine().newest();
+    for (std::size_t i = 0; i < still.size(); ++i) EXPECT_NE(bits(play.actors()[i]), still[i]) << i;
+    // Played back: the body lowest on the beat at 1000 ms (frame 60), the arms turned.
+    EXPECT_GT(shownPoseAt(*body, 60).position.Y, shownPoseAt(*body, 45).position.Y + 0.05f);
+    EXPECT_GT(std::fabs(shownPoseAt(*play.actors()[1], 90).rotation), 0.1f);
+    std::vector<std::vector<uint8_t>> danced;
+    for (const Actor* a : play.actors()) danced.push_back(bits(a));
+
+    // One Ctrl+Z takes the whole dance back; redo brings it again.
+    undo();
+    EXPECT_TRUE(tracksAre(still));
+    redoY();
+    EXPECT_TRUE(tracksAre(danced));
+
+    // Shift+D: the body's own motion becomes the next one, from the tracks before the dance.
+    key(KEY_KEY_D, false, true);
+    EXPECT_TRUE(says("1-body sways on the beats")) << editor().statusLine().newest();
+    EXPECT_FALSE(tracksAre(danced));
+    undo();
+    EXPECT_TRUE(tracksAre(danced));
 }
 
 TEST_F(EditorTest, ProblemsStayOnTheStatusLineAndUnprotectedWorkRaisesTheAlarmUntilItIsWrittenAgain) {
