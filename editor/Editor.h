@@ -67,6 +67,9 @@ constexpr double COUNT_IN_DEFAULT_BEAT_MS = 500.0;
 // A count-in whose music is not heard within this long (ms) after it should have ended starts
 // the take anyway.
 constexpr double COUNT_IN_GRACE_MS = 2000.0;
+// The music's speed in a half-speed take (Shift+R): its frames run at half their rate, each on
+// its own music.
+constexpr double TAKE_HALF_SPEED = 0.5;
 // A second Space within this share of the click's period is a key held down, not a tap.
 constexpr double CALIBRATION_REPEAT_SHARE = 0.5;
 
@@ -223,7 +226,8 @@ private:
     void applyTakeMove(const TakeMove& move);
     // Keeps a mouse event's position for a take that follows the events.
     void keepPointerEvent(int x, int y, bool down);
-    // Stops playback, a take, a count-in or a calibration, and the music.
+    // Stops playback, a take, a count-in or a calibration, and the music; the music's speed
+    // is its own again.
     void stopAll();
     // "Rec" with the count-in: the music from a bar before the frame with clicks, the take
     // once the frame's music is heard.
@@ -244,8 +248,9 @@ private:
     // --- Playback, the timeline's view and the beats (EditorTimeline.cpp)
     // "Play" when stopped, "Stop" when playing or recording.
     void togglePlayback();
-    // "Rec" when stopped, "Stop" when recording.
-    void toggleRecording();
+    // "Rec" when stopped, with the music at speed (MUSIC_RECORDED_SPEED, or TAKE_HALF_SPEED),
+    // and with the count-in when it is on; "Stop" when recording.
+    void toggleRecording(double speed = MUSIC_RECORDED_SPEED);
     // Moves to a frame (the music follows).
     void seek(int frame);
     // Plays the music from the timeline thumb while it is dragged; stops it when let go.

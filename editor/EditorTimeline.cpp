@@ -18,13 +18,17 @@ void Editor::togglePlayback() {
     settleEdit();
 }
 
-void Editor::toggleRecording() {
+void Editor::toggleRecording(double speed) {
     beginEdit();
     if (play.recording() || countInRunning) {
         stopAll();
     } else if (!play.playing()) {
         if (calibration) endCalibration(false);
         takeMoved = takePressOffStage = takePressUnselected = false;
+        play.setMusicSpeed(speed);
+        if (speed != MUSIC_RECORDED_SPEED)
+            status.tell("Rec at half speed: the music slowed to half, its pitch kept, and 30 frames a second, "
+                        "each on its own music (R, Space or Stop ends it)");
         if (countInOn) {
             startCountIn();
         } else {
