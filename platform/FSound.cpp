@@ -497,5 +497,3 @@ bool tumeloraStreamSetSpeed(FSOUND_STREAM* stream, double speed) {
     return true;
 }
 
-double tumeloraStreamSpeed(FSOUND_STREAM* stream) { return stream == nullptr ? 1.0 : stream->speed; }
-

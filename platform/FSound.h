@@ -201,5 +201,3 @@ bool tumeloraStreamSetLeadIn(FSOUND_STREAM* stream, int64_t frames);
 // from the music frame it stands at, playing on if it plays; the lead-in left and the clicks
 // stay on their music. True unless the stream is null or the speed is out of range.
 bool tumeloraStreamSetSpeed(FSOUND_STREAM* stream, double speed);
-// The speed the stream plays its music at (1 for null).
-double tumeloraStreamSpeed(FSOUND_STREAM* stream);
