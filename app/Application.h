@@ -61,8 +61,6 @@ public:
     // speed): the tick clock does, going on from where it stands, and a time source is taken
     // to (the display lead, a real time, counts at the rate). Not positive: no change.
     void setClockRate(double rate);
-    // The clock's rate (ms a real ms).
-    double clockRate() const { return clockRate_; }
     // Sets both clocks to 0 and remembers the current tick.
     void resetClock();
 
