@@ -71,7 +71,20 @@ void Application::setState(GameState* state) {
 
 void Application::resetClock() {
     followedSource = false;
-    clock.reset(GetTickCount());
+    clock.reset(clockTickAt(GetTickCount()));
+}
+
+uint32_t Application::clockTickAt(uint32_t tick) const {
+    // At the rate 1 from the start this is the tick count itself.
+    return rateFromClockTick + uint32_t(std::llround(double(uint32_t(tick - rateFromTick)) * clockRate_));
+}
+
+void Application::setClockRate(double rate) {
+    if (!(rate > 0.0) || rate == clockRate_) return;
+    const uint32_t tick = GetTickCount();
+    rateFromClockTick = clockTickAt(tick);
+    rateFromTick = tick;
+    clockRate_ = rate;
 }
 
 void Application::setTimeSource(TimeSource source) { timeSource = std::move(source); }
@@ -82,15 +95,16 @@ void Application::smoothClock() {
         followedSource = true;
         // The source is smooth already (halving toward it would leave the clock one loop
         // iteration behind it); a source far outside the int range is not a time.
-        if (sourceMs > -1e9 && sourceMs < 1e9) clock.smoothedTimeMs = int32_t(std::floor(sourceMs + displayLeadMs));
+        if (sourceMs > -1e9 && sourceMs < 1e9)
+            clock.smoothedTimeMs = int32_t(std::floor(sourceMs + displayLeadMs * clockRate_));
         return;
     }
     if (followedSource) {
         // Back to the tick clock: it goes on from where the source left the clock.
         followedSource = false;
-        clock.startTick = GetTickCount() - uint32_t(clock.smoothedTimeMs);
+        clock.startTick = clockTickAt(GetTickCount()) - uint32_t(clock.smoothedTimeMs);
     }
-    clock.smoothToward(GetTickCount());
+    clock.smoothToward(clockTickAt(GetTickCount()));
 }
 
 bool Application::fixedUpdate() {

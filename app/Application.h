@@ -57,6 +57,10 @@ public:
     // One iteration's clock: the time source's time (plus the display lead) while it has
     // one; otherwise closes half of the lag behind the tick clock.
     void smoothClock();
+    // The clock runs at rate ms a real ms (1: real time; 0.5 while the music plays at half
+    // speed): the tick clock does, going on from where it stands, and a time source is taken
+    // to (the display lead, a real time, counts at the rate). Not positive: no change.
+    void setClockRate(double rate);
     // Sets both clocks to 0 and remembers the current tick.
     void resetClock();
 
@@ -68,6 +72,12 @@ private:
     TimeSource timeSource;
     // True when the last smoothing followed the time source.
     bool followedSource = false;
+    // The tick the clock reads (ms) at a tick count: run at the clock's rate since it was set.
+    uint32_t clockTickAt(uint32_t tick) const;
+    // The clock's rate, and the tick count and the clock's tick when it was set.
+    double clockRate_ = 1.0;
+    uint32_t rateFromTick = 0;
+    uint32_t rateFromClockTick = 0;
     // How far ahead of the clock's reading a drawn frame is on screen on average (ms): the
     // time from the reading to the end of drawing plus half the time a frame stays up.
     // Added to the time source's time, so the frame drawn is the one due while it is seen.

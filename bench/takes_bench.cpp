@@ -2,7 +2,8 @@
 // in its editing mode on the display ($DISPLAY); this program plays the hand through XTest and
 // then reads back what the program saved.
 //   take DATA_DIR ACTOR   selects ACTOR (DATA_DIR/actors/ACTOR.png and .data) with a click,
-//                         goes to frame 0 (Home), starts "Rec" (R), holds the left button on
+//                         goes to frame 0 (Home), starts "Rec" (R; Shift+R, the half-speed
+//                         take, with a --time-scale other than 1), holds the left button on
 //                         the stage and moves the pointer along a smooth sine with the time of
 //                         every move logged, releases it, stops the take (R), saves (Ctrl+S),
 //                         waits for the data file to be rewritten and quits (Escape); then
@@ -22,7 +23,8 @@
 // performer's delay, and no more).
 //
 // The comparison: frame f of the take is compared with the pointer's path (stage pixels,
-// interpolated between the logged moves) at the wall-clock time rec + d + f / (60 x scale),
+// interpolated between the logged moves) at the wall-clock time rec + d + f / (60 x scale)
+// (scale: the time scale, so a half-speed take's frame f at 2 f / 60 s of wall time),
 // where rec is when R was sent and d one constant latency fitted by least squares: the rms
 // distance as a share of the swing. A second fit leaves the frame rate free as well: the frames
 // per second of wall time, and the alignment at which the frames that step back where the hand
@@ -179,9 +181,11 @@ struct TakeLog {
     double a = 0, b = 0;
     int64_t onset = -1;
     std::vector<std::pair<int64_t, int64_t>> gaps;
+    // Music seconds a second of what was played (0.5: a half-speed take).
+    double timeScale = 1.0;
     // The moment (monotonic s) music time ms was heard; onset must be known.
     double heardAt(double ms) const {
-        double frame = double(onset) + ms * MONITOR_RATE / 1000.0;
+        double frame = double(onset) + ms / timeScale * MONITOR_RATE / 1000.0;
         for (const auto& [start, length] : gaps) {
             if (double(start) > frame) break;
             frame += double(length);
@@ -200,6 +204,7 @@ bool writeLog(const std::string& path, const TakeLog& log) {
     std::fprintf(f, "load-press %.2f %.2f %.2f\n", log.loadAtPress[0], log.loadAtPress[1], log.loadAtPress[2]);
     std::fprintf(f, "load-release %.2f %.2f %.2f\n", log.loadAtRelease[0], log.loadAtRelease[1],
                  log.loadAtRelease[2]);
+    std::fprintf(f, "time-scale %.6f\n", log.timeScale);
     std::fprintf(f, "rec %.6f\n", log.rec);
     std::fprintf(f, "press %.6f %d %d\n", log.press.t, log.press.x, log.press.y);
     for (const Move& m : log.moves) std::fprintf(f, "move %.6f %d %d\n", m.t, m.x, m.y);
@@ -226,6 +231,7 @@ bool readLog(const std::string& path, TakeLog& log) {
         else if (what == "load-release")
             s >> log.loadAtRelease[0] >> log.loadAtRelease[1] >> log.loadAtRelease[2];
         else if (what == "rec") rec = bool(s >> log.rec);
+        else if (what == "time-scale") s >> log.timeScale;
         else if (what == "press") press = bool(s >> log.press.t >> log.press.x >> log.press.y);
         else if (what == "release") release = bool(s >> log.release.t >> log.release.x >> log.release.y);
         else if (what == "stop") s >> log.stop;
@@ -432,7 +438,7 @@ bool compareWithHeardMusic(const TakeLog& log, const Track& track, double& shift
     const HandPath path(log);
     std::vector<double> heard(track.x.size());
     for (size_t f = 0; f < heard.size(); ++f) heard[f] = log.heardAt(double(f) * 1000.0 / FRAMES_PER_SECOND);
-    const int minFrames = int(0.5 * (log.release.t - log.press.t) * FRAMES_PER_SECOND);
+    const int minFrames = int(0.5 * (log.release.t - log.press.t) * FRAMES_PER_SECOND * log.timeScale);
     auto meanSquare = [&](double shift, int& count) {
         double sum = 0.0;
         count = 0;
@@ -687,13 +693,17 @@ public:
         XTestFakeButtonEvent(display, 1, down ? True : False, CurrentTime);
         XFlush(display);
     }
-    // Presses and releases a key, with Control held when asked; the window gets the focus first.
-    void key(KeySym sym, bool control = false) {
+    // Presses and releases a key, with Control or Shift held when asked; the window gets the
+    // focus first.
+    void key(KeySym sym, bool control = false, bool shift = false) {
         XSetInputFocus(display, window, RevertToParent, CurrentTime);
-        const KeyCode ctrl = XKeysymToKeycode(display, XK_Control_L), code = XKeysymToKeycode(display, sym);
+        const KeyCode code = XKeysymToKeycode(display, sym);
+        const KeyCode ctrl = XKeysymToKeycode(display, XK_Control_L), shiftKey = XKeysymToKeycode(display, XK_Shift_L);
         if (control) XTestFakeKeyEvent(display, ctrl, True, CurrentTime);
+        if (shift) XTestFakeKeyEvent(display, shiftKey, True, CurrentTime);
         XTestFakeKeyEvent(display, code, True, CurrentTime);
         XTestFakeKeyEvent(display, code, False, CurrentTime);
+        if (shift) XTestFakeKeyEvent(display, shiftKey, False, CurrentTime);
         if (control) XTestFakeKeyEvent(display, ctrl, False, CurrentTime);
         XFlush(display);
     }
@@ -879,7 +889,8 @@ int driveTake(const std::string& dataDir, const std::string& actor, const Option
     hand.key(XK_Home);
     MusicListener listener;
     listener.start();
-    hand.key(XK_r);
+    log.timeScale = o.timeScale;
+    hand.key(XK_r, false, o.timeScale != 1.0);  // Shift+R: the half-speed take
     log.rec = now();
     sleepUntil(log.rec + REST_AFTER_REC_S);
     getloadavg(log.loadAtPress, 3);
@@ -970,6 +981,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "bench_takes: cannot read the log %s\n", argv[2]);
             return 1;
         }
+        if (log.timeScale != 1.0) o.timeScale = log.timeScale;  // the take's own
         dataFile = argv[3];
     } else {
         return usage();

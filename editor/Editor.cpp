@@ -88,6 +88,7 @@ void Editor::leave() {
 }
 
 void Editor::shutdown() {
+    play.setMusicSpeed(MUSIC_RECORDED_SPEED);
     sampler.stop();
     wave.stop();
     beatLoader.cancel();

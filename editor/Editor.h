@@ -84,6 +84,9 @@ constexpr double COUNT_IN_GRACE_MS = 2000.0;
 // (and the performer's delay on top), so that out gets its own move before it stops.
 constexpr int PUNCH_IN_CLICKS_PER_BEAT = 1;
 constexpr int PUNCH_IN_SPARE_FRAMES = 2;
+// The music's speed in a half-speed take (Shift+R): its frames run at half their rate, each on
+// its own music.
+constexpr double TAKE_HALF_SPEED = 0.5;
 // A second Space within this share of the click's period is a key held down, not a tap.
 constexpr double CALIBRATION_REPEAT_SHARE = 0.5;
 
@@ -260,7 +263,8 @@ private:
     void applyTakeMove(const TakeMove& move);
     // Keeps a mouse event's position for a take that follows the events.
     void keepPointerEvent(int x, int y, bool down);
-    // Stops playback, a take, a count-in or a calibration, and the music.
+    // Stops playback, a take, a count-in or a calibration, and the music; the music's speed
+    // is its own again.
     void stopAll();
     // "Rec" with the count-in (named `name` on the status line): the music from a bar before the
     // frame with clicksPerBeat clicks a beat, the take once the frame's music is heard.
@@ -296,8 +300,9 @@ private:
     // --- Playback, the timeline's view and the beats (EditorTimeline.cpp)
     // "Play" when stopped, "Stop" when playing or recording.
     void togglePlayback();
-    // "Rec" when stopped, "Stop" when recording.
-    void toggleRecording();
+    // "Rec" when stopped, with the music at speed (MUSIC_RECORDED_SPEED, or TAKE_HALF_SPEED),
+    // and with the count-in when it is on; "Stop" when recording.
+    void toggleRecording(double speed = MUSIC_RECORDED_SPEED);
     // Moves to a frame (the music follows).
     void seek(int frame);
     // Plays the music from the timeline thumb while it is dragged; stops it when let go.

@@ -51,6 +51,7 @@ bool Editor::runCommand(EditorCommand command, const SEvent::SKeyInput& key) {
             return true;
         case EditorCommand::Calibrate: startCalibration(); return true;
         case EditorCommand::RecStop: toggleRecording(); return true;
+        case EditorCommand::RecHalfSpeed: toggleRecording(TAKE_HALF_SPEED); return true;
         case EditorCommand::Rewind: seek(0); return true;
         case EditorCommand::Help: showHelp = !showHelp; return true;
         case EditorCommand::OnionSkin: onion = !onion; return true;

@@ -15,6 +15,7 @@ enum class Held : unsigned char { No, Yes, Either };
 enum class EditorCommand {
     PlayStop,      // Play, or Stop while playing or recording
     RecStop,       // Rec (a punch-in with a range set), or Stop while recording
+    RecHalfSpeed,  // Rec with the music at half speed, or Stop while recording
     Rewind,        // frame 0
     CountIn,       // a bar of clicks before each take, or none
     Calibrate,     // the performer's delay, from taps on a steady click

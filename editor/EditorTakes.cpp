@@ -42,7 +42,7 @@ int64_t frameOfMusicMs(double ms) { return int64_t(std::llround(ms * SOUND_MIX_R
 // --- Takes -----------------------------------------------------------------------------------
 
 void Editor::startTake() {
-    take = std::make_unique<TakeTiming>(play.currentFrame(), performerDelay);
+    take = std::make_unique<TakeTiming>(play.currentFrame(), performerDelay, play.musicSpeed());
     takeDrags.clear();
     const double now = steadyClockMs();
     double heard = 0.0;
@@ -119,11 +119,17 @@ void Editor::endTake(bool tell) {
 
 void Editor::stopAll() {
     if (calibration) endCalibration(false);
+    const bool slow = play.musicSpeed() != MUSIC_RECORDED_SPEED, inTake = take != nullptr;
+    const bool slowTake = slow && (inTake || countInRunning);
     endTake(true);  // before the music stops: the take's last readings
     endPunchIn();
     countInRunning = false;
     tumeloraStreamSetClicks(musicStream, nullptr, 0);
     play.stop();
+    play.setMusicSpeed(MUSIC_RECORDED_SPEED);
+    // A take that recorded nothing has said so.
+    if (slowTake && (takeMoved || !inTake))
+        status.tell("The half-speed take ended: the music plays at its own speed again");
 }
 
 // --- The count-in ----------------------------------------------------------------------------
@@ -167,7 +173,7 @@ void Editor::startCountIn(int clicksPerBeat, const char* name) {
     FSOUND_Stream_Play(MUSIC_CHANNEL, musicStream);
     countInRunning = true;
     countInTakeMs = takeMs;
-    countInDeadline = steadyClockMs() + (takeMs - start) + COUNT_IN_GRACE_MS;
+    countInDeadline = steadyClockMs() + (takeMs - start) / play.musicSpeed() + COUNT_IN_GRACE_MS;
 }
 
 void Editor::watchCountIn() {

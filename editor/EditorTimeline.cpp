@@ -19,7 +19,7 @@ void Editor::togglePlayback() {
     settleEdit();
 }
 
-void Editor::toggleRecording() {
+void Editor::toggleRecording(double speed) {
     looping = false;
     beginEdit();
     if (play.recording() || countInRunning) {
@@ -27,6 +27,10 @@ void Editor::toggleRecording() {
     } else if (!play.playing()) {
         if (calibration) endCalibration(false);
         takeMoved = takePressOffStage = takePressUnselected = false;
+        play.setMusicSpeed(speed);
+        if (speed != MUSIC_RECORDED_SPEED)
+            status.tell("Rec at half speed: the music slowed to half, its pitch kept, and 30 frames a second, "
+                        "each on its own music (R, Space or Stop ends it)");
         if (hasRange()) {
             startPunchIn();
         } else if (countInOn) {

@@ -21,10 +21,10 @@ bool HeardMusic::steadyTimeOf(double musicMs, bool heardGoesOn, double* steadyMs
                                         [](double m, const Reading& r) { return m < r.musicMs; });
     if (after == readings_.end()) {
         if (heardGoesOn) return false;
-        *steadyMs = readings_.back().steadyMs + (musicMs - readings_.back().musicMs);
+        *steadyMs = readings_.back().steadyMs + (musicMs - readings_.back().musicMs) / pace_;
         return true;
     }
-    double s = after->steadyMs - (after->musicMs - musicMs);
+    double s = after->steadyMs - (after->musicMs - musicMs) / pace_;
     if (after != readings_.begin()) s = std::max(s, std::prev(after)->steadyMs);
     *steadyMs = s;
     return true;
@@ -89,8 +89,8 @@ void PointerPath::forgetBefore(double ms) {
 
 // --- TakeTiming ----------------------------------------------------------------------------
 
-TakeTiming::TakeTiming(int firstFrame, double performerDelayMs)
-    : firstFrame_(firstFrame), performerDelayMs_(performerDelayMs) {}
+TakeTiming::TakeTiming(int firstFrame, double performerDelayMs, double musicSpeed)
+    : firstFrame_(firstFrame), performerDelayMs_(performerDelayMs), music_(musicSpeed) {}
 
 int TakeTiming::beginDrag(double eventMs) {
     // A drag still open (its release never came) ends where the new press begins.

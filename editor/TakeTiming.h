@@ -4,10 +4,11 @@
 // times of the steady clock (ms), so it is tested with a clock of its own:
 //
 // - HeardMusic keeps readings of the music heard at steady moments; the moment a music time
-//   was heard is found from the reading just after it, going back at the music's own pace (so
-//   a loop that read seldom loses nothing), but never before the reading just before it (so a
-//   stalled device, whose music stood still, is followed). Without sound the music runs with
-//   the steady clock from the take's start.
+//   was heard is found from the reading just after it, going back at the pace the music plays
+//   at (so a loop that read seldom loses nothing), but never before the reading just before it
+//   (so a stalled device, whose music stood still, is followed). Without sound the music runs
+//   at that pace of the steady clock from the take's start. The pace is the music's speed: 1,
+//   or 0.5 in a half-speed take, whose frames are then 2 x FRAME_MS of steady time apart.
 // - PointerPath keeps the pointer's samples (position and buttons, each with its moment) and
 //   gives the position at any moment, linear between samples.
 // - TakeTiming turns them into moves, frame by frame: for each drag of the take (from the
@@ -33,6 +34,8 @@ constexpr double TAKE_HISTORY_KEPT_MS = 3000.0;
 // The music heard at steady moments.
 class HeardMusic {
 public:
+    // Music heard at pace ms of music a ms of the steady clock (the music's speed).
+    explicit HeardMusic(double pace = 1.0) : pace_(pace) {}
     // A reading: the music heard at a steady moment (both ms). Readings come in time order; one
     // whose music lies before the last one's is left out (the heard music never goes back).
     void add(double steadyMs, double musicMs);
@@ -50,6 +53,7 @@ private:
         double steadyMs, musicMs;
     };
     std::deque<Reading> readings_;
+    double pace_;
 };
 
 // The pointer's path: samples in time order.
@@ -93,8 +97,8 @@ struct TakeMove {
 class TakeTiming {
 public:
     // A take from firstFrame on, whose frames hold the hand performerDelayMs after their music
-    // (negative: before).
-    TakeTiming(int firstFrame, double performerDelayMs);
+    // (negative: before), the music playing at musicSpeed (HeardMusic's pace).
+    TakeTiming(int firstFrame, double performerDelayMs, double musicSpeed = 1.0);
 
     // The music heard and the pointer's path, as they come.
     HeardMusic& music() { return music_; }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -188,6 +189,13 @@ void SDLCALL audioCallback(void*, Uint8* out, int len) {
     g_device.musicFramesPlayed.fetch_add(static_cast<uint64_t>(musicFrames), std::memory_order_relaxed);
 }
 
+// The stream's clicks at the frames of its sound at speed.
+std::vector<SoundClick> soundClicksOf(const FSOUND_STREAM* stream, double speed) {
+    std::vector<SoundClick> clicks = stream->musicClicks;
+    for (SoundClick& click : clicks) click.frame = soundFrameOfMusic(click.frame, speed);
+    return clicks;
+}
+
 } // namespace
 
 signed char F_API FSOUND_Init(int mixrate, int maxchannels, unsigned int) {
@@ -289,7 +297,8 @@ FSOUND_STREAM* F_API FSOUND_Stream_Open(const char* name_or_data, unsigned int m
     const ogg_int64_t total = ov_pcm_total(&stream->vf, -1);
     if (total < 0) return refuse(FSOUND_ERR_FILE_FORMAT);
     if (total > MAX_STREAM_SECONDS * rate) return refuse(FSOUND_ERR_MEMORY);
-    stream->frames = (static_cast<int64_t>(total) * OUTPUT_RATE + rate / 2) / rate;
+    stream->musicFrames = (static_cast<int64_t>(total) * OUTPUT_RATE + rate / 2) / rate;
+    stream->frames = stream->musicFrames;
     if (rate != OUTPUT_RATE || channels != OUTPUT_CHANNELS) {
         int error = 0;
         SRC_STATE* probe = src_new(RESAMPLER_TYPE, OUTPUT_CHANNELS, &error);
@@ -361,7 +370,8 @@ signed char F_API FSOUND_Stream_Stop(FSOUND_STREAM* stream) {
 
 signed char F_API FSOUND_Stream_SetTime(FSOUND_STREAM* stream, int ms) {
     if (stream == nullptr || ms < 0) return fail(FSOUND_ERR_INVALID_PARAM);
-    const int64_t frame = std::min(static_cast<int64_t>(ms) * OUTPUT_RATE / 1000, stream->frames);
+    const int64_t frame =
+        std::min(soundFrameOfMusic(static_cast<int64_t>(ms) * OUTPUT_RATE / 1000, stream->speed), stream->frames);
     DeviceLock lock;
     moveTo(stream, frame);
     g_error = FSOUND_ERR_NONE;
@@ -371,7 +381,7 @@ signed char F_API FSOUND_Stream_SetTime(FSOUND_STREAM* stream, int ms) {
 int F_API FSOUND_Stream_GetTime(FSOUND_STREAM* stream) { return tumeloraStreamPositionMs(stream); }
 
 int F_API FSOUND_Stream_GetLengthMs(FSOUND_STREAM* stream) {
-    return stream == nullptr ? 0 : static_cast<int>(stream->frames * 1000 / OUTPUT_RATE);
+    return stream == nullptr ? 0 : static_cast<int>(stream->musicFrames * 1000 / OUTPUT_RATE);
 }
 
 signed char F_API FSOUND_Stream_SetEndCallback(FSOUND_STREAM* stream, FSOUND_STREAMCALLBACK callback,
@@ -407,7 +417,7 @@ double tumeloraSoundTakeLongestCallbackGapMs() {
 int64_t tumeloraStreamPositionFrames(FSOUND_STREAM* stream) {
     if (stream == nullptr) return 0;
     DeviceLock lock;
-    return stream->position;
+    return static_cast<int64_t>(std::floor(musicFrameOfSound(static_cast<double>(stream->position), stream->speed)));
 }
 
 int tumeloraStreamPositionMs(FSOUND_STREAM* stream) {
@@ -415,7 +425,7 @@ int tumeloraStreamPositionMs(FSOUND_STREAM* stream) {
     return static_cast<int>((tumeloraStreamPositionFrames(stream) * 1000 + OUTPUT_RATE / 2) / OUTPUT_RATE);
 }
 
-int64_t tumeloraStreamLengthFrames(FSOUND_STREAM* stream) { return stream == nullptr ? 0 : stream->frames; }
+int64_t tumeloraStreamLengthFrames(FSOUND_STREAM* stream) { return stream == nullptr ? 0 : stream->musicFrames; }
 
 int64_t tumeloraStreamRead(FSOUND_STREAM* stream, int16_t* out, int64_t frames) {
     if (stream == nullptr || out == nullptr || frames <= 0) return 0;
@@ -446,7 +456,7 @@ bool tumeloraStreamHeardMs(FSOUND_STREAM* stream, double* ms) {
     if (h.epoch == stream->lastHeardEpoch) frames = std::max(frames, stream->lastHeardFrames);
     stream->lastHeardEpoch = h.epoch;
     stream->lastHeardFrames = frames;
-    *ms = frames * 1000.0 / OUTPUT_RATE;
+    *ms = musicFrameOfSound(frames, stream->speed) * 1000.0 / OUTPUT_RATE;
     return true;
 }
 
@@ -464,7 +474,8 @@ bool tumeloraStreamIsPlaying(FSOUND_STREAM* stream) {
 
 bool tumeloraStreamSetClicks(FSOUND_STREAM* stream, const SoundClick* clicks, int count) {
     if (stream == nullptr || count < 0 || (count > 0 && clicks == nullptr)) return false;
-    std::vector<SoundClick> copy(clicks, clicks + count);
+    stream->musicClicks.assign(clicks, clicks + count);
+    std::vector<SoundClick> copy = soundClicksOf(stream, stream->speed);
     DeviceLock lock;
     stream->clicks.swap(copy);
     return true;
@@ -473,7 +484,16 @@ bool tumeloraStreamSetClicks(FSOUND_STREAM* stream, const SoundClick* clicks, in
 bool tumeloraStreamSetLeadIn(FSOUND_STREAM* stream, int64_t frames) {
     if (stream == nullptr || frames < 0) return false;
     DeviceLock lock;
-    stream->leadIn = frames;
+    stream->leadIn = soundFrameOfMusic(frames, stream->speed);
+    return true;
+}
+
+bool tumeloraStreamSetSpeed(FSOUND_STREAM* stream, double speed) {
+    if (stream == nullptr || !(speed >= SOUND_MIN_SPEED && speed <= SOUND_MAX_SPEED)) return false;
+    if (speed == stream->speed) return true;
+    std::vector<SoundClick> clicks = soundClicksOf(stream, speed);
+    DeviceLock lock;
+    changeSpeed(stream, speed, clicks);
     return true;
 }
 

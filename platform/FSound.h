@@ -44,6 +44,14 @@
 //   and a lead-in is silence handed over before the stream's position as the frames before it
 //   (so the heard position runs through negative times into the music): the editor's count-in
 //   and the steady click of its calibration.
+// - Speed (tumeloraStreamSetSpeed): a stream plays its music at a speed, 1 as recorded; at any
+//   other the decoder thread time-stretches it with Rubber Band, its pitch kept (SoundStretch.h),
+//   and the stream's sound has 1 / speed frames for each frame of music (SoundStream.h). The
+//   ring, the device's record and what tumeloraStreamRead gives are that sound; every position
+//   this layer is given or reports (SetTime, GetTime, the lengths, the heard position, the
+//   clicks' frames, the lead-in) is music, so the heard position advances at speed times the
+//   pace of the sound heard. A click sounds at its own pitch and length wherever its music is
+//   heard. At speed 1 the music goes to the ring exactly as it would without this setting.
 // - Every function accepts the null stream and does nothing with it; after a failed FSOUND_Init
 //   (no usable device) every call is harmless, and streams can still be opened and positioned,
 //   but FSOUND_Stream_Play fails.
@@ -83,6 +91,10 @@ constexpr int FSOUND_FREE = -1;
 constexpr int FSOUND_ALL = -3;
 // Number of channels that can play at once (channels 0 to FSOUND_MAX_CHANNELS - 1).
 constexpr int FSOUND_MAX_CHANNELS = 32;
+// The speeds a stream may play its music at (music seconds a second of sound): from a quarter
+// to twice as fast.
+constexpr double SOUND_MIN_SPEED = 0.25;
+constexpr double SOUND_MAX_SPEED = 2.0;
 
 // Error codes returned by FSOUND_GetError (the last error of any call).
 enum FSOUND_ERRORS {
@@ -155,31 +167,37 @@ uint64_t tumeloraSoundStarvedCallbacks();
 // The longest time between two audio callbacks since the last call (or FSOUND_Init), in ms;
 // the next call measures from now on.
 double tumeloraSoundTakeLongestCallbackGapMs();
-// The stream's position in frames at the mix rate (the next frame to hand over), 0 for null.
+// The stream's position in frames of music at the mix rate (of the next frame to hand over), 0
+// for null.
 int64_t tumeloraStreamPositionFrames(FSOUND_STREAM* stream);
 // The stream's position in milliseconds (rounded down), 0 for null.
 int tumeloraStreamPositionMs(FSOUND_STREAM* stream);
-// The stream's length in frames at the mix rate, 0 for null.
+// The music's length in frames at the mix rate, 0 for null.
 int64_t tumeloraStreamLengthFrames(FSOUND_STREAM* stream);
-// Reads up to `frames` frames (interleaved stereo 16-bit at the mix rate) from the stream's
-// position into out, exactly as the device would get them, and moves the position on; waits for
-// the decoder. Only for a stream that is not playing (returns 0 otherwise). Returns the frames
-// read (fewer at the end of the stream).
+// Reads up to `frames` frames of the stream's sound (interleaved stereo 16-bit at the mix rate;
+// at a speed other than 1 the stretched music) from its position into out, exactly as the
+// device would get them, and moves the position on; waits for the decoder. Only for a stream
+// that is not playing (returns 0 otherwise). Returns the frames read (fewer at the end).
 int64_t tumeloraStreamRead(FSOUND_STREAM* stream, int16_t* out, int64_t frames);
-// The position of the stream that is being heard now, in milliseconds (fractional), into *ms;
-// false when the stream is not playing. Safe to call while the audio callback is stalled.
+// The position of the stream's music that is being heard now, in milliseconds (fractional),
+// into *ms; false when the stream is not playing. Safe to call while the audio callback is
+// stalled.
 bool tumeloraStreamHeardMs(FSOUND_STREAM* stream, double* ms);
 // Holds the audio device for ms milliseconds (the audio callback cannot run): a stalled device,
 // for benchmarks. Call it from a thread of its own.
 void tumeloraSoundStallDevice(int ms);
 // True while the stream is playing (until its last frame has been handed over or it is stopped).
 bool tumeloraStreamIsPlaying(FSOUND_STREAM* stream);
-// Clicks mixed into the stream's sound at frames of the stream (a lead-in's frames count on
+// Clicks mixed into the stream's sound at frames of its music (a lead-in's frames count on
 // below the position it leads into), replacing those set before; count 0 removes them. True
 // unless the stream is null or count is negative.
 bool tumeloraStreamSetClicks(FSOUND_STREAM* stream, const SoundClick* clicks, int count);
-// The next FSOUND_Stream_Play starts with `frames` frames of silence (and the clicks within
-// them) before the stream's position, heard as the positions before it (negative ms at the
-// start of the music); FSOUND_Stream_Stop drops what is left of it. True unless the stream is
-// null or frames is negative.
+// The next FSOUND_Stream_Play starts with silence (and the clicks within it) standing for
+// `frames` frames of music before the stream's position, heard as the positions before it
+// (negative ms at the start of the music); FSOUND_Stream_Stop drops what is left of it. True
+// unless the stream is null or frames is negative.
 bool tumeloraStreamSetLeadIn(FSOUND_STREAM* stream, int64_t frames);
+// Plays the stream's music at speed (1: as recorded; within SOUND_MIN_SPEED..SOUND_MAX_SPEED)
+// from the music frame it stands at, playing on if it plays; the lead-in left and the clicks
+// stay on their music. True unless the stream is null or the speed is out of range.
+bool tumeloraStreamSetSpeed(FSOUND_STREAM* stream, double speed);

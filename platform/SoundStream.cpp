@@ -4,19 +4,25 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 
 #include "platform/SoundDecoder.h"
+#include "platform/SoundStretch.h"
 
 namespace fsound {
 
 namespace {
 
-// The decoder thread: keeps the ring buffer filled ahead of the position.
+// The decoder thread: keeps the ring buffer filled ahead of the position, with the music
+// itself at speed 1 and its stretched sound at any other.
 void decodeLoop(FSOUND_STREAM* s, int channels, int rate) {
     Decoder decoder(&s->vf, channels, rate);
+    Stretcher stretcher(decoder, s->musicFrames);
     std::vector<int16_t> chunk(static_cast<size_t>(DECODE_FRAMES) * 2);
     for (;;) {
         int64_t at = 0, count = 0;
+        double speed = 1.0;
+        uint64_t generation = 0;
         {
             // The next chunk goes where the ring ends, once there is room for it. moveTo changes
             // both ends under the mutex, so they are read here as one pair; the reader only
@@ -30,8 +36,13 @@ void decodeLoop(FSOUND_STREAM* s, int channels, int rate) {
             };
             while (!ready()) s->ringChanged.wait_for(lock, std::chrono::milliseconds(DECODER_POLL_MS));
             if (s->quit) return;
+            speed = s->speed;
+            generation = s->ringGeneration;
         }
-        decoder.produce(at, count, chunk.data());
+        if (speed == 1.0)
+            decoder.produce(at, count, chunk.data());
+        else
+            stretcher.produce(speed, at, count, chunk.data());
         for (int64_t i = 0; i < count; ++i) {
             const size_t to = static_cast<size_t>((at + i) % RING_FRAMES) * 2;
             s->ring[to] = chunk[static_cast<size_t>(i) * 2];
@@ -39,10 +50,11 @@ void decodeLoop(FSOUND_STREAM* s, int channels, int rate) {
         }
         {
             // Published only if no new position emptied the ring meanwhile (a new position at
-            // `at` itself wants these very frames).
+            // `at` itself wants these very frames) and the speed is still the same.
             std::lock_guard<std::mutex> lock(s->ringMutex);
             int64_t expected = at;
-            s->ringEnd.compare_exchange_strong(expected, at + count, std::memory_order_acq_rel);
+            if (s->ringGeneration == generation)
+                s->ringEnd.compare_exchange_strong(expected, at + count, std::memory_order_acq_rel);
         }
         s->ringChanged.notify_all();
     }
@@ -55,6 +67,12 @@ int64_t monotonicNs() {
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
+
+int64_t soundFrameOfMusic(int64_t music, double speed) {
+    return speed == 1.0 ? music : std::llround(static_cast<double>(music) / speed);
+}
+
+double musicFrameOfSound(double sound, double speed) { return speed == 1.0 ? sound : sound * speed; }
 
 void HeardRecord::write(const Heard& heard) {
     const uint32_t last = published_.load(std::memory_order_relaxed);
@@ -100,6 +118,22 @@ void moveTo(FSOUND_STREAM* s, int64_t frame) {
     ++s->heardEpoch;
     const int64_t nowNs = monotonicNs();
     s->heard.write({s->heardEpoch, s->playing, frame, frame, 0, nowNs, nowNs - frame * NS_PER_SECOND / OUTPUT_RATE});
+}
+
+void changeSpeed(FSOUND_STREAM* s, double speed, std::vector<SoundClick>& clicks) {
+    const auto musicOf = [s](int64_t sound) {
+        return static_cast<int64_t>(std::floor(musicFrameOfSound(static_cast<double>(sound), s->speed)));
+    };
+    const int64_t music = musicOf(s->position), leadIn = musicOf(s->leadIn);
+    {
+        std::lock_guard<std::mutex> lock(s->ringMutex);
+        s->speed = speed;
+        s->frames = soundFrameOfMusic(s->musicFrames, speed);
+        ++s->ringGeneration;
+    }
+    s->leadIn = soundFrameOfMusic(leadIn, speed);
+    s->clicks.swap(clicks);
+    moveTo(s, std::min(soundFrameOfMusic(music, speed), s->frames));
 }
 
 bool waitDecoded(FSOUND_STREAM* s, int64_t frames, int timeoutMs) {

@@ -2,6 +2,10 @@
 // One open music stream of the sound layer: its source, its decoder thread and the ring buffer
 // that thread keeps filled ahead of the stream's position, and the record of what the device
 // was handed, from which the heard position is told.
+//
+// A stream plays its music at a speed (1: as recorded). Its sound, which the ring, the device's
+// record, the position and the lead-in count in, has 1 / speed frames for each frame of music;
+// at speed 1 the two are the same frames.
 #include <vorbis/vorbisfile.h>
 
 #include <atomic>
@@ -26,6 +30,11 @@ constexpr int64_t NS_PER_SECOND = 1'000'000'000;
 
 // Monotonic nanoseconds.
 int64_t monotonicNs();
+
+// The frame of the sound at which music frame `music` is heard at `speed`, and the music frame
+// (fractional) heard at a frame of the sound; at speed 1 both give the frame itself.
+int64_t soundFrameOfMusic(int64_t music, double speed);
+double musicFrameOfSound(double sound, double speed);
 
 // What the device was last handed of a stream, for the heard position.
 struct Heard {
@@ -70,25 +79,35 @@ struct FSOUND_STREAM {
     fsound::OggSource source;
     OggVorbis_File vf{};
     bool vfOpen = false;
+    // The music's length in frames at the mix rate.
+    int64_t musicFrames = 0;
+    // The speed the music plays at, and the length of its sound in frames (musicFrames at
+    // speed 1). Changed under the device lock and ringMutex.
+    double speed = 1.0;
     int64_t frames = 0;
-    // Shared with the audio callback; changed only under the device lock.
+    // Shared with the audio callback; changed only under the device lock. The next frame of
+    // the sound to hand over.
     int64_t position = 0;
     bool playing = false;
     bool endPending = false;  // played to its end; the end callback runs on the next device buffer
     int channel = -1;
     FSOUND_STREAMCALLBACK endCallback = nullptr;
     void* endUserData = nullptr;
-    // Silence still to hand over before the position (a lead-in), and the clicks mixed in.
+    // Silence still to hand over before the position (a lead-in), and the clicks mixed in, at
+    // frames of the sound; the clicks as they were set, at frames of the music (the calling
+    // thread's own).
     int64_t leadIn = 0;
     std::vector<SoundClick> clicks;
+    std::vector<SoundClick> musicClicks;
 
-    // The ring buffer: frames [ringStart, ringEnd) of the music are decoded, frame f at index
+    // The ring buffer: frames [ringStart, ringEnd) of the sound are decoded, frame f at index
     // f % RING_FRAMES; ringStart equals position. One writer, the decoder thread, fills slots
     // past ringEnd and then moves ringEnd on; one reader, whoever holds the device lock (the
     // audio callback), copies slots from ringStart on and then moves ringStart on. Neither
     // waits for the other: the audio callback takes no lock at all. moveTo empties the ring
     // under the device lock and ringMutex; the decoder publishes only if ringEnd is still where
-    // it began decoding, so music decoded for an old position is never heard. ringMutex and
+    // it began decoding and the speed has not changed since (ringGeneration), so music decoded
+    // for an old position or another speed is never heard. ringMutex and
     // ringChanged serve only the waits of the decoder (for room, a new position or quit) and
     // of the calling thread (for decoded music).
     std::mutex ringMutex;
@@ -96,6 +115,7 @@ struct FSOUND_STREAM {
     std::vector<int16_t> ring;
     std::atomic<int64_t> ringStart{0};
     std::atomic<int64_t> ringEnd{0};
+    uint64_t ringGeneration = 0;  // guarded by ringMutex
     bool quit = false;  // guarded by ringMutex
     std::thread decoderThread;
 
@@ -117,8 +137,11 @@ struct FSOUND_STREAM {
 
 namespace fsound {
 
-// Empties the ring for a new position. Call under the device lock.
+// Empties the ring for a new position (a frame of the sound). Call under the device lock.
 void moveTo(FSOUND_STREAM* s, int64_t frame);
+// Plays the music at a new speed from the music frame it stands at; the lead-in left and the
+// clicks (given at frames of the new sound) follow. Call under the device lock.
+void changeSpeed(FSOUND_STREAM* s, double speed, std::vector<SoundClick>& clicks);
 // Waits until the decoder has `frames` frames ahead of the position (or the rest of the
 // music), at most timeoutMs; true if they are there.
 bool waitDecoded(FSOUND_STREAM* s, int64_t frames, int timeoutMs);

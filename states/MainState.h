@@ -66,6 +66,10 @@ constexpr int TIMELINE_WIDGET_ID = PANEL_ID_BLOCK + 1;
 constexpr float BUTTON_TEXT_SCALE = 0.75f;
 constexpr float RESET_TEXT_SCALE = 0.5f;
 
+// The speed the music was recorded at (music seconds a second), at which it plays unless a
+// mode asks for another.
+constexpr double MUSIC_RECORDED_SPEED = 1.0;
+
 // The music stream, null when it could not be opened.
 extern FSOUND_STREAM* musicStream;
 // Set by the music's end callback (on the audio thread), read by update; never cleared.
@@ -165,6 +169,12 @@ public:
     // plays, no sound device, or SDL's dummy driver). The takes follow it, and the picture
     // where a listener hears it (musicClock).
     bool heardMusicMs(double* ms) const;
+    // Plays the music at speed (MUSIC_RECORDED_SPEED, or slower for a half-speed take) with
+    // its pitch kept, from where it stands; the clock that steps the frames runs at it too (the
+    // heard music does, and the tick clock is set to), so each frame stays on its music.
+    void setMusicSpeed(double speed);
+    // The speed the music plays at.
+    double musicSpeed() const { return musicSpeed_; }
     // True when a press turns the dragged actor (the right button, or Shift) instead of moving it.
     static bool turnsOnPress(const irr::SEvent::SMouseInput* mouse);
 
@@ -286,6 +296,8 @@ protected:
     UserSettingsLoad settings;
     double audioDelayMs = 0.0;
     double audioDelayOverride = 0.0;
+    // The speed the music plays at (setMusicSpeed).
+    double musicSpeed_ = MUSIC_RECORDED_SPEED;
     bool audioDelayOverridden = false;
 
     // The mode beyond the player, or null.

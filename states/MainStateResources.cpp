@@ -247,6 +247,12 @@ bool MainState::heardMusicMs(double* ms) const {
     return true;
 }
 
+void MainState::setMusicSpeed(double speed) {
+    musicSpeed_ = speed;
+    tumeloraStreamSetSpeed(musicStream, speed);
+    if (app) app->setClockRate(speed);
+}
+
 bool MainState::musicClock(double* ms) {
     double heardMs = 0.0;
     // Nothing is heard on SDL's dummy or disk driver: their position follows no listener's

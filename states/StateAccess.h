@@ -53,6 +53,8 @@ public:
     int playbackStop(int from) const { return s.playbackStop(from); }
     // The music heard now (ms) less the audio delay; false while none is heard.
     bool heardMusicMs(double* ms) const { return s.heardMusicMs(ms); }
+    // The speed the music plays at (MUSIC_RECORDED_SPEED unless a take asked for another).
+    double musicSpeed() const { return s.musicSpeed(); }
     // The user's settings file and what was read from it at init.
     const std::string& settingsPath() const { return s.settingsPath; }
     const UserSettingsLoad& settings() const { return s.settings; }
@@ -111,6 +113,8 @@ public:
         s.playing = false;
         s.recording = false;
     }
+    // Plays the music, and steps the frames, at speed (MainState::setMusicSpeed).
+    void setMusicSpeed(double speed) { s.setMusicSpeed(speed); }
     // Moves the music to the time of the current frame (playing on, or staying stopped).
     void seekMusic() { s.seekMusicToCurrentFrame(); }
     // Starts the music at the time of the current frame.

@@ -1,16 +1,20 @@
 // A take in time, on a clock of the test's own: the frames of a take hold the pointer's path at
 // the moments their music was heard (shifted by the performer's delay), whatever the loop did:
 // uneven bursts of frames, a stalled loop, a stalled sound device, a starved sampler, a press
-// handled late. And the calibration's arithmetic.
+// handled late; a half-speed take through the application's clock. And the calibration's
+// arithmetic.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <map>
 #include <vector>
 
+#include "app/Application.h"
 #include "editor/Calibration.h"
 #include "editor/TakeTiming.h"
+#include "platform/Ticks.h"
 #include "platform/Timebase.h"
+#include "tests/app/RecordingState.h"
 
 namespace {
 
@@ -160,6 +164,75 @@ TEST(TakeTimingTest, WithoutSoundTheFramesFollowTheSteadyClockFromTheTakesStart)
     }
     EXPECT_EQ(moves.back().frame, 40);
     EXPECT_FALSE(take.advance(40, false, false).size()) << "each frame once";
+}
+
+// A half-speed take: the application's fixed-step clock, following the music heard at half the
+// wall clock's pace (or, with no sound, its tick clock set to half rate), steps 30 frames a
+// second of wall time, and each frame holds the pointer at the moment its own music was heard;
+// back at the music's own speed the frames run at 60 a second again, without a burst.
+TEST(TakeTimingTest, AHalfSpeedTakeStepsThirtyFramesASecondEachHoldingThePointerAtItsMusic) {
+    constexpr double SPEED = 0.5, START = 10000.0, TAKE_MS = 4000.0, ITERATION = 3.0;
+    uint32_t tick = uint32_t(START);  // the wall clock: tick and steady ms alike
+    setTickSource([&tick] { return tick; });
+    const auto music = [&](double t) { return (t - START) * SPEED; };
+    const auto handX = [](double t) { return 400.0 + 150.0 * std::sin(2.0 * PI * 0.8 * (t - START) / 1000.0); };
+    for (bool heard : {true, false}) {
+        SCOPED_TRACE(heard ? "the music heard" : "no sound: the tick clock");
+        tick = uint32_t(START);
+        Application app(nullptr);
+        RecordingState state;
+        app.setState(&state);
+        app.setClockRate(SPEED);
+        if (heard)
+            app.setTimeSource([&](double* ms) {
+                *ms = musicClockMs(app.clock.simulatedTimeMs, music(tick), int(state.steps.size()));
+                return true;
+            });
+        TakeTiming take(0, 0.0, SPEED);
+        if (!heard) take.music().add(START, 0.0);  // the take's music starts with it
+        std::map<int, float> position;
+        const auto keep = [&](const std::vector<TakeMove>& moves) {
+            for (const TakeMove& m : moves) position[m.frame] = m.to.X / 16.f;
+        };
+        const auto sample = [&](double t) {
+            PointerSample p;
+            p.ms = t;
+            p.x = int(std::lround(handX(t) * 16.0));  // sixteenth pixels
+            p.y = 300;
+            p.buttonDown = t >= START - 50.0;
+            take.pointer().add(p);
+        };
+        sample(START - 100.0);
+        sample(START - 40.0);
+        take.beginDrag(START);  // held down as the take starts
+        for (double t = START; t < START + TAKE_MS; t += ITERATION) {
+            tick = uint32_t(t);
+            sample(t);
+            app.smoothClock();
+            app.fixedUpdate();
+            if (heard) take.music().add(t, music(t));
+            keep(take.advance(int(state.steps.size()), heard, false));
+        }
+        keep(take.advance(int(state.steps.size()), false, true));
+        const double frames = TAKE_MS / 1000.0 * FRAMES_PER_SECOND * SPEED;
+        EXPECT_NEAR(double(state.steps.size()), frames, 2.0) << "30 frames a second of wall time";
+        ASSERT_GE(position.size(), std::size_t(frames - 4.0));
+        for (const auto& [frame, x] : position) {
+            const double moment = START + frame * FRAME_MS / SPEED;  // when its music was heard
+            EXPECT_NEAR(x, handX(moment), 0.5) << "frame " << frame;
+        }
+        // The music's own speed again: 60 frames a second from where the clock stands.
+        app.setTimeSource(nullptr);
+        app.setClockRate(1.0);
+        const std::size_t before = state.steps.size();
+        for (double t = START + TAKE_MS; t < START + TAKE_MS + 1000.0; t += ITERATION) {
+            tick = uint32_t(t);
+            app.smoothClock();
+            app.fixedUpdate();
+        }
+        EXPECT_NEAR(double(state.steps.size() - before), double(FRAMES_PER_SECOND), 2.0);
+    }
+    setTickSource(nullptr);
 }
 
 TEST(CalibrationTest, TheMeanOffsetOfTheTapsFromTheirClicks) {

@@ -378,3 +378,59 @@ TEST(FSoundPlayback, SetTimeIsExactToTheSampleAtManyPositions) {
         FSOUND_Stream_Close(stream);
     }
 }
+
+// A stream at half speed: its sound lasts twice as long at the music's pitch, the heard position
+// (music) moves on at half the pace of the sound the device takes, the end comes at the music's
+// end, and back at speed 1 the stream gives exactly what it gave before.
+TEST(FSoundPlayback, HalfSpeedSoundsTwiceAsLongAtItsPitchAndIsHeardAtHalfThePace) {
+    TempDir dir;
+    const std::string ogg = dir.file("tone.ogg"), raw = dir.file("out.raw");
+    ASSERT_TRUE(writeTone(ogg, 44100, {440.0, 660.0}, 0.5, 1.0));
+    ASSERT_TRUE(initDisk(raw, kRealTimeDelayMs));
+    FSOUND_STREAM* stream = FSOUND_Stream_Open(ogg.c_str(), FSOUND_MPEGACCURATE, 0, 0);
+    ASSERT_NE(stream, nullptr);
+    const std::vector<int16_t> asRecorded = decodeAll(stream);
+    EndRecord record;
+    FSOUND_Stream_SetEndCallback(stream, recordEnd, &record);
+    EXPECT_FALSE(tumeloraStreamSetSpeed(stream, SOUND_MIN_SPEED / 2)) << "out of range";
+    ASSERT_TRUE(tumeloraStreamSetSpeed(stream, 0.5));
+    EXPECT_EQ(FSOUND_Stream_GetLengthMs(stream), 1000) << "the music's length";
+    EXPECT_EQ(tumeloraStreamLengthFrames(stream), 44100);
+    const uint64_t sound0 = tumeloraSoundMusicFramesPlayed();
+    ASSERT_EQ(FSOUND_Stream_Play(0, stream), 0);
+    // (sound the device took in ms, music heard in ms), read while it plays.
+    std::vector<std::pair<double, double>> readings;
+    EXPECT_TRUE(waitFor([&] {
+        double heard = 0.0;
+        if (tumeloraStreamHeardMs(stream, &heard))
+            readings.push_back({double(tumeloraSoundMusicFramesPlayed() - sound0) / 44.1, heard});
+        return record.calls > 0;
+    }));
+    EXPECT_EQ(tumeloraStreamPositionFrames(stream), 44100) << "ended at the music's end";
+    const double soundMs = double(tumeloraSoundMusicFramesPlayed() - sound0) / 44.1;
+    EXPECT_NEAR(soundMs, 2000.0, 1.0) << "twice the music's length of sound";
+    // The heard music runs at half the sound's pace, a device buffer and its latency behind it.
+    ASSERT_GE(readings.size(), 20u);
+    for (const auto& [sound, heard] : readings) {
+        if (sound < 200.0 || sound > 1800.0) continue;
+        EXPECT_LE(heard, sound / 2.0 + 1.0);
+        EXPECT_GE(heard, (sound - 3.0 * 1024 / 44.1) / 2.0 - 1.0);
+    }
+    const std::vector<int16_t> out = readRaw(raw);
+    ASSERT_TRUE(tumeloraStreamSetSpeed(stream, 1.0));
+    EXPECT_EQ(decodeAll(stream), asRecorded) << "speed 1 after half speed";
+    FSOUND_Stream_Close(stream);
+    FSOUND_Close();
+
+    const long start = firstSoundingFrame(out);
+    ASSERT_GE(start, 0);
+    long end = start;
+    for (size_t f = size_t(start); f * 2 + 1 < out.size(); ++f)
+        if (out[f * 2] != 0 || out[f * 2 + 1] != 0) end = long(f) + 1;
+    EXPECT_NEAR(double(end - start), 88200.0, 200.0) << "the tone's sound lasts two seconds";
+    // The middle of the sound, away from the stretch's first and last windows: the pitch kept.
+    const size_t from = size_t(start) + 22050, count = 44100;
+    EXPECT_NEAR(estimateFrequency(out, 0, from, count), 440.0, 0.5);
+    EXPECT_NEAR(estimateFrequency(out, 1, from, count), 660.0, 0.5);
+    EXPECT_NEAR(rms(out, 0, from, count), 0.5 / std::sqrt(2.0), 0.05);
+}
