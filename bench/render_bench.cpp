@@ -1,5 +1,9 @@
 // bench_render MODE [--quick]: the drawing side's speed, always against a reference measured
 // in the same run on the same pictures, reported as ratios (see BenchSupport.h for the rows).
+// frame also takes --actors N (one actor count only) and --kind shared|packed|own (one kind
+// only), for a quick loop while working on one figure; --profile SECONDS draws frames of both
+// paths in turn for that long and prints the main thread's CPU time of each step of a frame,
+// --profile-ours SECONDS the same for our path alone (a profiler's view of our frames).
 //   frame    the scene drawing (MainState::render) through the real OpenGL driver, against one
 //            IVideoDriver::draw2DImage per actor; CPU ms per frame and draw calls per frame
 //   quad     Image::draw -> addQuad -> flush on the null driver (which discards geometry),
@@ -62,6 +66,14 @@ constexpr u32 ACTOR_DRAW_FLAGS = DRAW_HOTSPOT_X | DRAW_HOTSPOT_Y | DRAW_TRANSFOR
 constexpr float STAGE_UNITS_X = 16.f, STAGE_UNITS_Y = 9.f;
 
 bool quick = false;
+// frame: the one actor count to measure (0: all of ACTOR_COUNTS).
+int onlyActors = 0;
+// frame: the one kind to measure (-1: all; 0 shared, 1 packed, 2 own).
+int onlyKind = -1;
+// frame: seconds to draw frames step by step for a profiler (0: measure as usual).
+double profileSeconds = 0;
+// frame, profiling: the engine's frames in turn with ours (else ours alone).
+bool profileEngine = false;
 
 // An OpenGL device like the program's (windowed, no vsync so frames are not paced).
 IrrlichtDevice* createGlDevice() {
@@ -122,6 +134,8 @@ public:
         actors.clear();
     }
     const std::vector<Actor*>& actorList() const { return actors; }
+    // The scene's actors into the renderer's batch (between beginFrame and endFrame).
+    void drawActorsOnly() { drawActors(); }
 };
 
 // CPU and wall time of a number of frames, and the draw calls they made.
@@ -146,11 +160,20 @@ FrameCost measureFrames(int frames, Draw draw) {
 
 // The per-image engine path: one draw2DImage per actor, unrotated and unscaled, centred on
 // the actor's position like the scene's hot-spot anchor; each actor's picture in a texture of
-// its own (textures[i] for actor i: the pictures as they were before packing).
+// its own (textures[i] for actor i: the pictures as they were before packing). With steps, adds
+// this thread's CPU seconds of beginScene, the draws and endScene to steps[0..2].
 void drawEngineFrame(IrrlichtDevice* device, const std::vector<Actor*>& actors,
-                     const std::vector<video::ITexture*>& textures) {
+                     const std::vector<video::ITexture*>& textures, double* steps = nullptr) {
+    double t = steps ? bench::Clocks::now().thread : 0;
+    const auto step = [&](int i) {
+        if (!steps) return;
+        const double now = bench::Clocks::now().thread;
+        steps[i] += now - t;
+        t = now;
+    };
     video::IVideoDriver* driver = device->getVideoDriver();
     driver->beginScene(true, true, video::SColor(0x00AACCEE));
+    step(0);
     const core::rect<s32> source(0, 0, s32(ACTOR_PICTURE_SIDE), s32(ACTOR_PICTURE_SIDE));
     for (size_t i = 0; i < actors.size(); ++i) {
         const Actor* actor = actors[i];
@@ -160,7 +183,9 @@ void drawEngineFrame(IrrlichtDevice* device, const std::vector<Actor*>& actors,
                                                   s32(at.Y) - s32(ACTOR_PICTURE_SIDE / 2)),
                             source, nullptr, video::SColor(0xFFFFFFFF), true);
     }
+    step(1);
     driver->endScene();
+    step(2);
 }
 
 // Bytes of a texture (no mip-maps are made for these pictures).
@@ -219,7 +244,8 @@ int runFrame() {
     app->init(device);
     Renderer2D* renderer = app->renderer();
 
-    const int maxActors = ACTOR_COUNTS[sizeof ACTOR_COUNTS / sizeof ACTOR_COUNTS[0] - 1];
+    const int maxActors =
+        onlyActors > 0 ? onlyActors : ACTOR_COUNTS[sizeof ACTOR_COUNTS / sizeof ACTOR_COUNTS[0] - 1];
     // Every actor's picture twice: in a texture of its own (as before packing; the engine path
     // always draws these), and packed into shared textures as the main state loads actors.
     std::vector<Image*> own, packed;
@@ -258,8 +284,10 @@ int runFrame() {
 
     // Kinds: 0 one shared picture, 1 own pictures packed, 2 own pictures each in its texture.
     for (int kindIndex = 0; kindIndex < 3; ++kindIndex) {
+        if (onlyKind >= 0 && kindIndex != onlyKind) continue;
         const bool sharing = kindIndex == 0, packing = kindIndex == 1;
         for (int n : ACTOR_COUNTS) {
+            if (onlyActors > 0 && n != onlyActors) continue;
             SceneState state(app);
             std::mt19937 rng{u32(n)};
             std::vector<video::ITexture*> engineTextures;
@@ -273,6 +301,54 @@ int runFrame() {
             const int rounds = quick ? 3 : 5;
             auto ours = [&] { state.render(device); };
             auto engine = [&] { drawEngineFrame(device, state.actorList(), engineTextures); };
+            if (profileSeconds > 0) {
+                // Frames of both paths in turn, each step on this thread's CPU clock: ours as
+                // MainState::render takes them, one by one.
+                const char* ourStepNames[] = {"beginScene", "beginFrame", "actors", "endFrame",
+                                              "endScene"};
+                const char* engineStepNames[] = {"beginScene", "draws", "endScene"};
+                double ourSteps[5] = {}, engineSteps[3] = {};
+                const bench::Clocks start = bench::Clocks::now();
+                int drawn = 0;
+                while (bench::Clocks::now().since(start).wall < profileSeconds) {
+                    double t = bench::Clocks::now().thread;
+                    const auto step = [&](int i) {
+                        const double now = bench::Clocks::now().thread;
+                        ourSteps[i] += now - t;
+                        t = now;
+                    };
+                    driver->beginScene(true, true, video::SColor(0x00AACCEE));
+                    step(0);
+                    renderer->beginFrame();
+                    step(1);
+                    state.drawActorsOnly();
+                    step(2);
+                    renderer->endFrame();
+                    step(3);
+                    driver->endScene();
+                    step(4);
+                    if (profileEngine)
+                        drawEngineFrame(device, state.actorList(), engineTextures, engineSteps);
+                    ++drawn;
+                }
+                double ourTotal = 0, engineTotal = 0;
+                std::printf("frame %5d actors, %d frames; main-thread CPU us a frame: ours", n, drawn);
+                for (int i = 0; i < 5; ++i) {
+                    std::printf(" %s %.1f", ourStepNames[i], ourSteps[i] * 1e6 / drawn);
+                    ourTotal += ourSteps[i] * 1e6 / drawn;
+                }
+                std::printf(" (%.1f)", ourTotal);
+                if (profileEngine) {
+                    std::printf("; engine");
+                    for (int i = 0; i < 3; ++i) {
+                        std::printf(" %s %.1f", engineStepNames[i], engineSteps[i] * 1e6 / drawn);
+                        engineTotal += engineSteps[i] * 1e6 / drawn;
+                    }
+                    std::printf(" (%.1f; ratio %.3f)", engineTotal, ourTotal / engineTotal);
+                }
+                std::printf("\n");
+                continue;
+            }
             measureFrames(3, ours);
             measureFrames(3, engine);
             std::vector<double> oT, oP, eT, eP, oW, eW;
@@ -303,7 +379,7 @@ int runFrame() {
             const std::string label = bench::format("1 frame, %d actors, %s", n, kind);
             // Targets: sharing, 10,000 actors: main thread <= 0.2; packed, 100 actors and more:
             // main thread <= 0.3 and all threads <= 1.0 (issue 29).
-            const bool sharedTarget = sharing && n == maxActors, packedTarget = packing && n >= 100;
+            const bool sharedTarget = sharing && n == ACTOR_COUNTS[sizeof ACTOR_COUNTS / sizeof ACTOR_COUNTS[0] - 1], packedTarget = packing && n >= 100;
             const double mainTarget = sharing ? FRAME_RATIO_TARGET : PACKED_MAIN_TARGET;
             const bool mainTargeted = sharedTarget || packedTarget;
             bench::row(label + ", main-thread CPU ms", bench::format("%.3f", ot),
@@ -573,12 +649,25 @@ int runTextures(const char* dataFolder) {
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
-    for (int i = 2; i < argc; ++i)
+    for (int i = 2; i < argc; ++i) {
         if (std::strcmp(argv[i], "--quick") == 0) quick = true;
+        if (std::strcmp(argv[i], "--actors") == 0 && i + 1 < argc) onlyActors = std::atoi(argv[++i]);
+        if ((std::strcmp(argv[i], "--profile") == 0 || std::strcmp(argv[i], "--profile-ours") == 0) &&
+            i + 1 < argc) {
+            profileEngine = std::strcmp(argv[i], "--profile") == 0;
+            profileSeconds = std::atof(argv[++i]);
+        }
+        if (std::strcmp(argv[i], "--kind") == 0 && i + 1 < argc) {
+            const std::string kind = argv[++i];
+            onlyKind = kind == "shared" ? 0 : kind == "packed" ? 1 : kind == "own" ? 2 : -1;
+        }
+    }
     if (mode == "frame") return runFrame();
     if (mode == "quad") return runQuad();
     if (mode == "startup") return runStartup();
     if (mode == "textures" && argc > 2 && argv[2][0] != '-') return runTextures(argv[2]);
-    std::fprintf(stderr, "usage: bench_render frame|quad|startup [--quick] | textures DATA [--quick]\n");
+    std::fprintf(stderr, "usage: bench_render frame [--quick] [--actors N] [--kind shared|packed|own] "
+                         "[--profile[-ours] SECONDS] | "
+                         "quad|startup [--quick] | textures DATA [--quick]\n");
     return 2;
 }
