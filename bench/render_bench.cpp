@@ -46,6 +46,8 @@ namespace {
 constexpr int ACTOR_COUNTS[] = {10, 100, 1000, 10000};
 // Side of the actor picture.
 constexpr u32 ACTOR_PICTURE_SIDE = 32;
+// Frames of one path drawn in a row while profiling, before the other path's.
+constexpr int PROFILE_BLOCK_FRAMES = 10;
 // Frame-cost target at 10,000 actors sharing a picture: ours / engine path at most this.
 constexpr double FRAME_RATIO_TARGET = 0.2;
 // Frame-cost targets with own pictures packed, 100 actors and more: main thread, all threads.
@@ -302,34 +304,42 @@ int runFrame() {
             auto ours = [&] { state.render(device); };
             auto engine = [&] { drawEngineFrame(device, state.actorList(), engineTextures); };
             if (profileSeconds > 0) {
-                // Frames of both paths in turn, each step on this thread's CPU clock: ours as
-                // MainState::render takes them, one by one.
+                // Frames of both paths in turn (blocks of PROFILE_BLOCK_FRAMES), each step on this
+                // thread's CPU clock: ours as MainState::render takes them, one by one.
                 const char* ourStepNames[] = {"beginScene", "beginFrame", "actors", "endFrame",
                                               "endScene"};
                 const char* engineStepNames[] = {"beginScene", "draws", "endScene"};
-                double ourSteps[5] = {}, engineSteps[3] = {};
+                double ourSteps[5] = {}, engineSteps[3] = {}, ourAll = 0, engineAll = 0;
                 const bench::Clocks start = bench::Clocks::now();
                 int drawn = 0;
                 while (bench::Clocks::now().since(start).wall < profileSeconds) {
-                    double t = bench::Clocks::now().thread;
-                    const auto step = [&](int i) {
-                        const double now = bench::Clocks::now().thread;
-                        ourSteps[i] += now - t;
-                        t = now;
-                    };
-                    driver->beginScene(true, true, video::SColor(0x00AACCEE));
-                    step(0);
-                    renderer->beginFrame();
-                    step(1);
-                    state.drawActorsOnly();
-                    step(2);
-                    renderer->endFrame();
-                    step(3);
-                    driver->endScene();
-                    step(4);
-                    if (profileEngine)
-                        drawEngineFrame(device, state.actorList(), engineTextures, engineSteps);
-                    ++drawn;
+                    const double ourStart = bench::Clocks::now().process;
+                    for (int f = 0; f < PROFILE_BLOCK_FRAMES; ++f) {
+                        double t = bench::Clocks::now().thread;
+                        const auto step = [&](int i) {
+                            const double now = bench::Clocks::now().thread;
+                            ourSteps[i] += now - t;
+                            t = now;
+                        };
+                        driver->beginScene(true, true, video::SColor(0x00AACCEE));
+                        step(0);
+                        renderer->beginFrame();
+                        step(1);
+                        state.drawActorsOnly();
+                        step(2);
+                        renderer->endFrame();
+                        step(3);
+                        driver->endScene();
+                        step(4);
+                    }
+                    const double engineStart = bench::Clocks::now().process;
+                    ourAll += engineStart - ourStart;
+                    if (profileEngine) {
+                        for (int f = 0; f < PROFILE_BLOCK_FRAMES; ++f)
+                            drawEngineFrame(device, state.actorList(), engineTextures, engineSteps);
+                        engineAll += bench::Clocks::now().process - engineStart;
+                    }
+                    drawn += PROFILE_BLOCK_FRAMES;
                 }
                 double ourTotal = 0, engineTotal = 0;
                 std::printf("frame %5d actors, %d frames; main-thread CPU us a frame: ours", n, drawn);
@@ -337,14 +347,15 @@ int runFrame() {
                     std::printf(" %s %.1f", ourStepNames[i], ourSteps[i] * 1e6 / drawn);
                     ourTotal += ourSteps[i] * 1e6 / drawn;
                 }
-                std::printf(" (%.1f)", ourTotal);
+                std::printf(" (%.1f; all threads %.1f)", ourTotal, ourAll * 1e6 / drawn);
                 if (profileEngine) {
                     std::printf("; engine");
                     for (int i = 0; i < 3; ++i) {
                         std::printf(" %s %.1f", engineStepNames[i], engineSteps[i] * 1e6 / drawn);
                         engineTotal += engineSteps[i] * 1e6 / drawn;
                     }
-                    std::printf(" (%.1f; ratio %.3f)", engineTotal, ourTotal / engineTotal);
+                    std::printf(" (%.1f; all threads %.1f; ratios %.3f, all threads %.3f)", engineTotal,
+                                engineAll * 1e6 / drawn, ourTotal / engineTotal, ourAll / engineAll);
                 }
                 std::printf("\n");
                 continue;
