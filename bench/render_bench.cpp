@@ -10,10 +10,13 @@
 //            against a plain copy of the same vertex and index bytes
 //   startup  loading 100 pictures of 512 x 512 through our texture creation, against the
 //            engine's getTexture of the same files
+//   scene DATA  the animation of a data folder (its actors, skins, font and music) played by
+//            the real main state from frame 0, as the export steps it: draw calls, main-thread
+//            and all threads' CPU per frame (no reference: the figures stand alone)
 //   textures DATA  the texture bytes of a data folder's skin and actor pictures loaded as the
 //            main state loads them (packed into shared textures), against one texture each
 //            (as before packing); and the time both loads take
-// frame, startup and textures need a display (scripts/with-display).
+// frame, startup, scene and textures need a display (scripts/with-display).
 #include <GL/gl.h>
 #include <irrlicht.h>
 #include <unistd.h>
@@ -36,6 +39,7 @@
 #include "render/Image.h"
 #include "render/Renderer2D.h"
 #include "states/MainState.h"
+#include "states/ScenePaths.h"
 
 using namespace irr;
 namespace fs = std::filesystem;
@@ -672,6 +676,45 @@ int runTextures(const char* dataFolder) {
     return 0;
 }
 
+// Frames of the scene measured (a quarter with --quick): the first 20 seconds of the animation.
+constexpr int SCENE_FRAMES = 1200;
+// Milliseconds of one fixed step (the state's 60 steps a second, in whole milliseconds).
+constexpr int SCENE_STEP_MS = 16;
+
+int runScene(const char* dataFolder) {
+    IrrlichtDevice* device = nullptr;
+    Application* app = openLoadingApplication("scene", &device);
+    if (!app) return 1;
+    const fs::path data = dataFolder;
+    MainState state;
+    ScenePaths paths;
+    paths.programFolder = data.string() + "/";
+    paths.actorFolder = (data / "actors").string() + "/";
+    paths.musicFile = (data / fs::path(MUSIC_FILE).filename()).string();
+    state.setScenePaths(paths);
+    if (!state.init()) {
+        std::fprintf(stderr, "bench_render scene: the main state could not load %s\n", dataFolder);
+        return 1;
+    }
+    const int frames = std::min(state.startOffline(), quick ? SCENE_FRAMES / 4 : SCENE_FRAMES);
+    state.render(device);  // the first frame makes what drawing makes once
+    const FrameCost cost = measureFrames(frames, [&] {
+        state.update(SCENE_STEP_MS);
+        state.render(device);
+    });
+    std::printf("scene: %s, %d frames from frame 0: %.0f draw calls a frame, main thread %.3f ms, "
+                "all threads %.3f ms, wall %.3f ms a frame\n",
+                dataFolder, frames, cost.drawCalls, cost.threadMs, cost.processMs, cost.wallMs);
+    bench::row("1 the scene's animation, one frame: draw calls", bench::format("%.1f", cost.drawCalls),
+               "-", "-", "-", "-");
+    bench::row("1 the scene's animation, one frame: main-thread / all threads' CPU ms",
+               bench::format("%.3f / %.3f", cost.threadMs, cost.processMs), "-", "-", "-", "-");
+    state.shutdown();
+    delete app;
+    device->drop();
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -693,8 +736,9 @@ int main(int argc, char** argv) {
     if (mode == "quad") return runQuad();
     if (mode == "startup") return runStartup();
     if (mode == "textures" && argc > 2 && argv[2][0] != '-') return runTextures(argv[2]);
+    if (mode == "scene" && argc > 2 && argv[2][0] != '-') return runScene(argv[2]);
     std::fprintf(stderr, "usage: bench_render frame [--quick] [--actors N] [--kind shared|packed|own] "
                          "[--profile[-ours] SECONDS] | "
-                         "quad|startup [--quick] | textures DATA [--quick]\n");
+                         "quad|startup [--quick] | textures|scene DATA [--quick]\n");
     return 2;
 }
