@@ -681,6 +681,7 @@ constexpr int SCENE_FRAMES = 1200;
 // Milliseconds of one fixed step (the state's 60 steps a second, in whole milliseconds).
 constexpr int SCENE_STEP_MS = 16;
 
+// The scene mode: the data folder's animation from frame 0, stepped and drawn frame by frame.
 int runScene(const char* dataFolder) {
     IrrlichtDevice* device = nullptr;
     Application* app = openLoadingApplication("scene", &device);
