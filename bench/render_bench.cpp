@@ -1,15 +1,22 @@
 // bench_render MODE [--quick]: the drawing side's speed, always against a reference measured
 // in the same run on the same pictures, reported as ratios (see BenchSupport.h for the rows).
+// frame also takes --actors N (one actor count only) and --kind shared|packed|own (one kind
+// only), for a quick loop while working on one figure; --profile SECONDS draws frames of both
+// paths in turn for that long and prints the main thread's CPU time of each step of a frame,
+// --profile-ours SECONDS the same for our path alone (a profiler's view of our frames).
 //   frame    the scene drawing (MainState::render) through the real OpenGL driver, against one
 //            IVideoDriver::draw2DImage per actor; CPU ms per frame and draw calls per frame
 //   quad     Image::draw -> addQuad -> flush on the null driver (which discards geometry),
 //            against a plain copy of the same vertex and index bytes
 //   startup  loading 100 pictures of 512 x 512 through our texture creation, against the
 //            engine's getTexture of the same files
+//   scene DATA  the animation of a data folder (its actors, skins, font and music) played by
+//            the real main state from frame 0, as the export steps it: draw calls, main-thread
+//            and all threads' CPU per frame (no reference: the figures stand alone)
 //   textures DATA  the texture bytes of a data folder's skin and actor pictures loaded as the
 //            main state loads them (packed into shared textures), against one texture each
 //            (as before packing); and the time both loads take
-// frame, startup and textures need a display (scripts/with-display).
+// frame, startup, scene and textures need a display (scripts/with-display).
 #include <GL/gl.h>
 #include <irrlicht.h>
 #include <unistd.h>
@@ -32,6 +39,7 @@
 #include "render/Image.h"
 #include "render/Renderer2D.h"
 #include "states/MainState.h"
+#include "states/ScenePaths.h"
 
 using namespace irr;
 namespace fs = std::filesystem;
@@ -42,6 +50,8 @@ namespace {
 constexpr int ACTOR_COUNTS[] = {10, 100, 1000, 10000};
 // Side of the actor picture.
 constexpr u32 ACTOR_PICTURE_SIDE = 32;
+// Frames of one path drawn in a row while profiling, before the other path's.
+constexpr int PROFILE_BLOCK_FRAMES = 10;
 // Frame-cost target at 10,000 actors sharing a picture: ours / engine path at most this.
 constexpr double FRAME_RATIO_TARGET = 0.2;
 // Frame-cost targets with own pictures packed, 100 actors and more: main thread, all threads.
@@ -62,6 +72,14 @@ constexpr u32 ACTOR_DRAW_FLAGS = DRAW_HOTSPOT_X | DRAW_HOTSPOT_Y | DRAW_TRANSFOR
 constexpr float STAGE_UNITS_X = 16.f, STAGE_UNITS_Y = 9.f;
 
 bool quick = false;
+// frame: the one actor count to measure (0: all of ACTOR_COUNTS).
+int onlyActors = 0;
+// frame: the one kind to measure (-1: all; 0 shared, 1 packed, 2 own).
+int onlyKind = -1;
+// frame: seconds to draw frames step by step for a profiler (0: measure as usual).
+double profileSeconds = 0;
+// frame, profiling: the engine's frames in turn with ours (else ours alone).
+bool profileEngine = false;
 
 // An OpenGL device like the program's (windowed, no vsync so frames are not paced).
 IrrlichtDevice* createGlDevice() {
@@ -122,6 +140,8 @@ public:
         actors.clear();
     }
     const std::vector<Actor*>& actorList() const { return actors; }
+    // The scene's actors into the renderer's batch (between beginFrame and endFrame).
+    void drawActorsOnly() { drawActors(); }
 };
 
 // CPU and wall time of a number of frames, and the draw calls they made.
@@ -146,11 +166,20 @@ FrameCost measureFrames(int frames, Draw draw) {
 
 // The per-image engine path: one draw2DImage per actor, unrotated and unscaled, centred on
 // the actor's position like the scene's hot-spot anchor; each actor's picture in a texture of
-// its own (textures[i] for actor i: the pictures as they were before packing).
+// its own (textures[i] for actor i: the pictures as they were before packing). With steps, adds
+// this thread's CPU seconds of beginScene, the draws and endScene to steps[0..2].
 void drawEngineFrame(IrrlichtDevice* device, const std::vector<Actor*>& actors,
-                     const std::vector<video::ITexture*>& textures) {
+                     const std::vector<video::ITexture*>& textures, double* steps = nullptr) {
+    double t = steps ? bench::Clocks::now().thread : 0;
+    const auto step = [&](int i) {
+        if (!steps) return;
+        const double now = bench::Clocks::now().thread;
+        steps[i] += now - t;
+        t = now;
+    };
     video::IVideoDriver* driver = device->getVideoDriver();
     driver->beginScene(true, true, video::SColor(0x00AACCEE));
+    step(0);
     const core::rect<s32> source(0, 0, s32(ACTOR_PICTURE_SIDE), s32(ACTOR_PICTURE_SIDE));
     for (size_t i = 0; i < actors.size(); ++i) {
         const Actor* actor = actors[i];
@@ -160,7 +189,9 @@ void drawEngineFrame(IrrlichtDevice* device, const std::vector<Actor*>& actors,
                                                   s32(at.Y) - s32(ACTOR_PICTURE_SIDE / 2)),
                             source, nullptr, video::SColor(0xFFFFFFFF), true);
     }
+    step(1);
     driver->endScene();
+    step(2);
 }
 
 // Bytes of a texture (no mip-maps are made for these pictures).
@@ -206,7 +237,23 @@ int expectedDrawCalls(const std::vector<Actor*>& actors) {
 
 constexpr double MIB = 1024.0 * 1024.0;
 
+// Block freed once before the frame measurements, in bytes (see raiseMallocThresholds).
+constexpr size_t MALLOC_THRESHOLD_BLOCK = size_t(1) << 20;
+
+// glibc serves blocks above its mmap threshold (128 KiB at start) with mmap and gives heap memory
+// back above its trim threshold; freeing an mmapped block raises both (to its size and twice
+// that), once and for all. The engine's path allocates such blocks every frame inside the GL
+// driver: below the thresholds it costs up to half as much again (brk, page faults). Whether
+// and how high anything of ours raised them must not decide the reference's cost, so both
+// paths are measured with the thresholds raised by one freed block of 1 MiB.
+void raiseMallocThresholds() {
+    void* volatile block = std::malloc(MALLOC_THRESHOLD_BLOCK);
+    if (block) static_cast<unsigned char*>(block)[0] = 1;
+    std::free(block);
+}
+
 int runFrame() {
+    raiseMallocThresholds();
     IrrlichtDevice* device = createGlDevice();
     if (!device) {
         std::fprintf(stderr, "bench_render frame: no OpenGL device (run under scripts/with-display)\n");
@@ -219,7 +266,8 @@ int runFrame() {
     app->init(device);
     Renderer2D* renderer = app->renderer();
 
-    const int maxActors = ACTOR_COUNTS[sizeof ACTOR_COUNTS / sizeof ACTOR_COUNTS[0] - 1];
+    const int maxActors =
+        onlyActors > 0 ? onlyActors : ACTOR_COUNTS[sizeof ACTOR_COUNTS / sizeof ACTOR_COUNTS[0] - 1];
     // Every actor's picture twice: in a texture of its own (as before packing; the engine path
     // always draws these), and packed into shared textures as the main state loads actors.
     std::vector<Image*> own, packed;
@@ -258,8 +306,10 @@ int runFrame() {
 
     // Kinds: 0 one shared picture, 1 own pictures packed, 2 own pictures each in its texture.
     for (int kindIndex = 0; kindIndex < 3; ++kindIndex) {
+        if (onlyKind >= 0 && kindIndex != onlyKind) continue;
         const bool sharing = kindIndex == 0, packing = kindIndex == 1;
         for (int n : ACTOR_COUNTS) {
+            if (onlyActors > 0 && n != onlyActors) continue;
             SceneState state(app);
             std::mt19937 rng{u32(n)};
             std::vector<video::ITexture*> engineTextures;
@@ -273,6 +323,63 @@ int runFrame() {
             const int rounds = quick ? 3 : 5;
             auto ours = [&] { state.render(device); };
             auto engine = [&] { drawEngineFrame(device, state.actorList(), engineTextures); };
+            if (profileSeconds > 0) {
+                // Frames of both paths in turn (blocks of PROFILE_BLOCK_FRAMES), each step on this
+                // thread's CPU clock: ours as MainState::render takes them, one by one.
+                const char* ourStepNames[] = {"beginScene", "beginFrame", "actors", "endFrame",
+                                              "endScene"};
+                const char* engineStepNames[] = {"beginScene", "draws", "endScene"};
+                double ourSteps[5] = {}, engineSteps[3] = {}, ourAll = 0, engineAll = 0;
+                const bench::Clocks start = bench::Clocks::now();
+                int drawn = 0;
+                while (bench::Clocks::now().since(start).wall < profileSeconds) {
+                    const double ourStart = bench::Clocks::now().process;
+                    for (int f = 0; f < PROFILE_BLOCK_FRAMES; ++f) {
+                        double t = bench::Clocks::now().thread;
+                        const auto step = [&](int i) {
+                            const double now = bench::Clocks::now().thread;
+                            ourSteps[i] += now - t;
+                            t = now;
+                        };
+                        driver->beginScene(true, true, video::SColor(0x00AACCEE));
+                        step(0);
+                        renderer->beginFrame();
+                        step(1);
+                        state.drawActorsOnly();
+                        step(2);
+                        renderer->endFrame();
+                        step(3);
+                        driver->endScene();
+                        step(4);
+                    }
+                    const double engineStart = bench::Clocks::now().process;
+                    ourAll += engineStart - ourStart;
+                    if (profileEngine) {
+                        for (int f = 0; f < PROFILE_BLOCK_FRAMES; ++f)
+                            drawEngineFrame(device, state.actorList(), engineTextures, engineSteps);
+                        engineAll += bench::Clocks::now().process - engineStart;
+                    }
+                    drawn += PROFILE_BLOCK_FRAMES;
+                }
+                double ourTotal = 0, engineTotal = 0;
+                std::printf("frame %5d actors, %d frames; main-thread CPU us a frame: ours", n, drawn);
+                for (int i = 0; i < 5; ++i) {
+                    std::printf(" %s %.1f", ourStepNames[i], ourSteps[i] * 1e6 / drawn);
+                    ourTotal += ourSteps[i] * 1e6 / drawn;
+                }
+                std::printf(" (%.1f; all threads %.1f)", ourTotal, ourAll * 1e6 / drawn);
+                if (profileEngine) {
+                    std::printf("; engine");
+                    for (int i = 0; i < 3; ++i) {
+                        std::printf(" %s %.1f", engineStepNames[i], engineSteps[i] * 1e6 / drawn);
+                        engineTotal += engineSteps[i] * 1e6 / drawn;
+                    }
+                    std::printf(" (%.1f; all threads %.1f; ratios %.3f, all threads %.3f)", engineTotal,
+                                engineAll * 1e6 / drawn, ourTotal / engineTotal, ourAll / engineAll);
+                }
+                std::printf("\n");
+                continue;
+            }
             measureFrames(3, ours);
             measureFrames(3, engine);
             std::vector<double> oT, oP, eT, eP, oW, eW;
@@ -303,7 +410,7 @@ int runFrame() {
             const std::string label = bench::format("1 frame, %d actors, %s", n, kind);
             // Targets: sharing, 10,000 actors: main thread <= 0.2; packed, 100 actors and more:
             // main thread <= 0.3 and all threads <= 1.0 (issue 29).
-            const bool sharedTarget = sharing && n == maxActors, packedTarget = packing && n >= 100;
+            const bool sharedTarget = sharing && n == ACTOR_COUNTS[sizeof ACTOR_COUNTS / sizeof ACTOR_COUNTS[0] - 1], packedTarget = packing && n >= 100;
             const double mainTarget = sharing ? FRAME_RATIO_TARGET : PACKED_MAIN_TARGET;
             const bool mainTargeted = sharedTarget || packedTarget;
             bench::row(label + ", main-thread CPU ms", bench::format("%.3f", ot),
@@ -569,16 +676,70 @@ int runTextures(const char* dataFolder) {
     return 0;
 }
 
+// Frames of the scene measured (a quarter with --quick): the first 20 seconds of the animation.
+constexpr int SCENE_FRAMES = 1200;
+// Milliseconds of one fixed step (the state's 60 steps a second, in whole milliseconds).
+constexpr int SCENE_STEP_MS = 16;
+
+// The scene mode: the data folder's animation from frame 0, stepped and drawn frame by frame.
+int runScene(const char* dataFolder) {
+    IrrlichtDevice* device = nullptr;
+    Application* app = openLoadingApplication("scene", &device);
+    if (!app) return 1;
+    const fs::path data = dataFolder;
+    MainState state;
+    ScenePaths paths;
+    paths.programFolder = data.string() + "/";
+    paths.actorFolder = (data / "actors").string() + "/";
+    paths.musicFile = (data / fs::path(MUSIC_FILE).filename()).string();
+    state.setScenePaths(paths);
+    if (!state.init()) {
+        std::fprintf(stderr, "bench_render scene: the main state could not load %s\n", dataFolder);
+        return 1;
+    }
+    const int frames = std::min(state.startOffline(), quick ? SCENE_FRAMES / 4 : SCENE_FRAMES);
+    state.render(device);  // the first frame makes what drawing makes once
+    const FrameCost cost = measureFrames(frames, [&] {
+        state.update(SCENE_STEP_MS);
+        state.render(device);
+    });
+    std::printf("scene: %s, %d frames from frame 0: %.0f draw calls a frame, main thread %.3f ms, "
+                "all threads %.3f ms, wall %.3f ms a frame\n",
+                dataFolder, frames, cost.drawCalls, cost.threadMs, cost.processMs, cost.wallMs);
+    bench::row("1 the scene's animation, one frame: draw calls", bench::format("%.1f", cost.drawCalls),
+               "-", "-", "-", "-");
+    bench::row("1 the scene's animation, one frame: main-thread / all threads' CPU ms",
+               bench::format("%.3f / %.3f", cost.threadMs, cost.processMs), "-", "-", "-", "-");
+    state.shutdown();
+    delete app;
+    device->drop();
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
-    for (int i = 2; i < argc; ++i)
+    for (int i = 2; i < argc; ++i) {
         if (std::strcmp(argv[i], "--quick") == 0) quick = true;
+        if (std::strcmp(argv[i], "--actors") == 0 && i + 1 < argc) onlyActors = std::atoi(argv[++i]);
+        if ((std::strcmp(argv[i], "--profile") == 0 || std::strcmp(argv[i], "--profile-ours") == 0) &&
+            i + 1 < argc) {
+            profileEngine = std::strcmp(argv[i], "--profile") == 0;
+            profileSeconds = std::atof(argv[++i]);
+        }
+        if (std::strcmp(argv[i], "--kind") == 0 && i + 1 < argc) {
+            const std::string kind = argv[++i];
+            onlyKind = kind == "shared" ? 0 : kind == "packed" ? 1 : kind == "own" ? 2 : -1;
+        }
+    }
     if (mode == "frame") return runFrame();
     if (mode == "quad") return runQuad();
     if (mode == "startup") return runStartup();
     if (mode == "textures" && argc > 2 && argv[2][0] != '-') return runTextures(argv[2]);
-    std::fprintf(stderr, "usage: bench_render frame|quad|startup [--quick] | textures DATA [--quick]\n");
+    if (mode == "scene" && argc > 2 && argv[2][0] != '-') return runScene(argv[2]);
+    std::fprintf(stderr, "usage: bench_render frame [--quick] [--actors N] [--kind shared|packed|own] "
+                         "[--profile[-ours] SECONDS] | "
+                         "quad|startup [--quick] | textures|scene DATA [--quick]\n");
     return 2;
 }
