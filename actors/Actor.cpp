@@ -42,12 +42,38 @@ Actor::Actor(const std::string& name_, Image* image_, bool load, const std::stri
     current = poses.front();
 }
 
-ActorPose& Actor::poseAt(int frame) {
-    const std::size_t last = poses.size() - 1;
-    return poses[frame <= 0 ? 0 : std::min(std::size_t(frame), last)];
+ActorPose poseChange(const ActorPose& a, const ActorPose& b) {
+    ActorPose d;
+    d.position = b.position - a.position;
+    d.rotation = b.rotation - a.rotation;
+    d.scale = b.scale - a.scale;
+    return d;
 }
 
-const ActorPose& Actor::poseAt(int frame) const { return const_cast<Actor*>(this)->poseAt(frame); }
+ActorPose poseWithChange(const ActorPose& a, const ActorPose& d) {
+    ActorPose p;
+    p.position = a.position + d.position;
+    p.rotation = a.rotation + d.rotation;
+    p.scale = a.scale + d.scale;
+    return p;
+}
+
+ActorPose scaledChange(const ActorPose& d, float t) {
+    ActorPose s;
+    s.position = d.position * t;
+    s.rotation = d.rotation * t;
+    s.scale = d.scale * t;
+    return s;
+}
+
+const ActorPose& trackPoseAt(const std::vector<ActorPose>& track, int frame) {
+    const std::size_t last = track.size() - 1;
+    return track[frame <= 0 ? 0 : std::min(std::size_t(frame), last)];
+}
+
+ActorPose& Actor::poseAt(int frame) { return const_cast<ActorPose&>(trackPoseAt(poses, frame)); }
+
+const ActorPose& Actor::poseAt(int frame) const { return trackPoseAt(poses, frame); }
 
 void Actor::offsetPoses(int frame, const ActorPose& delta, bool toEnd) {
     // Frames before the first one do not exist: an edit there starts at frame 0.
@@ -57,11 +83,7 @@ void Actor::offsetPoses(int frame, const ActorPose& delta, bool toEnd) {
         poses.resize(first + 1, last);
     }
     const std::size_t end = toEnd ? poses.size() : first + 1;
-    for (std::size_t i = first; i < end; ++i) {
-        poses[i].position += delta.position;
-        poses[i].rotation += delta.rotation;
-        poses[i].scale += delta.scale;
-    }
+    for (std::size_t i = first; i < end; ++i) poses[i] = poseWithChange(poses[i], delta);
 }
 
 void Actor::followPose(int frame) { easeToward(current, poseAt(frame)); }
@@ -85,11 +107,7 @@ void Actor::moveFrom(int frame, const irr::core::vector2df& offset) {
 }
 
 void Actor::addChangeFrom(int frame, const ActorPose& before, const ActorPose& edited) {
-    ActorPose delta;
-    delta.position = edited.position - before.position;
-    delta.rotation = edited.rotation - before.rotation;
-    delta.scale = edited.scale - before.scale;
-    offsetPoses(frame, delta, true);
+    offsetPoses(frame, poseChange(before, edited), true);
 }
 
 void Actor::cutAfter(int frame, int frameCount) {

@@ -22,6 +22,14 @@ struct ActorPose {
     static ActorPose defaultPose() { return ActorPose{{-1.f, -1.f}, 0.f, {1.f, 1.f}}; }
 };
 
+// Changes of a pose are taken and added component by component (position, rotation, scale):
+// b - a, a + d, and d scaled by t.
+ActorPose poseChange(const ActorPose& a, const ActorPose& b);
+ActorPose poseWithChange(const ActorPose& a, const ActorPose& d);
+ActorPose scaledChange(const ActorPose& d, float t);
+// The pose at frame of a never-empty track: the first pose before it, the last one after it.
+const ActorPose& trackPoseAt(const std::vector<ActorPose>& track, int frame);
+
 // Scene coordinates: units of 80 pixels; the 1280 x 720 stage is centred on the screen and
 // scene (0, 0) is its top-left corner, y downwards.
 constexpr float kSceneUnitPixels = 80.f;

@@ -10,27 +10,6 @@ int smoothHalfWindowFrames() {
     return (TRACK_SMOOTH_WINDOW_MS * FRAMES_PER_SECOND / 1000 + 1) / 2;
 }
 
-const ActorPose& trackPoseAt(const std::vector<ActorPose>& track, int frame) {
-    const std::size_t last = track.size() - 1;
-    return track[frame <= 0 ? 0 : std::min(std::size_t(frame), last)];
-}
-
-ActorPose poseChange(const ActorPose& a, const ActorPose& b) {
-    ActorPose d;
-    d.position = b.position - a.position;
-    d.rotation = b.rotation - a.rotation;
-    d.scale = b.scale - a.scale;
-    return d;
-}
-
-ActorPose poseWithChange(const ActorPose& a, const ActorPose& d) {
-    ActorPose p;
-    p.position = a.position + d.position;
-    p.rotation = a.rotation + d.rotation;
-    p.scale = a.scale + d.scale;
-    return p;
-}
-
 void growTrackFor(std::vector<ActorPose>& track, int last, int frameCount) {
     if (track.empty()) track.push_back(ActorPose::defaultPose());
     const int keep = last + 1 < frameCount ? last + 2 : last + 1;
@@ -70,11 +49,7 @@ void smoothPoses(std::vector<ActorPose>& track, FrameRange range, int halfWindow
         float weights = 0.f;
         for (int j = k - h; j <= k + h; ++j) {
             const float w = float(h + 1 - std::abs(j - k));
-            ActorPose d = poseChange(centre, was[std::size_t(j - range.in)]);
-            d.position *= w;
-            d.rotation *= w;
-            d.scale *= w;
-            sum = poseWithChange(sum, d);
+            sum = poseWithChange(sum, scaledChange(poseChange(centre, was[std::size_t(j - range.in)]), w));
             weights += w;
         }
         ActorPose mean;

@@ -1,8 +1,7 @@
 #pragma once
 // Edits of a track through a range of frames: hold, smooth, copy and paste, repeat. Each works
 // on a plain array of poses, frame k at index k; a frame past the array's end has its last
-// pose (as Actor::poseAt). A change of a pose is taken and added component by component
-// (position, rotation, scale).
+// pose (trackPoseAt).
 //
 //   hold:   every frame from in to out takes the pose of frame in;
 //   smooth: the motion from in to out is averaged over about a tenth of a second, in and out kept;
@@ -33,12 +32,6 @@ struct FrameRange {
 constexpr int TRACK_SMOOTH_WINDOW_MS = 100;
 // Frames on each side of a frame that smoothing averages over (from TRACK_SMOOTH_WINDOW_MS).
 int smoothHalfWindowFrames();
-
-// The pose at frame of a track (clamped to its ends, the first pose before it).
-const ActorPose& trackPoseAt(const std::vector<ActorPose>& track, int frame);
-// b - a and a + d, component by component.
-ActorPose poseChange(const ActorPose& a, const ActorPose& b);
-ActorPose poseWithChange(const ActorPose& a, const ActorPose& d);
 
 // Grows the track (copies of its last pose) so that frames up to last exist, and the frame after
 // last too when it lies within an animation of frameCount frames.

@@ -37,10 +37,9 @@
 #include "editor/BeatMotion.h"
 #include "editor/DanceCommand.h"
 #include "editor/HeadlessActors.h"
-#include "render/Drawable.h"
-#include "render/Image.h"
 #include "rig/RigFile.h"
 #include "rig/RigMotion.h"
+#include "tests/common/DrawnPoint.h"
 
 using irr::core::vector2df;
 
@@ -72,18 +71,6 @@ std::string readText(const std::string& path) {
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
-}
-
-// Where a picture pixel of an actor drawn with pose lands on stage (pixels), by the drawing
-// code's own corner placement.
-vector2df drawnPoint(const Actor& actor, const ActorPose& pose, const vector2df& pixel) {
-    const float w = actor.size.X * kSceneUnitPixels, h = actor.size.Y * kSceneUnitPixels;
-    irr::core::vector3df c[4] = {{-w / 2, -h / 2, 0}, {w / 2, -h / 2, 0}, {-w / 2, h / 2, 0}, {w / 2, h / 2, 0}};
-    placeTransformed(c, DRAW_HOTSPOT_X | DRAW_HOTSPOT_Y | DRAW_TRANSFORM | DRAW_ROTATE | DRAW_SCALE,
-                     pose.position.X * kSceneUnitPixels, pose.position.Y * kSceneUnitPixels, pose.rotation, pose.scale);
-    const float u = pixel.X / w, v = pixel.Y / h;
-    return vector2df(c[0].X + u * (c[1].X - c[0].X) + v * (c[2].X - c[0].X),
-                     c[0].Y + u * (c[1].Y - c[0].Y) + v * (c[2].Y - c[0].Y));
 }
 
 // The song as mono samples and its rate; false when it cannot be read.

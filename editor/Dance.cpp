@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "platform/Timebase.h"
+#include "platform/Words.h"
 
 using irr::core::vector2df;
 
@@ -235,6 +236,11 @@ RigEditReport dance(const std::vector<Actor*>& actors, const Rig& rig, const Dan
                             if (it == plan.parts.end()) return RigMotion();
                             return partMotionAt(it->second, music, envelope, int(k), before);
                         });
+}
+
+std::string danceLateText(const RigEditReport& report) {
+    const int late = report.spreadFrames + report.clippedFrames;
+    return late > 0 ? " (" + countOf(late, "frame") + " too quick for playback follow a little later)" : "";
 }
 
 std::string describeDance(const std::vector<Actor*>& actors, const DancePlan& plan, std::size_t namesShown) {

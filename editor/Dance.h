@@ -83,6 +83,9 @@ RigMotion partMotionAt(const std::vector<PartMotion>& motions, const DanceMusic&
 // poses as they were.
 RigEditReport dance(const std::vector<Actor*>& actors, const Rig& rig, const DancePlan& plan,
                     const DanceMusic& music, int from, int to);
+// The frames of a dance too quick for playback to follow at once, in words for the end of a
+// message (" (3 frames too quick for playback follow a little later)"), or "" when none were.
+std::string danceLateText(const RigEditReport& report);
 // What a plan gives each part, in words ("24-torso bounces and sways; 25-head nods; 26-arm-left,
 // 27-arm-right swing"); parts that do the same, when more than namesShown, as a count ("4 parts swing").
 std::string describeDance(const std::vector<Actor*>& actors, const DancePlan& plan,

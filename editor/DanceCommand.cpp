@@ -23,18 +23,11 @@
 
 namespace {
 
-// Seconds per minute, for times and tempo.
-constexpr int SECONDS_PER_MINUTE = 60;
+// Milliseconds per minute, for the tempo.
 constexpr double MS_PER_MINUTE = 60000.0;
 
 // "m:ss.s" for a frame's time.
-std::string timeOfFrame(int frame) {
-    const double seconds = double(frame) / FRAMES_PER_SECOND;
-    const int minutes = int(seconds) / SECONDS_PER_MINUTE;
-    char text[32];
-    std::snprintf(text, sizeof text, "%d:%04.1f", minutes, seconds - minutes * SECONDS_PER_MINUTE);
-    return text;
-}
+std::string timeOfFrame(int frame) { return minutesAndSeconds(double(frame) / FRAMES_PER_SECOND); }
 
 // Says why the dance failed and that nothing changed; the exit code.
 int failed(const std::string& why) {
@@ -139,14 +132,7 @@ int danceAnimation(const ScenePaths& paths, const DanceSpan& span) {
         for (std::size_t i : family) before.push_back(actors[i]->poses);
         const DancePlan plan = planDance(actors, rig, root, from);
         const RigEditReport report = dance(actors, rig, plan, music, from, to);
-        std::string line = actors[root]->name + (family.size() > 1 ? " and " + countOf(long(family.size() - 1), "part") +
-                                                                         " hanging from it"
-                                                                   : "");
-        line += ": " + describeDance(actors, plan);
-        if (report.spreadFrames + report.clippedFrames > 0)
-            line += " (" + countOf(report.spreadFrames + report.clippedFrames, "frame") +
-                    " too quick for playback follow a little later)";
-        danced.push_back(line);
+        danced.push_back(rigFamilyText(actors, rig, root) + ": " + describeDance(actors, plan) + danceLateText(report));
         for (std::size_t k = 0; k < family.size(); ++k)
             if (!sameTrack(before[k], actors[family[k]]->poses)) changed.push_back(actors[family[k]]);
     }

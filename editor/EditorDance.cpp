@@ -130,9 +130,6 @@ bool Editor::danceSelection(bool own, int from, int to) {
         said += " (as it already did)";
     else
         said += "; Ctrl+Z takes it back";
-    if (report.spreadFrames + report.clippedFrames > 0)
-        said += " (" + std::to_string(report.spreadFrames + report.clippedFrames) +
-                " frames too quick for playback follow a little later)";
-    status.tell(said);
+    status.tell(said + danceLateText(report));
     return changed;
 }

@@ -102,8 +102,7 @@ bool Editor::rangeWorkable(bool needsRange) {
 std::string Editor::familyText(Actor* actor) const {
     const std::vector<Actor*>& actors = play.actors();
     const int index = rigActorIndex(actors, actor);
-    const std::size_t parts = index >= 0 ? rigFamily(actors, play.rig().rig(), std::size_t(index)).size() : 1;
-    return actor->name + (parts > 1 ? " and " + countOf(long(parts - 1), "part") + " hanging from it" : "");
+    return index >= 0 ? rigFamilyText(actors, play.rig().rig(), std::size_t(index)) : actor->name;
 }
 
 void Editor::editRange(EditorCommand command) {

@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <map>
 
 #include "states/ActorPictures.h"
 #include "states/DrawingOrder.h"
@@ -47,24 +46,15 @@ bool loadHeadlessActors(const std::string& folder, HeadlessActors& out, std::str
     }
     const PictureReader read = [driver](const char* path) { return driver->createImageFromFile(io::path(path)); };
 
-    std::map<std::string, std::string> pictureOfName;
-    for (const std::string& file : actorPictureOrder(files)) {
-        const std::string name = actorNameFromFileName(file);
-        const auto first = pictureOfName.find(name);
-        if (first != pictureOfName.end()) {
-            out.problems.push_back(folder + file + " is not loaded: " + folder + first->second +
-                                   " already uses its data file");
-            continue;
-        }
+    const auto load = [&](const std::string& file) {
         std::string problem;
         const std::unique_ptr<video::IImage, EngineDrop> picture(readActorPicture(folder + file, read, problem));
         if (!picture) {
             out.problems.push_back(folder + file + " is not loaded: " + problem);
-            continue;
+            return false;
         }
-        pictureOfName[name] = file;
         const core::dimension2d<u32> size = picture->getDimension();
-        out.store.push_back(std::make_unique<Actor>(name, nullptr, true, folder));
+        out.store.push_back(std::make_unique<Actor>(actorNameFromFileName(file), nullptr, true, folder));
         Actor* actor = out.store.back().get();
         actor->size.set(float(size.Width) / kSceneUnitPixels, float(size.Height) / kSceneUnitPixels);
         actor->pictureFile = file;
@@ -73,6 +63,10 @@ bool loadHeadlessActors(const std::string& folder, HeadlessActors& out, std::str
             out.problems.push_back(actor->dataPath() + " cannot be read: " + actor->trackProblem);
         else if (actor->trackFile == Actor::TrackFile::CutShort)
             out.problems.push_back(actor->dataPath() + " is " + actor->trackProblem);
-    }
+        return true;
+    };
+    forEachActorPicture(files, load, [&](const std::string& file, const std::string& first) {
+        out.problems.push_back(sameNameProblem(folder, file, first));
+    });
     return true;
 }

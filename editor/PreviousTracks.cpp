@@ -12,6 +12,7 @@
 
 #include "platform/SafeFile.h"
 #include "platform/Signals.h"
+#include "platform/Words.h"
 
 namespace {
 
@@ -24,11 +25,6 @@ struct Replaced {
     bool had = false;               // there was a data file
     std::vector<uint8_t> previous;  // its contents
 };
-
-// True when name ends with tail.
-bool endsWith(const std::string& name, const std::string& tail) {
-    return name.size() >= tail.size() && name.compare(name.size() - tail.size(), tail.size(), tail) == 0;
-}
 
 // Reads the whole file at path into bytes; had is false when there is none. False with the
 // reason in error when it is there but cannot be read.

@@ -1,8 +1,7 @@
 #include "export/FfmpegJob.h"
 
-#include <cstring>
-
 #include "platform/Timebase.h"
+#include "platform/Words.h"
 
 namespace {
 
@@ -22,12 +21,6 @@ std::string lowerCase(std::string s) {
     for (char& c : s)
         if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
     return s;
-}
-
-// True when s ends in suffix.
-bool endsWith(const std::string& s, const char* suffix) {
-    const size_t n = std::strlen(suffix);
-    return s.size() >= n && s.compare(s.size() - n, n, suffix) == 0;
 }
 
 // ffmpeg reads names with a colon as protocol URLs and names starting with '-' as options.

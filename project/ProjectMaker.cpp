@@ -26,19 +26,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Seconds per minute, for the song's length.
-constexpr int SECONDS_PER_MINUTE = 60;
 // The purposes of the work folders, which name them (".tumelora-new-PID-XXXXXX").
 constexpr const char* NEW_WORK_PURPOSE = "tumelora-new";
 constexpr const char* ADD_WORK_PURPOSE = "tumelora-add";
-
-// "m:ss.s" for a number of seconds.
-std::string minutesAndSeconds(double seconds) {
-    char text[32];
-    const int minutes = int(seconds) / SECONDS_PER_MINUTE;
-    std::snprintf(text, sizeof text, "%d:%04.1f", minutes, seconds - minutes * SECONDS_PER_MINUTE);
-    return text;
-}
 
 // Reports a failure on stderr, with what became of the target.
 int reportFailure(const char* action, const ProjectFailure& failure, const std::string& outcome) {

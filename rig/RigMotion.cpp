@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/Words.h"
+
 using irr::core::vector2df;
 
 namespace {
@@ -113,6 +115,11 @@ std::vector<std::size_t> rigFamily(const std::vector<Actor*>& actors, const Rig&
         }
     }
     return family;
+}
+
+std::string rigFamilyText(const std::vector<Actor*>& actors, const Rig& rig, std::size_t index) {
+    const std::size_t parts = rigFamily(actors, rig, index).size();
+    return actors[index]->name + (parts > 1 ? " and " + countOf(long(parts - 1), "part") + " hanging from it" : "");
 }
 
 bool rigLinked(const std::vector<Actor*>& actors, const Rig& rig, std::size_t index) {

@@ -19,6 +19,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "actors/Actor.h"
@@ -55,6 +56,8 @@ int rigParentIndex(const std::vector<Actor*>& actors, const Rig& rig, std::size_
 // actor order.
 std::vector<std::size_t> rigFamily(const std::vector<Actor*>& actors, const Rig& rig,
                                    std::size_t index);
+// actors[index] and what hangs from it, in words: "NAME", or "NAME and 2 parts hanging from it".
+std::string rigFamilyText(const std::vector<Actor*>& actors, const Rig& rig, std::size_t index);
 // True when the actor has a parent or a child in the rig.
 bool rigLinked(const std::vector<Actor*>& actors, const Rig& rig, std::size_t index);
 // actors[index] and everything hanging from it with every parent before its children (index

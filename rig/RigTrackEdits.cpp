@@ -62,15 +62,7 @@ ShownFamily shownFamily(const std::vector<Actor*>& actors, const Rig& rig, std::
     return f;
 }
 
-ActorPose blend(const ActorPose& a, const ActorPose& b, float t) {
-    return poseWithChange(a, [&] {
-        ActorPose d = poseChange(a, b);
-        d.position *= t;
-        d.rotation *= t;
-        d.scale *= t;
-        return d;
-    }());
-}
+ActorPose blend(const ActorPose& a, const ActorPose& b, float t) { return poseWithChange(a, scaledChange(poseChange(a, b), t)); }
 
 bool settled(const ActorPose& a, const ActorPose& b) {
     return std::fabs(a.position.X - b.position.X) <= kRigSettledPosition &&

@@ -3,7 +3,9 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <map>
 
+#include "actors/Actor.h"
 #include "actors/PictureMask.h"
 #include "render/Image.h"
 #include "render/PictureLimits.h"
@@ -40,6 +42,24 @@ std::vector<std::string> actorPictureOrder(const std::vector<std::string>& fileN
         for (const std::string& name : fileNames)
             if (hasExtension(name, ext)) out.push_back(name);
     return out;
+}
+
+void forEachActorPicture(const std::vector<std::string>& fileNames,
+                         const std::function<bool(const std::string& file)>& load,
+                         const std::function<void(const std::string& file, const std::string& first)>& skipped) {
+    std::map<std::string, std::string> pictureOfName;
+    for (const std::string& file : actorPictureOrder(fileNames)) {
+        const std::string name = actorNameFromFileName(file);
+        const auto first = pictureOfName.find(name);
+        if (first != pictureOfName.end())
+            skipped(file, first->second);
+        else if (load(file))
+            pictureOfName[name] = file;
+    }
+}
+
+std::string sameNameProblem(const std::string& folder, const std::string& file, const std::string& first) {
+    return folder + file + " is not loaded: " + folder + first + " already uses its data file";
 }
 
 std::string pictureSignatureProblem(const unsigned char* bytes, std::size_t size) {

@@ -27,6 +27,15 @@ bool jpegTailComplete(const unsigned char* tail, std::size_t size);
 // them: every ".jpg" picture first, then every ".png" one (extensions in any case), each group in
 // the order given (the engine's file list).
 std::vector<std::string> actorPictureOrder(const std::vector<std::string>& fileNames);
+// Offers the actor pictures among an actor folder's file names to load, in actorPictureOrder;
+// load returns true when the picture became an actor. A later picture of a name already loaded
+// (a.jpg, a.png, a.JPG) would share its data file: it is not offered, and skipped is called with
+// it and the picture that has the name.
+void forEachActorPicture(const std::vector<std::string>& fileNames,
+                         const std::function<bool(const std::string& file)>& load,
+                         const std::function<void(const std::string& file, const std::string& first)>& skipped);
+// "FOLDER/FILE is not loaded: FOLDER/FIRST already uses its data file" (folder ends in '/').
+std::string sameNameProblem(const std::string& folder, const std::string& file, const std::string& first);
 
 // A decoder of picture files (the video driver's): the picture, or null when it cannot be read.
 using PictureReader = std::function<irr::video::IImage*(const char* path)>;

@@ -2,7 +2,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <string>
 
 #include "actors/Actor.h"
@@ -131,28 +130,22 @@ void MainState::scanActors() {
     io::IFileList* list = fs->createFileList();
     fs->changeWorkingDirectoryTo(saved);
     if (!list) return;
-    // All JPEG pictures first, then all PNG pictures, each group in the list's order. Two
-    // pictures with one name (a.jpg, a.png, a.JPG) would share one data file: the first one
-    // loaded keeps it, a later one is skipped and the user told.
     std::vector<std::string> files;
     for (u32 i = 0; i < list->getFileCount(); ++i) files.push_back(list->getFileName(i).c_str());
-    std::map<std::string, std::string> pictureOfName;
-    for (const std::string& file : actorPictureOrder(files)) {
-        const std::string name = actorNameFromFileName(file);
-        const auto first = pictureOfName.find(name);
-        if (first != pictureOfName.end()) {
-            loadProblems.push_back(paths.actorFolder + file + " is not loaded: " + paths.actorFolder + first->second +
-                                   " already uses its data file");
-            showError("Error", "%s is not loaded: %s already uses its data file %s.",
-                      (paths.actorFolder + file).c_str(), (paths.actorFolder + first->second).c_str(),
-                      (paths.actorFolder + name + kActorDataSuffix).c_str());
-            continue;
-        }
-        const size_t before = actors.size();
-        createActor(file.c_str());
-        if (actors.size() > before) pictureOfName[name] = file;
-    }
     list->drop();
+    forEachActorPicture(
+        files,
+        [this](const std::string& file) {
+            const size_t before = actors.size();
+            createActor(file.c_str());
+            return actors.size() > before;
+        },
+        [this](const std::string& file, const std::string& first) {
+            loadProblems.push_back(sameNameProblem(paths.actorFolder, file, first));
+            showError("Error", "%s is not loaded: %s already uses its data file %s.",
+                      (paths.actorFolder + file).c_str(), (paths.actorFolder + first).c_str(),
+                      (paths.actorFolder + actorNameFromFileName(file) + kActorDataSuffix).c_str());
+        });
 }
 
 void MainState::createActor(const char* fileName) {

@@ -22,6 +22,7 @@
 #include "rig/RigMotion.h"
 #include "rig/RigTrackEdits.h"
 #include "tests/actors/ActorTestSupport.h"
+#include "tests/common/DrawnPoint.h"
 #include "tools/scene/SceneModel.h"
 
 using irr::core::vector2df;
@@ -41,19 +42,6 @@ std::string readText(const std::string& path) {
 void writeText(const std::string& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << text;
-}
-
-// Where a picture pixel of an actor drawn with pose lands on stage (pixels, stage origin), by
-// the drawing code's own corner placement: the pixel's share of the placed quad's edges.
-vector2df drawnPoint(const Actor& actor, const ActorPose& pose, const vector2df& pixel) {
-    const float w = actor.size.X * kSceneUnitPixels, h = actor.size.Y * kSceneUnitPixels;
-    irr::core::vector3df c[4] = {{-w / 2, -h / 2, 0}, {w / 2, -h / 2, 0}, {-w / 2, h / 2, 0}, {w / 2, h / 2, 0}};
-    placeTransformed(c, DRAW_HOTSPOT_X | DRAW_HOTSPOT_Y | DRAW_TRANSFORM | DRAW_ROTATE | DRAW_SCALE,
-                     pose.position.X * kSceneUnitPixels, pose.position.Y * kSceneUnitPixels, pose.rotation,
-                     pose.scale);
-    const float u = pixel.X / w, v = pixel.Y / h;
-    return vector2df(c[0].X + u * (c[1].X - c[0].X) + v * (c[2].X - c[0].X),
-                     c[0].Y + u * (c[1].Y - c[0].Y) + v * (c[2].Y - c[0].Y));
 }
 
 // Plays tracks from frame 0 as the player does (every actor eased once per frame) and returns,

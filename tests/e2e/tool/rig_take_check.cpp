@@ -14,8 +14,7 @@
 
 #include "actors/Actor.h"
 #include "actors/ActorDataFile.h"
-#include "render/Drawable.h"
-#include "render/Image.h"
+#include "tests/common/DrawnPoint.h"
 #include "tools/scene/SceneModel.h"
 
 using namespace scene;
@@ -39,13 +38,7 @@ bool readTrack(const std::string& dir, const Picture& p, std::vector<ActorPose>&
 
 // Where picture point q of picture p drawn with pose s lands (stage pixels).
 vector2df drawnPoint(const Picture& p, const ActorPose& s, Point q) {
-    const float w = float(p.w), h = float(p.h);
-    irr::core::vector3df c[4] = {{-w / 2, -h / 2, 0}, {w / 2, -h / 2, 0}, {-w / 2, h / 2, 0}, {w / 2, h / 2, 0}};
-    placeTransformed(c, DRAW_HOTSPOT_X | DRAW_HOTSPOT_Y | DRAW_TRANSFORM | DRAW_ROTATE | DRAW_SCALE,
-                     s.position.X * kUnitPixels, s.position.Y * kUnitPixels, s.rotation, s.scale);
-    const float u = q.x / w, v = q.y / h;
-    return vector2df(c[0].X + u * (c[1].X - c[0].X) + v * (c[2].X - c[0].X),
-                     c[0].Y + u * (c[1].Y - c[0].Y) + v * (c[2].Y - c[0].Y));
+    return drawnPicturePoint(float(p.w), float(p.h), s, vector2df(q.x, q.y));
 }
 
 }  // namespace
